@@ -1,0 +1,117 @@
+// The driver's keyword table and the option lines sent to the sparse solver.
+#include "drivers/spnlp/keywords.h"
+
+#include <string>
+#include <vector>
+
+#include "getstub.h"
+
+namespace spnlp {
+namespace {
+
+SparseKeywordValues g_values;
+
+char* text(const char* s) { return const_cast<char*>(s); }
+
+// Sorted by name: the ASL finds keywords by binary search.
+keyword g_keywords[] = {
+    {text("feasibility"), D_val, &g_values.feasibility,
+     text("Major Feasibility Tolerance (default sqrt(eps))")},
+    {text("hupdates"), I_val, &g_values.hupdates, text("Hessian Updates (default 20 or Inf)")},
+    {text("maxit"), I_val, &g_values.maxit, text("Major Iteration Limit (default 1000)")},
+    {text("minfeas"), D_val, &g_values.minfeas,
+     text("Minor Feasibility Tolerance (default sqrt(eps))")},
+    {text("minit"), I_val, &g_values.minit, text("Minor Iteration Limit (default 500)")},
+    {text("minittotal"), I_val, &g_values.minittotal,
+     text("Iteration Limit - summed minor iterations (default 10000)")},
+    {text("minprint"), I_val, &g_values.minprint, text("Minor Print Level (default 0)")},
+    {text("optimality"), D_val, &g_values.optimality,
+     text("Optimality Tolerance (default sqrt(eps))")},
+    {text("precision"), D_val, &g_values.precision, text("Function Precision (default eps^0.8)")},
+    {text("print"), I_val, &g_values.print, text("Print Level (default 5)")},
+    {text("superbasics"), I_val, &g_values.superbasics,
+     text("Superbasics Limit (default min(500,n+1))")},
+};
+
+char* g_usage[] = {
+    text("  where  stub  is a file created from  `ampl -obstub`  or  `ampl -ogstub`"),
+    text("  call.  Assignments have the form  `keyword=value`. To get a list of all"),
+    text("  keywords, call `./spnlp.exe -=`, see description bellow."),
+    text("  Example:"),
+    text("    ./spnlp.exe problem.nl maxit=100 precision=1e-2 print=0"),
+    text(" "),
+    text("  Alternatively, you can invoke solver SPNLPF from Ampl environment. Run"),
+    text("  `ampl` and input the following commands:"),
+    text("     model problem.mod;"),
+    text("     option solver spnlp;"),
+    text("     option spnlp_options 'maxit=100 precision=1e-2 print=1';"),
+    text("     solve;"),
+    nullptr,
+};
+
+constexpr const char* kBannerName = "SPNLP, ZUN Fortran Library Plen 22";
+constexpr long kDriverDate = 20101101;
+
+Option_Info make_option_info() {
+  Option_Info info{};
+  info.sname = text("SPNLP");
+  info.bsname = text(kBannerName);
+  info.opname = text("spnlp_options");
+  info.keywds = g_keywords;
+  info.n_keywds = static_cast<int>(sizeof(g_keywords) / sizeof(g_keywords[0]));
+  info.flags = 0;
+  info.version = text("SPNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9");
+  info.usage = g_usage;
+  info.driver_date = kDriverDate;
+  info.wantsol = 0;
+  return info;
+}
+
+Option_Info g_option_info = make_option_info();
+
+constexpr int kLineBufferLength = 80;
+
+// Appends the line for a real keyword when its value is above 0 (a NaN is not sent).
+void add_real_line(std::vector<std::string>& lines, const char* format, double value) {
+  if (!(value > 0.0)) return;
+  char buffer[kLineBufferLength];
+  const int n = Snprintf(buffer, sizeof buffer, format, value);
+  lines.emplace_back(buffer, static_cast<std::size_t>(n));
+}
+
+// Appends the line for an integer keyword unless its value is -1 ("not set").
+void add_integer_line(std::vector<std::string>& lines, const char* format, int value) {
+  if (value == -1) return;
+  char buffer[kLineBufferLength];
+  const int n = Snprintf(buffer, sizeof buffer, format, value);
+  lines.emplace_back(buffer, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+SparseKeywordValues& keyword_values() { return g_values; }
+
+Option_Info& driver_option_info() { return g_option_info; }
+
+const char* banner_name() { return kBannerName; }
+
+std::vector<std::string> solver_option_lines(const SparseKeywordValues& v) {
+  std::vector<std::string> lines;
+  char buffer[kLineBufferLength];
+  const int n = Snprintf(buffer, sizeof buffer, "Verify Level = %i ", -1);
+  lines.emplace_back(buffer, static_cast<std::size_t>(n));
+  add_real_line(lines, "Major Feasibility Tolerance = %e ", v.feasibility);
+  add_real_line(lines, "Minor Feasibility Tolerance = %e ", v.minfeas);
+  add_real_line(lines, "Function Precision = %e ", v.precision);
+  add_real_line(lines, "Optimality Tolerance = %e ", v.optimality);
+  add_integer_line(lines, "Major Iteration Limit = %i ", v.maxit);
+  add_integer_line(lines, "Minor Iteration Limit = %i ", v.minit);
+  add_integer_line(lines, "Iteration Limit = %i ", v.minittotal);
+  add_integer_line(lines, "Print Level = %i ", v.print);
+  add_integer_line(lines, "Minor Print Level = %i ", v.minprint);
+  add_integer_line(lines, "Superbasics Limit = %i ", v.superbasics);
+  add_integer_line(lines, "Hessian Updates = %i ", v.hupdates);
+  return lines;
+}
+
+}  // namespace spnlp

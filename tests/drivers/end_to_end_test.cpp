@@ -1,0 +1,336 @@
+// The built spnlp program run on real and hand-written .nl files: what the user sees on the
+// console, the exit code, and the .sol file read back with the ASL.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "drivers/spnlp/solve_outcome.h"
+#include "tests/drivers/asl_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int exit_code = -1;
+  std::string output;  // standard output and standard error, in order
+};
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+std::size_t count_of(const std::string& text, const std::string& fragment) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(fragment); at != std::string::npos;
+       at = text.find(fragment, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+// True when the fragments occur in this order in the text.
+bool in_order(const std::string& text, const std::vector<std::string>& fragments) {
+  std::size_t at = 0;
+  for (const std::string& fragment : fragments) {
+    at = text.find(fragment, at);
+    if (at == std::string::npos) return false;
+    at += fragment.size();
+  }
+  return true;
+}
+
+class SpnlpProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    dir_ = fs::temp_directory_path() / ("spnlp_e2e_" + name + "_" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Copies a test problem into the run directory and returns its stub there.
+  std::string stub(const std::string& file) {
+    fs::copy_file(spnlp_test::data_path(file), dir_ / file);
+    return (dir_ / file.substr(0, file.find('.'))).string();
+  }
+
+  // Runs the program in the run directory with the option variable set to `options` and the
+  // library list AMPLFUNC to `functions` (each unset when empty).  Under the sanitizers, a leak
+  // inside the ASL's reader is suppressed (full stacks are needed to match it).
+  RunResult run(const std::vector<std::string>& args,
+                const std::string& options = "",
+                const std::string& functions = "") {
+    std::string command = "cd ";
+    command += quoted(dir_.string());
+    command += " && env -u spnlp_options -u AMPLFUNC LSAN_OPTIONS=suppressions=";
+    command += quoted(SPNLP_LSAN_SUPPRESSIONS);
+    command += ":fast_unwind_on_malloc=0 ";
+    if (!options.empty()) {
+      command += "spnlp_options=";
+      command += quoted(options);
+      command += ' ';
+    }
+    if (!functions.empty()) {
+      command += "AMPLFUNC=";
+      command += quoted(functions);
+      command += ' ';
+    }
+    command += quoted(SPNLP_PROGRAM);
+    for (const std::string& a : args) {
+      command += ' ';
+      command += quoted(a);
+    }
+    const fs::path out = dir_ / "console.txt";
+    command += " > ";
+    command += quoted(out.string());
+    command += " 2>&1";
+    const int status = std::system(command.c_str());
+    RunResult r;
+    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    r.output = text.str();
+    return r;
+  }
+
+  fs::path dir_;
+};
+
+constexpr const char* kRerun = "\nMemory allocated, re-running the problem.\n";
+
+TEST_F(SpnlpProgram, WithoutStubPrintsTheBannerAndStops) {
+  const RunResult r = run({});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output.rfind("SPNLP, ZUN Fortran Library Plen 22\n\nBased on library:\n"
+                           " *** Start of ZUN Library implementation details ***\n",
+                           0),
+            0u)
+      << r.output;
+  const std::string tail = std::string(" *** End of ZUN Library implementation details ***\n\n") +
+                           "No test problem set, terminating.\nCall `" + SPNLP_PROGRAM +
+                           " -?` for help.\n";
+  EXPECT_TRUE(r.output.size() >= tail.size() &&
+              r.output.compare(r.output.size() - tail.size(), tail.size(), tail) == 0)
+      << r.output;
+}
+
+TEST_F(SpnlpProgram, MissingFileIsRefused) {
+  const std::string missing = (dir_ / "nosuch").string();
+  const RunResult r = run({missing});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.output, "Can't open " + missing + "\nTerminating.\n");
+}
+
+class DiscreteProblem : public SpnlpProgram, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DiscreteProblem, IsRefusedBeforeAnyOption) {
+  const std::string file = GetParam();
+  const RunResult r = run({stub(file), "maxit=5"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.output.find("Discrete problems or problems with newtork constraints are not "
+                          "supported by this solver.\nTerminating.\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(r.output.find("Calls to SPKEYF"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / (file.substr(0, file.find('.')) + ".sol")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files,
+                         DiscreteProblem,
+                         ::testing::Values("discrete.nl", "nonlinear_integer.nl"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           const std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
+TEST_F(SpnlpProgram, UnreadableProblemIsRefused) {
+  const RunResult r = run({stub("truncated.nl")});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.output.find("AMPL problem with reading the problem, err_code: 1\nTerminating\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(r.output.find("Calls to SPKEYF"), std::string::npos);
+}
+
+TEST_F(SpnlpProgram, UserDefinedFunctionsComeFromTheAmplfuncLibraries) {
+  const std::string s = stub("user_function.nl");
+  const RunResult without = run({s});
+  EXPECT_EQ(without.exit_code, 1);
+  EXPECT_NE(without.output.find("AMPL problem with reading the problem, err_code: "),
+            std::string::npos)
+      << without.output;
+  const RunResult with = run({s}, "", SPNLP_USER_FUNCTIONS);
+  EXPECT_EQ(with.exit_code, 0);
+  EXPECT_NE(with.output.find(" Calls to SPKEYF\n"), std::string::npos) << with.output;
+}
+
+TEST_F(SpnlpProgram, KeywordListingShowsEveryKeywordWithItsDescription) {
+  const RunResult r = run({"-="});
+  EXPECT_EQ(r.exit_code, 0);
+  const std::vector<std::pair<std::string, std::string>> keywords = {
+      {"feasibility", "Major Feasibility Tolerance (default sqrt(eps))"},
+      {"hupdates", "Hessian Updates (default 20 or Inf)"},
+      {"maxit", "Major Iteration Limit (default 1000)"},
+      {"minfeas", "Minor Feasibility Tolerance (default sqrt(eps))"},
+      {"minit", "Minor Iteration Limit (default 500)"},
+      {"minittotal", "Iteration Limit - summed minor iterations (default 10000)"},
+      {"minprint", "Minor Print Level (default 0)"},
+      {"optimality", "Optimality Tolerance (default sqrt(eps))"},
+      {"precision", "Function Precision (default eps^0.8)"},
+      {"print", "Print Level (default 5)"},
+      {"superbasics", "Superbasics Limit (default min(500,n+1))"}};
+  std::vector<std::string> lines;
+  for (const auto& [name, description] : keywords) {
+    const std::string padding(13 - name.size(), ' ');
+    lines.push_back(name + padding + description + "\n");
+  }
+  EXPECT_TRUE(in_order(r.output, lines)) << r.output;
+}
+
+TEST_F(SpnlpProgram, UsageShowsTheProgramsLines) {
+  const RunResult r = run({"-?"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(
+      r.output,
+      {"  keywords, call `./spnlp.exe -=`, see description bellow.\n", "  Example:\n",
+       "    ./spnlp.exe problem.nl maxit=100 precision=1e-2 print=0\n",
+       " \n  Alternatively, you can invoke solver SPNLPF from Ampl environment. Run\n",
+       "     option spnlp_options 'maxit=100 precision=1e-2 print=1';\n", "     solve;\n"}))
+      << r.output;
+}
+
+TEST_F(SpnlpProgram, MissingObjectiveIsWarnedAndSentAsFeasiblePoint) {
+  const RunResult r = run({stub("no_objective.nl")});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(
+      in_order(r.output, {"Warning: There is no objective function, pretending to be constant.\n",
+                          " Calls to SPKEYF\n", "      Verify Level = -1\n",
+                          "      Print Level = 5\n", "      Feasible Point\n"}))
+      << r.output;
+}
+
+TEST_F(SpnlpProgram, ExtraObjectivesAreWarned) {
+  const RunResult r = run({stub("two_objectives.nl")});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(r.output, {"Warning: More than one objetive function detected, using the "
+                                  "first one.\n",
+                                  " Calls to SPKEYF\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("      Maximize"), std::string::npos);
+}
+
+TEST_F(SpnlpProgram, MaximisationIsSentLast) {
+  const RunResult r = run({stub("maximize.nl")});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(
+      r.output, {"      Verify Level = -1\n", "      Print Level = 5\n", "      Maximize\n"}))
+      << r.output;
+}
+
+TEST_F(SpnlpProgram, CommandLineAssignmentsBecomeOptionLines) {
+  const RunResult r = run(
+      {stub("hs071.nl"), "maxit=50", "feasibility=1e-7", "print=-1", "minprint=2", "precision=0"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(
+      r.output, {" \n \n Calls to SPKEYF\n ---------------\n \n", "      Verify Level = -1\n",
+                 "      Major Feasibility Tolerance = 1.000000e-07\n",
+                 "      Major Iteration Limit = 50\n", "      Minor Print Level = 2\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("Print Level = -1"), std::string::npos);
+  EXPECT_EQ(r.output.find("      Print Level ="), std::string::npos);
+  EXPECT_EQ(r.output.find("Function Precision ="), std::string::npos);
+}
+
+TEST_F(SpnlpProgram, OptionVariableAssignmentsComeBeforeTheCommandLine) {
+  const RunResult r = run({stub("hs071.nl"), "maxit=80"}, "maxit=70 superbasics=9 hupdates=4");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(r.output, {"      Verify Level = -1\n", "      Major Iteration Limit = 80\n",
+                                  "      Print Level = 5\n", "      Superbasics Limit = 9\n",
+                                  "      Hessian Updates = 4\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("Major Iteration Limit = 70"), std::string::npos);
+}
+
+TEST_F(SpnlpProgram, OptionsListingShowsTheKeywordsAfterTheSingleRerun) {
+  const RunResult r = run({stub("hs071.nl"), "maxit=50", "precision=1e-8"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(count_of(r.output, kRerun), 1u) << r.output;
+  EXPECT_TRUE(in_order(
+      r.output, {kRerun, " *** SPNLPF\n", " Parameters\n", " ----------\n",
+                 " Function precision......  1.00E-08", " Major iteration limit..        50\n",
+                 " Workspace provided is                 IZ("}))
+      << r.output;
+  EXPECT_NE(r.output.find("SPNLP finished with an error/warning; flag: "), std::string::npos);
+}
+
+TEST_F(SpnlpProgram, InputCheckFailuresAreReportedWithTheirLines) {
+  const RunResult r = run({stub("inconsistent_bounds.nl")});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(
+      in_order(r.output,
+               {"\n ** On entry, the bounds on  X      1  are inconsistent:\n",
+                "    BL(     1) =    5.000000    , BU(     1) =    4.000000\n",
+                "\n ** On entry, the bounds on  L      1  are inconsistent:\n",
+                "    BL(     3) =    3.000000    , BU(     3) =    1.000000\n",
+                " Exit SPNLPF -     2 error(s) found in the input parameters. Problem abandoned.\n",
+                " **     2 error(s) found in the input parameters. Problem abandoned.\n",
+                "SPNLP finished with an error/warning; flag: 7\n"}))
+      << r.output;
+  EXPECT_EQ(count_of(r.output, kRerun), 0u);
+}
+
+// The solver abandons the problem before it touches the point: the .sol file carries the start
+// point, zero duals and the message of code 7.
+TEST_F(SpnlpProgram, SolutionFileIsWrittenWithAmplFlagAndReadsBack) {
+  const std::string s = stub("inconsistent_bounds.nl");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  ASSERT_TRUE(fs::exists(dir_ / "inconsistent_bounds.sol")) << r.output;
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y));
+  EXPECT_EQ(message.rfind("error: please consult the manual", 0), 0u) << message;
+  EXPECT_EQ(x, (std::vector<double>{4.5, 2.0}));
+  EXPECT_EQ(y, (std::vector<double>{0.0}));
+}
+
+TEST_F(SpnlpProgram, NoSolutionFileWithoutAmplFlag) {
+  const RunResult r = run({stub("inconsistent_bounds.nl")});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_FALSE(fs::exists(dir_ / "inconsistent_bounds.sol"));
+  EXPECT_NE(r.output.find("error: please consult the manual"), std::string::npos) << r.output;
+}
+
+TEST_F(SpnlpProgram, SolutionMessageFollowsTheFinalFlag) {
+  const std::string s = stub("hs071.nl");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  const std::string flag_text = "SPNLP finished with an error/warning; flag: ";
+  const std::size_t at = r.output.find(flag_text);
+  const bool ok = r.output.find("Result OK\n") != std::string::npos;
+  ASSERT_NE(at == std::string::npos, !ok) << r.output;
+  const int flag = ok ? 0 : std::atoi(r.output.c_str() + at + flag_text.size());
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y));
+  EXPECT_EQ(message.rfind(spnlp::solve_message(flag), 0), 0u) << message;
+  EXPECT_EQ(x.size(), 4u);
+  EXPECT_EQ(y.size(), 2u);
+}
+
+}  // namespace
