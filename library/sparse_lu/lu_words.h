@@ -21,7 +21,7 @@ constexpr int kInform = 10;          // inform of the last call
 constexpr int kNumSingular = 11;     // nsing: singular columns
 constexpr int kLastSingular = 12;    // jsing: last singular column
 constexpr int kMinLength = 13;       // minlen: storage needed, or to ask for after inform 7
-constexpr int kReplacements = 15;      // column replacements since the factorisation
+constexpr int kReplacements = 15;    // column replacements since the factorisation
 constexpr int kRank = 16;            // nrank: rank of U
 constexpr int kDense1Columns = 17;   // ndens1: columns left at the first density threshold
 constexpr int kDense2Columns = 18;   // ndens2: columns left at the second density threshold
@@ -39,20 +39,20 @@ constexpr int kLowerTriPivots = 29;  // nLtri: pivots of the lower-triangular ph
 }  // namespace lu_integer_words
 
 namespace lu_real_words {
-constexpr int kFactorTol = 1;     // caller: Ltol1, bound on |L| entries (taken >= 1.0001)
-constexpr int kUpdateTol = 2;     // caller: Ltol2, the same for column replacements
-constexpr int kDropTol = 3;       // caller: small, magnitudes <= small are dropped
-constexpr int kAbsSingTol = 4;    // caller: Utol1, absolute singularity tolerance
-constexpr int kRelSingTol = 5;    // caller: Utol2, relative singularity tolerance
-constexpr int kGrowthSpace = 6;   // caller: Uspace, growth allowance of the compression rule
-constexpr int kDensity1 = 7;      // caller: dens1, first density threshold
-constexpr int kDensity2 = 8;      // caller: dens2, second density threshold
-constexpr int kAmax = 10;         // largest magnitude of the kept entries of A
-constexpr int kLmax = 11;         // largest magnitude in L
-constexpr int kUmax = 12;         // largest magnitude in U
-constexpr int kDiagUmax = 13;     // largest diagonal magnitude of U
-constexpr int kDiagUmin = 14;     // smallest diagonal magnitude of U (0 when none)
-constexpr int kResidual = 20;     // residual of the last solve
+constexpr int kFactorTol = 1;    // caller: Ltol1, bound on |L| entries (taken >= 1.0001)
+constexpr int kUpdateTol = 2;    // caller: Ltol2, the same for column replacements
+constexpr int kDropTol = 3;      // caller: small, magnitudes <= small are dropped
+constexpr int kAbsSingTol = 4;   // caller: Utol1, absolute singularity tolerance
+constexpr int kRelSingTol = 5;   // caller: Utol2, relative singularity tolerance
+constexpr int kGrowthSpace = 6;  // caller: Uspace, growth allowance of the compression rule
+constexpr int kDensity1 = 7;     // caller: dens1, first density threshold
+constexpr int kDensity2 = 8;     // caller: dens2, second density threshold
+constexpr int kAmax = 10;        // largest magnitude of the kept entries of A
+constexpr int kLmax = 11;        // largest magnitude in L
+constexpr int kUmax = 12;        // largest magnitude in U
+constexpr int kDiagUmax = 13;    // largest diagonal magnitude of U
+constexpr int kDiagUmin = 14;    // smallest diagonal magnitude of U (0 when none)
+constexpr int kResidual = 20;    // residual of the last solve
 }  // namespace lu_real_words
 
 }  // namespace zun

@@ -1,0 +1,89 @@
+// Internal state of one sparse LU factorisation (PRUNEN) shared by its set-up, elimination,
+// pivot search and dense finish.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "library/sparse_lu/lu_internal.h"
+#include "library/sparse_lu/lu_report.h"
+
+namespace zun::lu {
+
+struct Pivot {
+  int row = 0;
+  int column = 0;
+  std::int64_t merit = 0;
+  double size = 0.0;  // |a_ij|
+  double cmax = 0.0;  // ratio of the column's largest other entry to the pivot
+};
+
+struct FactorWork {
+  Factors f;
+  CountList rows;  // ip ordered by row count (loc: RowCountStart, inv: RowPermInverse)
+  CountList cols;  // iq ordered by column count (loc: ColCountStart, inv: ColPermInverse)
+  Array1<double> w;
+
+  // Settings from LuParameters.
+  double small = 0.0;
+  double ltol1 = 0.0;
+  double dens1 = 0.0;
+  double dens2 = 0.0;
+  double uspace = 0.0;
+  int maxcol = 0;
+  bool keep = true;
+
+  // Files: the column file is a/indc(1..lcol), the row file indr(1..lrow); the L area (L
+  // columns and U rows, or the U diagonals when L is not kept) occupies lfile..lena.
+  int lcol = 0;
+  int lrow = 0;
+  int lfile = 0;
+  int lcol_compressed = 0;  // length of the column file at its last compression
+  int lrow_compressed = 0;
+  std::int64_t active = 0;  // entries of the active submatrix
+
+  std::int64_t len_l = 0;
+  std::int64_t len_u = 0;
+  std::int64_t merit_sum = 0;
+  int npiv = 0;
+  int num_l0 = 0;
+  int n_utri = 0;
+  int n_ltri = 0;
+  int ndens1 = 0;
+  int ndens2 = 0;
+  int nrank = 0;
+  bool dense_done = false;
+
+  int inform = 0;
+  std::int64_t minlen = 0;
+  BadEntry bad;
+
+  // mark[i] (i = 1..m): place in the L area of row i's multiplier during one pivot step.
+  std::vector<int> mark;
+};
+
+// Elimination loop.  Leaves inform 0, 7 or 8.
+void PRUNEM(FactorWork& s);
+
+// Best pivot by the Markowitz merit under threshold pivoting, examining up to maxcol columns
+// and maxrow rows of the shortest counts.  Always returns a pivot while an active entry exists.
+Pivot lu_pivot_search(const FactorWork& s, int maxcol, int maxrow);
+
+// Puts the largest-magnitude entry of column j first (ties keep the earlier entry).
+void move_max_to_front(const FactorWork& s, int j);
+
+// Factorises the remaining active block densely and stores its L and U parts.
+void lu_dense_finish(FactorWork& s);
+
+// Moves the rows and columns with a nonzero length (pivoted or still active) to the front of
+// ip and iq, stably, and rebuilds the inverse permutations.  Returns the smaller count.
+int partition_by_flag(FactorWork& s);
+
+// Compresses the column or row file (with the compression counted).
+void compress_columns(FactorWork& s);
+void compress_rows(FactorWork& s);
+
+// The length limit of the compression rule for a file last compressed at `length`.
+std::int64_t compression_limit(const FactorWork& s, int length);
+
+}  // namespace zun::lu
