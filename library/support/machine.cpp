@@ -56,11 +56,14 @@ double safe_divide(const double& a, const double& b, int& fail) {
   return sign * big;
 }
 
+// A stride below 1 would write outside X, so it fills nothing.
 void fill_integers(const int& n, const int& value, int* x, const int& incx) {
+  if (incx < 1) return;
   for (long i = 0; i < n; ++i) x[i * incx] = value;
 }
 
 void fill_reals(const int& n, const double& value, double* x, const int& incx) {
+  if (incx < 1) return;
   const double v = (value == 0.0) ? 0.0 : value;
   for (long i = 0; i < n; ++i) x[i * incx] = v;
 }

@@ -33,7 +33,7 @@ void set_machine_constants(int* iw, Logical* lw, double* rw);
 // A/B when representable (FAIL := 0), otherwise +-1/tiny or 0 with FAIL := -1.
 double safe_divide(const double& a, const double& b, int& fail);
 
-// X(1 + (i-1)*INCX) := VALUE for i = 1..N (INCX >= 1).
+// X(1 + (i-1)*INCX) := VALUE for i = 1..N; nothing when INCX < 1.
 void fill_integers(const int& n, const int& value, int* x, const int& incx);
 // The same for reals; a value equal to zero is stored as +0.0.
 void fill_reals(const int& n, const double& value, double* x, const int& incx);

@@ -79,11 +79,16 @@ TEST(VectorUtilities, FillWithStrideAndPositiveZero) {
   EXPECT_EQ(x, (std::vector<int>{5, 0, 0, 5, 0, 0, 5}));
   fill_integers(0, 9, x.data(), 1);
   EXPECT_EQ(x[0], 5);
+  // A stride below 1 must not write before the array (regression: negative strides did).
+  fill_integers(3, 9, x.data() + 6, -3);
+  EXPECT_EQ(x, (std::vector<int>{5, 0, 0, 5, 0, 0, 5}));
 
   std::vector<double> r(4, 1.0);
   fill_reals(4, -0.0, r.data(), 1);
   for (double v : r) EXPECT_FALSE(std::signbit(v));
   fill_reals(2, 2.5, r.data(), 2);
+  EXPECT_EQ(r, (std::vector<double>{2.5, 0.0, 2.5, 0.0}));
+  fill_reals(2, 7.0, r.data() + 3, -1);
   EXPECT_EQ(r, (std::vector<double>{2.5, 0.0, 2.5, 0.0}));
 }
 
@@ -146,6 +151,27 @@ TEST(Banner, PrintsLinesOneToSevenAndTheEnd) {
   EXPECT_EQ(out[6], " ");
   EXPECT_EQ(out[7], " *** End of ZUN Library implementation details ***");
   for (const auto& l : out) EXPECT_TRUE(l.empty() || l.back() != ' ' || l == " ");
+}
+
+TEST(Banner, GoldenPrintedLines) {
+  testing::UnitCapture cap(23);
+  int saved = 0, unit = 23;
+  advisory_unit(0, saved);
+  advisory_unit(1, unit);
+  print_implementation_details();
+  advisory_unit(1, saved);
+  EXPECT_EQ(cap.lines(),
+            (std::vector<std::string>{
+                " *** Start of ZUN Library implementation details ***",
+                " ",
+                " Implementation title: ZUN Library for Linux x86-64, C++ with reference "
+                "BLAS/LAPACK",
+                "            Precision: double precision (IEEE 754 binary64)",
+                "         Product Code: ZUNLX22DB",
+                "                 Plen: 22",
+                " ",
+                " *** End of ZUN Library implementation details ***",
+            }));
 }
 
 }  // namespace
