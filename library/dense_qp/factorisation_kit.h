@@ -68,7 +68,9 @@ void apply_rotation_sequence(const char* side,
 // Interchanges recorded in perm(1..n) (reals holding row or column numbers): P = P(1)...P(n),
 // P(i) swapping i with perm(i).  "Left": B (k columns) := P B ("Normal", i = n..1) or P'B
 // ("Transpose", i = 1..n); "Right": B (k rows) := B P ("Normal", i = 1..n) or B P'
-// ("Transpose", i = n..1).  Entries with perm(i) = i or perm(i) < 1 are skipped.
+// ("Transpose", i = n..1).  So "Left" "Transpose" and "Right" "Normal" both move rows and
+// columns the same way, as a record of a reordering of VarOrder needs.  Entries with
+// perm(i) = i or perm(i) < 1 are skipped.
 void apply_interchanges(const char* side,
                         const char* trans,
                         const int& n,
@@ -274,9 +276,9 @@ void interchange_r_columns(const int& n,
                            double* r,
                            double* c);
 
-// R := Q (R + u v') upper triangular, u(1..nu) (zero beyond nu), v(1..n); the rotations Q are
-// also applied to rows 1..nu of the companion C (ncolc columns).  Nothing unless
-// 1 <= nu <= n.
+// R := Q (R + u v') upper triangular, u(1..g) (zero beyond g), v(1..n), g = min(nu, n); the
+// rotations Q are also applied to rows 1..g of the companion C (ncolc columns).  Nothing when
+// nu < 1.
 void apply_rank_one_update(const int& n,
                            const int& nu,
                            const int& ldr,

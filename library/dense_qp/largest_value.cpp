@@ -9,6 +9,7 @@
 #include "library/dense_qp/kit_internal.h"
 #include "library/platform/format.h"
 #include "library/platform/units.h"
+#include "library/support/output.h"
 
 namespace zun {
 
@@ -54,11 +55,10 @@ std::string_view trim_right(const char* text, int len) {
 // An integer with one blank before it.
 int field_width(int value) { return static_cast<int>(std::to_string(value).size()) + 1; }
 
+// The argument report goes to standard output through the line writer.
 void write_report_line(const platform::Record& record) {
   const std::string line = record.str();
-  const std::string_view trimmed = trim_right(line.data(), static_cast<int>(line.size()));
-  platform::write_record(platform::kStandardOutputUnit, trimmed.data(),
-                         static_cast<int>(trimmed.size()));
+  write_line(platform::kStandardOutputUnit, line.data(), static_cast<int>(line.size()));
 }
 
 }  // namespace

@@ -141,9 +141,10 @@ void apply_rank_one_update(const int& n,
                            const double* u,
                            const double* v,
                            double* c) {
-  if (n < 1 || nu < 1 || nu > n) return;
+  if (n < 1 || nu < 1) return;
   const ColumnMajor rmat(r, ldr);
-  const int g = nu;
+  // Row g is the last row of R that the change reaches.
+  const int g = std::min(nu, n);
   std::vector<double> w(u, u + g);
   std::vector<double> cs(n);
   std::vector<double> sn(n);

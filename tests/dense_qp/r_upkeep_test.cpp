@@ -93,6 +93,21 @@ TEST(ApplyRankOneUpdate, UsesEveryComponentOfUItIsGiven) {
   EXPECT_LT(max_abs_diff(gram(upper_part(r)), gram(changed)), 1e-13);
 }
 
+TEST(ApplyRankOneUpdate, ComponentsBeyondTheOrderOfRHaveNoRow) {
+  // A u longer than R has rows changes R as its first n components do.
+  std::mt19937 rng(57);
+  const int n = 5;
+  const Dense r0 = dense_test::random_upper(n, rng);
+  const Dense u = dense_test::random_matrix(n + 2, 1, rng);
+  const Dense v = dense_test::random_matrix(n, 1, rng);
+  Dense longer = r0;
+  Dense exact = r0;
+  apply_rank_one_update(n, n + 2, n, 0, n, longer.data(), u.v.data(), v.v.data(), nullptr);
+  apply_rank_one_update(n, n, n, 0, n, exact.data(), u.v.data(), v.v.data(), nullptr);
+  EXPECT_EQ(max_abs_diff(upper_part(longer), upper_part(exact)), 0.0);
+  EXPECT_GT(max_abs_diff(upper_part(longer), r0), 0.1);
+}
+
 struct RefactorResult {
   Dense r;
   std::vector<int> kx;

@@ -214,6 +214,15 @@ TEST(ApplyInterchanges, ShiftRecordMovesOneRowToTheEndLikeVarOrder) {
   apply_interchanges("L", "T", size - 1, perm.data(), 1, b.data(), b.ld(), 1, 1);
   const double expected[] = {10, 30, 40, 50, 60, 20};
   for (int i = 1; i <= size; ++i) EXPECT_EQ(b(i, 1), expected[i - 1]);
+  // The same record applied "Right" "Normal" to the columns of R moves them the same way, so
+  // that the gradient rows and R's columns stay in VarOrder order together.
+  Dense r(2, size);
+  for (int j = 1; j <= size; ++j) r(1, j) = r(2, j) = 10.0 * j;
+  apply_interchanges("Right", "Normal", size - 1, perm.data(), 2, r.data(), r.ld(), 5, 6);
+  for (int j = 1; j <= size; ++j) {
+    EXPECT_EQ(r(1, j), expected[j - 1]);
+    EXPECT_EQ(r(2, j), expected[j - 1]);
+  }
 }
 
 }  // namespace
