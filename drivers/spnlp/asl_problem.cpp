@@ -10,7 +10,8 @@ namespace spnlp {
 
 ASL* asl = nullptr;
 
-ProblemShape read_problem_shape(int objective) {
+std::optional<ProblemShape> read_problem_shape(int objective) {
+  if (n_var < 0 || n_con < 0) return std::nullopt;
   ProblemShape s;
   s.var_count = n_var;
   s.nonlinear_rows = nlc;
@@ -34,6 +35,7 @@ ProblemShape read_problem_shape(int objective) {
   s.row_upper.assign(Urhsx, Urhsx + n_con);
   s.start.assign(X0, X0 + n_var);
   s.duals.assign(pi0, pi0 + n_con);
+  if (!is_consistent(s)) return std::nullopt;
   return s;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,9 +145,9 @@ bool solve(SolverCall& s) {
 }
 
 // Builds the problem arrays and workspaces; false when they cannot be allocated.
-bool prepare(SolverCall& s, int objective) {
+bool prepare(SolverCall& s, const ProblemShape& shape) {
   try {
-    s.problem = build_sparse_arrays(read_problem_shape(objective));
+    s.problem = build_sparse_arrays(shape);
     const long long nm = static_cast<long long>(s.problem.n) + s.problem.m;
     s.lengths.leniz = static_cast<int>(std::max<long long>(kMinimumIntegerWorkspace, nm));
     s.lengths.lenz = kMinimumRealWorkspace;
@@ -181,7 +182,18 @@ int solve_problem(FILE* nl, char** options) {
   }
   const int objective = choose_objective();
   allocate_asl_arrays();
-  const int read_error = fg_read(nl, ASL_return_read_err);
+  int read_error = fg_read(nl, ASL_return_read_err);
+  std::optional<ProblemShape> shape;
+  if (read_error == 0) {
+    try {
+      shape = read_problem_shape(objective);
+    } catch (const std::bad_alloc&) {
+      Printf("Memory allocation problem, terminating.\n");
+      return kExitFailure;
+    }
+    // Counts or variable numbers out of range: the file is corrupt although the ASL read it.
+    if (!shape) read_error = ASL_readerr_corrupt;
+  }
   if (read_error != 0) {
     Printf("AMPL problem with reading the problem, err_code: %i\nTerminating\n", read_error);
     return kExitFailure;
@@ -191,7 +203,7 @@ int solve_problem(FILE* nl, char** options) {
   asl->i.congrd_mode = 1;
 
   SolverCall s;
-  if (!prepare(s, objective) || !solve(s)) {
+  if (!prepare(s, *shape) || !solve(s)) {
     Printf("Memory allocation problem, terminating.\n");
     return kExitFailure;
   }

@@ -88,7 +88,7 @@ void fill_matrix(const ProblemShape& s, SparseArrays& a, const ColumnLayout& lay
     }
   }
   for (std::size_t j = 0; j < layout.start.size(); ++j) {
-    a.ka[j] = static_cast<int>(layout.start[j]) + 1;
+    a.ka[j] = static_cast<int>(layout.start[j] + 1);
   }
 }
 
@@ -117,6 +117,27 @@ void fill_bounds_and_start(const ProblemShape& s, SparseArrays& a) {
 
 }  // namespace
 
+bool is_consistent(const ProblemShape& s) {
+  const std::size_t n = s.var_count < 0 ? 0 : static_cast<std::size_t>(s.var_count);
+  const std::size_t rows = s.rows.size();
+  const auto within = [](int count, std::size_t limit) {
+    return count >= 0 && static_cast<std::size_t>(count) <= limit;
+  };
+  if (s.var_count < 0 || !within(s.nonlinear_rows, rows) || !within(s.nonlinear_jacobian_vars, n) ||
+      !within(s.nonlinear_objective_vars, n)) {
+    return false;
+  }
+  if (s.var_lower.size() != n || s.var_upper.size() != n || s.start.size() != n ||
+      s.row_lower.size() != rows || s.row_upper.size() != rows || s.duals.size() != rows) {
+    return false;
+  }
+  const auto terms_valid = [&](const std::vector<Term>& terms) {
+    return std::all_of(terms.begin(), terms.end(),
+                       [&](const Term& t) { return t.var >= 0 && t.var < s.var_count; });
+  };
+  return std::all_of(s.rows.begin(), s.rows.end(), terms_valid) && terms_valid(s.objective);
+}
+
 bool needs_objective_row(const ProblemShape& s) {
   if (!s.has_objective || s.nonlinear_objective_vars >= s.var_count) return false;
   return std::any_of(s.objective.begin(), s.objective.end(),
@@ -140,6 +161,7 @@ SparseArrays build_sparse_arrays(const ProblemShape& s) {
 
   const ColumnLayout layout = count_columns(s, objective_row);
   a.nnz = dummy_row ? 1 : checked_count(layout.start.back());
+  require_32_bits(layout.start.back() + 1);  // KA(N+1) = NNZ + 1
   a.ngcon = checked_count(layout.gstart.back());
   require_32_bits(layout.gstart.back() + 1);
   allocate(a);

@@ -60,8 +60,14 @@ struct SparseArrays {
 // The bound that stands for "no bound" on the objective row and the dummy row.
 constexpr double kFreeRowBound = 1.0e20;
 
-// Builds the arrays.  Throws std::bad_alloc when an array cannot be allocated or a count does
-// not fit the 32-bit arguments of SPNLPF.
+// True when the shape describes a problem the arrays can be built from: the nonlinear counts
+// within 0..(rows or variables), every term's variable among the variables, and one bound,
+// start and dual value per variable or row.  A corrupt .nl file that the ASL reads without
+// complaint can break any of these.
+bool is_consistent(const ProblemShape& shape);
+
+// Builds the arrays of a consistent shape.  Throws std::bad_alloc when an array cannot be allocated
+// or a count does not fit the 32-bit arguments of SPNLPF.
 SparseArrays build_sparse_arrays(const ProblemShape& shape);
 
 // True when the objective's row is part of the matrix: there is an objective with a linear

@@ -71,7 +71,7 @@ class ProblemCallbacks : public ::testing::TestWithParam<const char*> {
     problem_ = std::make_unique<LoadedProblem>(spnlp_test::data_path(GetParam()));
     ASSERT_TRUE(problem_->loaded());
     objective_ = problem_->counts().n_obj > 0 ? 0 : -1;
-    arrays_ = spnlp::build_sparse_arrays(spnlp::read_problem_shape(objective_));
+    arrays_ = spnlp::build_sparse_arrays(spnlp::read_problem_shape(objective_).value());
     x_ = test_point(*problem_);
   }
   std::unique_ptr<LoadedProblem> problem_;
@@ -217,7 +217,7 @@ class CallbacksAtBadPoints : public ::testing::Test {
   void SetUp() override {
     problem_ = std::make_unique<LoadedProblem>(spnlp_test::data_path("log_error.nl"));
     ASSERT_TRUE(problem_->loaded());
-    arrays_ = spnlp::build_sparse_arrays(spnlp::read_problem_shape(0));
+    arrays_ = spnlp::build_sparse_arrays(spnlp::read_problem_shape(0).value());
   }
   std::unique_ptr<LoadedProblem> problem_;
   SparseArrays arrays_;

@@ -163,6 +163,28 @@ TEST_F(SpnlpProgram, UnreadableProblemIsRefused) {
   EXPECT_EQ(r.output.find("Calls to SPKEYF"), std::string::npos);
 }
 
+class CorruptProblem : public SpnlpProgram, public ::testing::WithParamInterface<const char*> {};
+
+// Regression: counts or variable numbers out of range in a file that the ASL reads without
+// complaint made the driver read and write past its arrays.
+TEST_P(CorruptProblem, CorruptNlFileIsRefusedAsAReadError) {
+  const RunResult r = run({stub(GetParam())});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.output.find("AMPL problem with reading the problem, err_code: 5\nTerminating\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(r.output.find("Calls to SPKEYF"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files,
+                         CorruptProblem,
+                         ::testing::Values("corrupt_nonlinear_count.nl",
+                                           "corrupt_variable_number.nl"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           const std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
 TEST_F(SpnlpProgram, UserDefinedFunctionsComeFromTheAmplfuncLibraries) {
   const std::string s = stub("user_function.nl");
   const RunResult without = run({s});

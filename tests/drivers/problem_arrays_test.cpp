@@ -35,6 +35,58 @@ void add_row(ProblemShape& s, std::vector<Term> terms, double lower, double uppe
   s.duals.push_back(dual);
 }
 
+// A consistent shape: 3 variables, nonlinear row 1 in x1 and x2, linear row 2 in x3, an
+// objective with a linear term in x3.
+ProblemShape small_shape() {
+  ProblemShape s = empty_shape(3, 2);
+  s.nonlinear_rows = 1;
+  s.nonlinear_jacobian_vars = 2;
+  add_row(s, {{0, 0.0}, {1, 0.0}}, -1.0, 1.0, 0.0);
+  add_row(s, {{2, 4.0}}, 0.0, 2.0, 0.0);
+  s.has_objective = true;
+  s.objective = {{0, 0.0}, {2, 1.0}};
+  return s;
+}
+
+struct CorruptShape {
+  const char* name;
+  void (*corrupt)(ProblemShape&);
+};
+
+class CorruptShapes : public ::testing::TestWithParam<CorruptShape> {};
+
+// Regression: a corrupt .nl file that the ASL reads without complaint gave counts or variable
+// numbers out of range, and building the arrays read and wrote past their ends.
+TEST_P(CorruptShapes, CorruptCountOrVariableNumberIsRefusedBeforeBuilding) {
+  ASSERT_TRUE(spnlp::is_consistent(small_shape()));
+  ProblemShape s = small_shape();
+  GetParam().corrupt(s);
+  EXPECT_FALSE(spnlp::is_consistent(s));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    CorruptShapes,
+    ::testing::Values(
+        CorruptShape{"MoreNonlinearRowsThanRows", [](ProblemShape& s) { s.nonlinear_rows = 3; }},
+        CorruptShape{"NegativeNonlinearRows", [](ProblemShape& s) { s.nonlinear_rows = -5; }},
+        CorruptShape{"JacobianVariablesBeyondN",
+                     [](ProblemShape& s) { s.nonlinear_jacobian_vars = 4; }},
+        CorruptShape{"NegativeJacobianVariables",
+                     [](ProblemShape& s) { s.nonlinear_jacobian_vars = -5; }},
+        CorruptShape{"ObjectiveVariablesBeyondN",
+                     [](ProblemShape& s) { s.nonlinear_objective_vars = 4; }},
+        CorruptShape{"NegativeObjectiveVariables",
+                     [](ProblemShape& s) { s.nonlinear_objective_vars = -1; }},
+        CorruptShape{"RowTermBeyondN", [](ProblemShape& s) { s.rows[1][0].var = 3; }},
+        CorruptShape{"RowTermAtInt32Max", [](ProblemShape& s) { s.rows[1][0].var = 2147483647; }},
+        CorruptShape{"NegativeRowTerm", [](ProblemShape& s) { s.rows[0][0].var = -1; }},
+        CorruptShape{"ObjectiveTermBeyondN", [](ProblemShape& s) { s.objective[1].var = 7; }},
+        CorruptShape{"MissingRowBound", [](ProblemShape& s) { s.row_upper.pop_back(); }},
+        CorruptShape{"MissingDual", [](ProblemShape& s) { s.duals.pop_back(); }},
+        CorruptShape{"MissingStartValue", [](ProblemShape& s) { s.start.pop_back(); }}),
+    [](const ::testing::TestParamInfo<CorruptShape>& info) { return info.param.name; });
+
 TEST(ProblemArrays, PurelyNonlinearObjectiveWithoutRowsGetsTheDummyFreeRow) {
   ProblemShape s = empty_shape(3, 3);
   s.has_objective = true;
