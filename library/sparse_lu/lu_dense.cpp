@@ -102,14 +102,14 @@ void store_dense_pivot(FactorWork& s, int k0, int md, int nd, int k) {
   f.indr[lu] = j;
   int pos = lu + 1;
   for (int c = k + 1; c <= nd; ++c) {
-    if (std::abs(d(k, c)) <= s.small) continue;
+    if (!(std::abs(d(k, c)) > s.small)) continue;  // as counted above, NaN included
     f.a[pos] = d(k, c);
     f.indr[pos] = f.iq[k0 + c];
     ++pos;
   }
   pos = ll;
   for (int r = k + 1; r <= md; ++r) {
-    if (std::abs(d(r, k)) <= s.small) continue;
+    if (!(std::abs(d(r, k)) > s.small)) continue;
     f.a[pos] = d(r, k);
     f.indc[pos] = f.ip[k0 + r];
     f.indr[pos] = i;

@@ -11,6 +11,19 @@ namespace {
 
 namespace iw = lu_integer_words;
 
+// First entry of largest magnitude in a column, noted in the order of its places.  A NaN is
+// never taken; move_max_to_front keeps a NaN that stands first, which the caller checks.
+struct ColumnMax {
+  int offset = 0;
+  double value = -1.0;
+  void note(int place_offset, double magnitude) {
+    if (magnitude > value) {
+      value = magnitude;
+      offset = place_offset;
+    }
+  }
+};
+
 // Exchanges the items at places p and q of a count list.
 void swap_places(const CountList& list, int p, int q) {
   const int a = list.perm[p];
@@ -22,26 +35,67 @@ void swap_places(const CountList& list, int p, int q) {
 }
 
 // Removes the entry at place l of column j; the column's last entry takes its place.
-void remove_from_column(const Factors& f, int j, int l) {
+void remove_from_column(FactorWork& s, int j, int l) {
+  const Factors& f = s.f;
   const int last = f.locc[j] + f.lenc[j] - 1;
   f.a[l] = f.a[last];
   f.indc[l] = f.indc[last];
   f.indc[last] = 0;
   f.lenc[j] -= 1;
+  if (s.utri_map.valid && l != last) s.utri_map.moved(l, last);
 }
 
 // Removes column j from the list of row i and moves the row down one count.
 void remove_from_row(const FactorWork& s, int i, int j) {
   const Factors& f = s.f;
   const int l1 = f.locr[i];
-  const int last = l1 + f.lenr[i] - 1;
-  for (int l = l1; l <= last; ++l) {
-    if (f.indr[l] != j) continue;
-    f.indr[l] = f.indr[last];
-    f.indr[last] = 0;
-    f.lenr[i] -= 1;
-    lu_update_count_lists(s.rows, i, f.lenr[i] + 1, f.lenr[i]);
-    return;
+  const int len = f.lenr[i];
+  const int l = find_place(f.indr, l1, len, j);
+  if (l >= l1 + len) return;
+  const int last = l1 + len - 1;
+  f.indr[l] = f.indr[last];
+  f.indr[last] = 0;
+  f.lenr[i] -= 1;
+  lu_update_count_lists(s.rows, i, f.lenr[i] + 1, f.lenr[i]);
+}
+
+void retire_triangular_map(FactorWork& s) {
+  s.utri_map = TriangularMap{};
+  s.utri_map.retired = true;
+}
+
+// Builds the map of the upper-triangular phase.  It relies on the rows still listing their
+// columns in increasing order, as the set-up left them (the phase only deletes whole rows);
+// the map is retired if that does not hold.
+void build_triangular_map(FactorWork& s) {
+  const Factors& f = s.f;
+  TriangularMap& map = s.utri_map;
+  map.row_place.assign(static_cast<std::size_t>(s.lcol) + 1, 0);
+  map.column_place.assign(static_cast<std::size_t>(s.lrow) + 1, 0);
+  std::vector<int> cursor(static_cast<std::size_t>(f.m) + 1, 0);
+  for (int i = 1; i <= f.m; ++i) cursor[static_cast<std::size_t>(i)] = f.locr[i];
+  for (int j = 1; j <= f.n; ++j) {
+    for (int l = f.locc[j]; l < f.locc[j] + f.lenc[j]; ++l) {
+      const int i = f.indc[l];
+      const int r = cursor[static_cast<std::size_t>(i)]++;
+      if (f.lenr[i] <= 0 || r >= f.locr[i] + f.lenr[i] || f.indr[r] != j) {
+        retire_triangular_map(s);
+        return;
+      }
+      map.row_place[static_cast<std::size_t>(l)] = r;
+      map.column_place[static_cast<std::size_t>(r)] = l;
+    }
+  }
+  map.valid = true;
+}
+
+// Builds the map once searching without it has cost about as much as building it.
+void consider_triangular_map(FactorWork& s) {
+  TriangularMap& map = s.utri_map;
+  if (!s.utri || map.valid || map.retired) return;
+  if (map.scanned > static_cast<std::int64_t>(s.lcol) + s.lrow + s.f.m + s.f.n) {
+    map.scanned = 0;
+    build_triangular_map(s);
   }
 }
 
@@ -51,24 +105,33 @@ void storage_shortage(FactorWork& s, int compressed_length) {
              2 * (static_cast<std::int64_t>(s.f.m) + s.f.n);
 }
 
+// The room left after a compression of a file that now ends at file_end, for `need` more
+// places below lnew.  There must be some (else inform 7).  When a shortage forced the
+// compression, the room must also be at least 1/kCompressionSlack of the compressed file:
+// with less, the next steps would compress again almost at once, each time sweeping the whole
+// file (time quadratic in the file length), and the factors do not fit with reasonable slack,
+// so inform 7 is given at once.
+constexpr std::int64_t kCompressionSlack = 10;
+
+bool room_after_compression(FactorWork& s, int file_end, std::int64_t need, int lnew, bool forced) {
+  const std::int64_t room = lnew - (file_end + need);
+  if (room > 0 && (!forced || room * kCompressionSlack >= file_end)) return true;
+  storage_shortage(s, file_end);
+  return false;
+}
+
 // Room for a pivot step whose L-area entries start at lnew: both files must end below lnew
 // with `need` free places, and a file past its compression limit is compressed.
 bool make_room(FactorWork& s, int lnew, int need) {
-  if (s.lcol + static_cast<std::int64_t>(need) >= lnew ||
-      s.lcol > compression_limit(s, s.lcol_compressed)) {
+  const bool column_shortage = s.lcol + static_cast<std::int64_t>(need) >= lnew;
+  if (column_shortage || s.lcol > compression_limit(s, s.lcol_compressed)) {
     compress_columns(s);
-    if (s.lcol + static_cast<std::int64_t>(need) >= lnew) {
-      storage_shortage(s, s.lcol);
-      return false;
-    }
+    if (!room_after_compression(s, s.lcol, need, lnew, column_shortage)) return false;
   }
-  if (s.lrow + static_cast<std::int64_t>(need) >= lnew ||
-      s.lrow > compression_limit(s, s.lrow_compressed)) {
+  const bool row_shortage = s.lrow + static_cast<std::int64_t>(need) >= lnew;
+  if (row_shortage || s.lrow > compression_limit(s, s.lrow_compressed)) {
     compress_rows(s);
-    if (s.lrow + static_cast<std::int64_t>(need) >= lnew) {
-      storage_shortage(s, s.lrow);
-      return false;
-    }
+    if (!room_after_compression(s, s.lrow, need, lnew, row_shortage)) return false;
   }
   return true;
 }
@@ -94,8 +157,7 @@ bool make_column_room(FactorWork& s, int j, int nfill, int lnew) {
   const int len = std::max(f.lenc[j], 0);
   if (s.lcol + static_cast<std::int64_t>(len) + nfill >= lnew) {
     compress_columns(s);
-    if (s.lcol + static_cast<std::int64_t>(len) + nfill >= lnew) {
-      storage_shortage(s, s.lcol);
+    if (!room_after_compression(s, s.lcol, static_cast<std::int64_t>(len) + nfill, lnew, true)) {
       return false;
     }
   }
@@ -124,62 +186,208 @@ struct StepLayout {
   int lnew;
 };
 
-// Updates column j (U place idx) with the pivot column: entries of the pivot column's rows
-// get l_i u_j (deleted when they fall to <= small), other rows get fill.
+// Asks the cache for the start of column j, which the next column update reads first.
+void prefetch_column(const Factors& f, int j) {
+  constexpr int kLines = 32;  // cache lines of row indices (16 entries each) fetched ahead
+  const int l1 = f.locc[j];
+  const int len = std::min(f.lenc[j], 16 * kLines);
+  for (int k = 0; k < len; k += 16) {
+    __builtin_prefetch(&f.indc[l1 + k]);
+    __builtin_prefetch(&f.a[l1 + k]);
+    if (k + 8 < len) __builtin_prefetch(&f.a[l1 + k + 8]);
+  }
+}
+
+// Deletes the entry at place l of column j (row i), which has fallen to <= small.
+void delete_entry(FactorWork& s, int j, int l, int i) {
+  remove_from_column(s, j, l);
+  remove_from_row(s, i, j);
+  s.active -= 1;
+}
+
+// A stamp not yet used in s.seen.
+void next_stamp(FactorWork& s) {
+  if (s.stamp == INT_MAX) {
+    std::fill(s.seen.begin(), s.seen.end(), 0);
+    s.stamp = 0;
+  }
+  s.stamp += 1;
+}
+
+// What a column sweep reads besides the column itself.
+struct SweepData {
+  const int* mark;      // by row (0-based pointer into s.mark)
+  const double* lmult;  // by multiplier number, slot 0 = 0.0
+  int* seen;            // by multiplier number
+  int stamp;
+  double u;
+  double small;
+};
+
+// Kernel of the column sweep on n entries (0-based: row indices ind, values val) whose first
+// has offset first_offset in its column.  Rows outside the pivot column have mark 0 and
+// multiplier slot 0 holds 0.0, so with a finite u their entries (all stored entries are
+// above small) are rewritten unchanged and the loop needs no branch on the mark.  Stops at
+// the first entry that falls to <= small, without storing it, and returns its offset (n when
+// there is none).
+template <bool kTrackMax>
+int sweep_kernel(
+    const int* ind, double* val, int n, const SweepData& data, int first_offset, ColumnMax& cmax) {
+  const int* const mark = data.mark;
+  const double* const lmult = data.lmult;
+  int* const seen = data.seen;
+  const int stamp = data.stamp;
+  const double u = data.u;
+  const double small = data.small;
+  double best = cmax.value;
+  int best_offset = cmax.offset;
+  int t = 0;
+#pragma GCC unroll 4
+  for (; t < n; ++t) {
+    const int k = mark[ind[t]];
+    const double v = val[t] + lmult[k] * u;
+    seen[k] = stamp;
+    const double av = std::abs(v);
+    if (av <= small) break;
+    val[t] = v;
+    if (kTrackMax && av > best) {
+      best = av;
+      best_offset = first_offset + t;
+    }
+  }
+  cmax.value = best;
+  cmax.offset = best_offset;
+  return t;
+}
+
+// Updates the entries of column j whose rows are in the pivot column by l_i u; an entry that
+// falls to <= small is deleted (the column's last entry takes its place and is looked at
+// next).  Multiplier k's slot in s.seen gets the current stamp when its row is found.  With
+// kTrackMax it also finds the first entry of largest magnitude in the column as it stands
+// after the sweep.
+template <bool kTrackMax>
+void sweep_column(FactorWork& s, int j, double u, ColumnMax& cmax) {
+  const Factors& f = s.f;
+  const int l1 = f.locc[j];
+  int end = l1 + f.lenc[j];
+  int l = l1;
+  if (!std::isfinite(u) || s.small < 0.0) {
+    while (l < end) {
+      const int i = f.indc[l];
+      const int k = s.mark[static_cast<std::size_t>(i)];
+      if (k > 0) {
+        s.seen[static_cast<std::size_t>(k)] = s.stamp;
+        const double v = f.a[l] + s.lmult[static_cast<std::size_t>(k)] * u;
+        if (std::abs(v) <= s.small) {
+          delete_entry(s, j, l, i);
+          --end;
+          continue;
+        }
+        f.a[l] = v;
+      }
+      if (kTrackMax) cmax.note(l - l1, std::abs(f.a[l]));
+      ++l;
+    }
+    return;
+  }
+  const SweepData data{s.mark.data(), s.lmult.data(), s.seen.data(), s.stamp, u, s.small};
+  while (l < end) {
+    l += sweep_kernel<kTrackMax>(&f.indc[l], &f.a[l], end - l, data, l - l1, cmax);
+    if (l >= end) break;
+    const int i = f.indc[l];
+    if (s.mark[static_cast<std::size_t>(i)] > 0) {
+      delete_entry(s, j, l, i);
+      --end;
+    } else {
+      // Not a pivot-column row: the entry stays as it is.
+      if (kTrackMax) cmax.note(l - l1, std::abs(f.a[l]));
+      ++l;
+    }
+  }
+}
+
+// Place of the pivot row's entry in column j (U place idx).
+int locate_pivot_row(FactorWork& s, const StepLayout& st, int idx) {
+  const Factors& f = s.f;
+  const int j = f.indr[idx];
+  if (s.utri_map.valid) {
+    const int p = s.utri_map.step_place[static_cast<std::size_t>(idx - st.lu - 1)];
+    if (f.indc[p] == st.ibest) return p;
+    retire_triangular_map(s);
+  }
+  const int l1 = f.locc[j];
+  const int l = find_place(f.indc, l1, f.lenc[j], st.ibest);
+  if (s.utri) s.utri_map.scanned += l - l1 + 1;
+  return l;
+}
+
+// Adds the fill of column j (multiplier times u for the pivot-column rows not found in the
+// column, when larger than small).  Out: nfill.  False on a storage shortage.
+template <bool kTrackMax>
+bool add_column_fill(
+    FactorWork& s, const StepLayout& st, int j, double u, ColumnMax& cmax, int& nfill) {
+  const Factors& f = s.f;
+  const double* const lmult = s.lmult.data();
+  const int* const seen = s.seen.data();
+  const int stamp = s.stamp;
+  const Array1<int> indc = f.indc;
+  nfill = 0;
+  int missing = 0;
+  for (int k = 1; k <= st.nl; ++k) missing += seen[k] != stamp ? 1 : 0;
+  if (missing == 0) return true;
+  // Room for every row not found implies room for the actual fill; otherwise count it.
+  if (!room_after_column(s, j, missing, st.lnew)) {
+    for (int k = 1; k <= st.nl; ++k) {
+      if (seen[k] != stamp && std::abs(lmult[k] * u) > s.small) ++nfill;
+    }
+    if (nfill > 0 && !make_column_room(s, j, nfill, st.lnew)) return false;
+  }
+  const int l1 = f.locc[j];
+  const int first = l1 + std::max(f.lenc[j], 0);
+  int pos = first;
+  for (int k = 1; k <= st.nl; ++k) {
+    if (seen[k] == stamp) continue;
+    const double v = lmult[k] * u;
+    if (!(std::abs(v) > s.small)) continue;  // as counted above: a NaN makes no fill
+    const int p = st.ll + k - 1;
+    if (kTrackMax) cmax.note(pos - l1, std::abs(v));
+    f.a[pos] = v;
+    indc[pos] = indc[p];
+    ++pos;
+    f.indr[p] += 1;
+  }
+  nfill = pos - first;
+  if (nfill > 0) {
+    f.lenc[j] = pos - l1;
+    s.lcol = std::max(s.lcol, pos - 1);
+    s.active += nfill;
+  }
+  return true;
+}
+
+// Updates column j (U place idx) with the pivot column: its entry in the pivot row moves to
+// the U row, entries of the pivot column's rows get l_i u_j (deleted when they fall to <=
+// small), other rows get fill.  During the step indc of the U place holds the column's fill.
+// With kTrackMax the place of the column's largest entry is noted for the step's end.
+template <bool kTrackMax>
 bool update_column(FactorWork& s, const StepLayout& st, int idx) {
   const Factors& f = s.f;
   const int j = f.indr[idx];
   const int old_len = f.lenc[j];
-  for (int l = f.locc[j]; l < f.locc[j] + f.lenc[j]; ++l) {
-    if (f.indc[l] == st.ibest) {
-      f.a[idx] = f.a[l];
-      remove_from_column(f, j, l);
-      break;
-    }
-  }
+  const int p = locate_pivot_row(s, st, idx);
+  const double u = f.a[p];
+  f.a[idx] = u;
+  remove_from_column(s, j, p);
   s.active -= 1;
-  const double u = f.a[idx];
   int nfill = 0;
+  ColumnMax cmax;
   if (st.nl > 0) {
-    int l = f.locc[j];
-    while (l < f.locc[j] + f.lenc[j]) {
-      const int i = f.indc[l];
-      const int pm = s.mark[i];
-      if (pm <= 0) {
-        ++l;
-        continue;
-      }
-      s.mark[i] = -pm;
-      const double v = f.a[l] + f.a[pm] * u;
-      if (std::abs(v) <= s.small) {
-        remove_from_column(f, j, l);
-        remove_from_row(s, i, j);
-        s.active -= 1;
-        continue;
-      }
-      f.a[l] = v;
-      ++l;
-    }
-    for (int p = st.ll; p < st.ll + st.nl; ++p) {
-      if (s.mark[f.indc[p]] > 0 && std::abs(f.a[p] * u) > s.small) ++nfill;
-    }
-    if (nfill > 0) {
-      if (!make_column_room(s, j, nfill, st.lnew)) return false;
-      int pos = f.locc[j] + std::max(f.lenc[j], 0);
-      for (int p = st.ll; p < st.ll + st.nl; ++p) {
-        const int i = f.indc[p];
-        const double v = f.a[p] * u;
-        if (s.mark[i] <= 0 || std::abs(v) <= s.small) continue;
-        f.a[pos] = v;
-        f.indc[pos] = i;
-        ++pos;
-        f.indr[p] += 1;
-      }
-      f.lenc[j] = pos - f.locc[j];
-      s.lcol = std::max(s.lcol, pos - 1);
-      s.active += nfill;
-    }
-    for (int p = st.ll; p < st.ll + st.nl; ++p) s.mark[f.indc[p]] = p;
+    next_stamp(s);
+    sweep_column<kTrackMax>(s, j, u, cmax);
+    if (!add_column_fill<kTrackMax>(s, st, j, u, cmax, nfill)) return false;
+  }
+  if (kTrackMax) {
+    s.max_offset[static_cast<std::size_t>(idx - st.lu - 1)] = st.nl > 0 ? cmax.offset : -1;
   }
   lu_update_count_lists(s.cols, j, old_len, f.lenc[j]);
   f.indc[idx] = nfill;
@@ -197,10 +405,7 @@ bool lu_move_to_end(FactorWork& s, const StepLayout& st) {
   if (need == 0) return true;
   if (s.lrow + need >= st.lnew) {
     compress_rows(s);
-    if (s.lrow + need >= st.lnew) {
-      storage_shortage(s, s.lrow);
-      return false;
-    }
+    if (!room_after_compression(s, s.lrow, need, st.lnew, true)) return false;
   }
   for (int p = st.ll; p < st.ll + st.nl; ++p) {
     const int gain = f.indr[p];
@@ -245,10 +450,13 @@ void take_out_pivot(FactorWork& s, const StepLayout& st) {
   f.indc[st.lu] = 0;
   int pos = st.lu + 1;
   const int lr1 = f.locr[st.ibest];
+  TriangularMap& map = s.utri_map;
+  map.step_place.clear();
   for (int l = lr1; l < lr1 + st.nr; ++l) {
     const int j = f.indr[l];
     f.indr[l] = 0;
     if (j == st.jbest) continue;
+    if (map.valid) map.step_place.push_back(map.column_place[static_cast<std::size_t>(l)]);
     f.a[pos] = 0.0;
     f.indr[pos] = j;
     f.indc[pos] = 0;
@@ -262,7 +470,9 @@ void take_out_pivot(FactorWork& s, const StepLayout& st) {
     f.a[pos] = -f.a[l] / apiv;
     f.indc[pos] = i;
     f.indr[pos] = 0;
-    s.mark[i] = pos;
+    const int k = pos - st.ll + 1;
+    s.mark[static_cast<std::size_t>(i)] = k;
+    s.lmult[static_cast<std::size_t>(k)] = f.a[pos];
     ++pos;
   }
   lu_update_count_lists(s.rows, st.ibest, st.nr, 0);
@@ -283,10 +493,22 @@ bool lu_eliminate_pivot(FactorWork& s, const Pivot& p) {
   const int lnew = s.lfile - need;
   if (!make_room(s, lnew, need)) return false;
   const StepLayout st{p.row, p.column, lnew, nr, lnew + nr, nc - 1, lnew};
+  consider_triangular_map(s);
+  if (s.lmult.size() < static_cast<std::size_t>(nc)) {
+    s.lmult.resize(static_cast<std::size_t>(nc));
+    s.seen.resize(static_cast<std::size_t>(nc));
+  }
+  if (s.max_offset.size() < static_cast<std::size_t>(nr))
+    s.max_offset.resize(static_cast<std::size_t>(nr));
   take_out_pivot(s, st);
-  for (int q = st.ll; q < st.ll + st.nl; ++q) remove_from_row(s, f.indc[q], st.jbest);
+  for (int q = st.ll; q < st.ll + st.nl; ++q) {
+    if (q + 2 < st.ll + st.nl) __builtin_prefetch(&f.indr[std::max(f.locr[f.indc[q + 2]], 1)]);
+    remove_from_row(s, f.indc[q], st.jbest);
+  }
   for (int idx = st.lu + 1; idx < st.lu + st.nr; ++idx) {
-    if (!update_column(s, st, idx)) return false;
+    if (idx + 1 < st.lu + st.nr) prefetch_column(f, f.indr[idx + 1]);
+    const bool done = s.spars1 ? update_column<true>(s, st, idx) : update_column<false>(s, st, idx);
+    if (!done) return false;
   }
   if (!lu_move_to_end(s, st)) return false;
   for (int q = st.ll; q < st.ll + st.nl; ++q) {
@@ -328,7 +550,17 @@ void restore_column_maxima(const FactorWork& s, const Phases& ph, const Pivot& p
   if (ph.utri) return;
   if (ph.spars1) {
     const int lu = f.locr[p.row];
-    for (int idx = lu + 1; idx < lu - f.lenr[p.row]; ++idx) move_max_to_front(s, f.indr[idx]);
+    for (int idx = lu + 1; idx < lu - f.lenr[p.row]; ++idx) {
+      const int j = f.indr[idx];
+      const int offset = s.max_offset[static_cast<std::size_t>(idx - lu - 1)];
+      if (offset < 0) {
+        move_max_to_front(s, j);
+      } else if (offset > 0 && !std::isnan(f.a[f.locc[j]])) {
+        const int l1 = f.locc[j];
+        std::swap(f.a[l1], f.a[l1 + offset]);
+        std::swap(f.indc[l1], f.indc[l1 + offset]);
+      }
+    }
     return;
   }
   const int q1 = s.cols.start(1);
@@ -351,6 +583,8 @@ bool choose_pivot(FactorWork& s, Phases& ph, int nrowu, Pivot& p) {
     }
     s.n_utri = nrowu - 1;
     ph.utri = false;
+    s.utri = false;
+    retire_triangular_map(s);
     ph.ltri = true;
     ph.spars1 = true;
     for (int k = s.cols.start(1); k <= f.n; ++k) move_max_to_front(s, f.iq[k]);
@@ -397,12 +631,14 @@ std::int64_t compression_limit(const FactorWork& s, int length) {
 
 void compress_columns(FactorWork& s) {
   Factors& f = s.f;
+  s.utri_map.valid = false;
   PRUNEL(f.n, true, f.luparm, s.lcol, f.a, f.indc, f.lenc, f.locc);
   s.lcol_compressed = s.lcol;
 }
 
 void compress_rows(FactorWork& s) {
   Factors& f = s.f;
+  s.utri_map.valid = false;
   PRUNEL(f.m, false, f.luparm, s.lrow, f.a, f.indr, f.lenr, f.locr);
   s.lrow_compressed = s.lrow;
 }
@@ -420,6 +656,7 @@ void PRUNEM(FactorWork& s) {
       lu_dense_finish(s);
       return;
     }
+    s.spars1 = ph.spars1;
     if (!lu_eliminate_pivot(s, p)) return;
     s.npiv = nrowu;
     if (f.luparm[iw::kPrintLevel] > 1) {

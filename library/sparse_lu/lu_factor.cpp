@@ -143,27 +143,48 @@ void lu_bucket_by_count(const CountList& list, Array1<int> count) {
   }
 }
 
-// Moves the U rows to the front in pivot order and packs the L columns from lena downward;
-// sets the U row starts and lengths and the L column lengths (locc cleared).
-void store_final_factors(FactorWork& s) {
+// Copies the U rows in pivot order to places 1..lenU through the copier put(place, value,
+// column) and sets their starts and lengths.
+template <class Put>
+void gather_u_rows(FactorWork& s, Put put) {
   const Factors& f = s.f;
-  const std::int64_t len_u = s.len_u;
-  std::vector<double> ua(static_cast<std::size_t>(len_u));
-  std::vector<int> uj(static_cast<std::size_t>(len_u));
-  std::vector<int> lcol_len;
-  lcol_len.reserve(static_cast<std::size_t>(s.num_l0));
-  std::size_t next = 0;
+  int next = 1;
   for (int k = 1; k <= s.nrank; ++k) {
     const int i = f.ip[k];
     const int l1 = f.locr[i];
     const int len = -f.lenr[i];
-    f.locr[i] = static_cast<int>(next) + 1;
+    f.locr[i] = next;
     f.lenr[i] = len;
-    for (int l = l1; l < l1 + len; ++l, ++next) {
-      ua[next] = f.a[l];
-      uj[next] = f.indr[l];
-    }
+    for (int l = l1; l < l1 + len; ++l, ++next) put(next, f.a[l], f.indr[l]);
   }
+}
+
+// Moves the U rows to the front in pivot order and packs the L columns from lena downward;
+// sets the U row starts and lengths and the L column lengths (locc cleared).  The U rows and
+// L columns all lie at lfile and above; when the U rows fit below lfile they are copied in
+// place before the L columns move, else through a buffer.
+void store_final_factors(FactorWork& s) {
+  const Factors& f = s.f;
+  const std::int64_t len_u = s.len_u;
+  const bool direct = len_u < s.lfile;
+  std::vector<double> ua;
+  std::vector<int> uj;
+  if (direct) {
+    gather_u_rows(s, [&f](int l, double v, int j) {
+      f.a[l] = v;
+      f.indr[l] = j;
+      f.indc[l] = 0;
+    });
+  } else {
+    ua.resize(static_cast<std::size_t>(len_u));
+    uj.resize(static_cast<std::size_t>(len_u));
+    gather_u_rows(s, [&ua, &uj](int l, double v, int j) {
+      ua[static_cast<std::size_t>(l - 1)] = v;
+      uj[static_cast<std::size_t>(l - 1)] = j;
+    });
+  }
+  std::vector<int> lcol_len;
+  lcol_len.reserve(static_cast<std::size_t>(s.num_l0));
   int top = f.lena;
   for (int k = 1; k <= s.nrank; ++k) {
     const int j = f.iq[k];
@@ -179,10 +200,10 @@ void store_final_factors(FactorWork& s) {
     top = dst - 1;
     lcol_len.push_back(len);
   }
-  for (std::size_t l = 0; l < next; ++l) {
-    f.a[static_cast<std::int64_t>(l) + 1] = ua[l];
-    f.indr[static_cast<std::int64_t>(l) + 1] = uj[l];
-    f.indc[static_cast<std::int64_t>(l) + 1] = 0;
+  for (std::int64_t l = 1; !direct && l <= len_u; ++l) {
+    f.a[l] = ua[static_cast<std::size_t>(l - 1)];
+    f.indr[l] = uj[static_cast<std::size_t>(l - 1)];
+    f.indc[l] = 0;
   }
   for (int k = s.nrank + 1; k <= f.m; ++k) f.lenr[f.ip[k]] = 0;
   for (int j = 1; j <= f.n; ++j) {

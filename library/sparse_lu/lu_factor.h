@@ -18,6 +18,26 @@ struct Pivot {
   double cmax = 0.0;  // ratio of the column's largest other entry to the pivot
 };
 
+// Places of the active entries in both files, kept during the upper-triangular phase only.
+// There every pivot column is a singleton, so a step only removes the pivot row's entries from
+// the other columns of that row; the map finds them without searching long columns.  Built
+// when the searches have cost about as much as building it; dropped by any compression.
+struct TriangularMap {
+  bool valid = false;
+  bool retired = false;           // the phase has ended: never built again
+  std::int64_t scanned = 0;       // places searched without the map
+  std::vector<int> row_place;     // by column-file place: the entry's row-file place
+  std::vector<int> column_place;  // by row-file place: the entry's column-file place
+  std::vector<int> step_place;    // column-file places of the current pivot row's entries
+
+  // The column entry at place from moved to place to.
+  void moved(int to, int from) {
+    const int r = row_place[static_cast<std::size_t>(from)];
+    row_place[static_cast<std::size_t>(to)] = r;
+    column_place[static_cast<std::size_t>(r)] = to;
+  }
+};
+
 struct FactorWork {
   Factors f;
   CountList rows;  // ip ordered by row count (loc: RowCountStart, inv: RowPermInverse)
@@ -58,8 +78,20 @@ struct FactorWork {
   std::int64_t minlen = 0;
   BadEntry bad;
 
-  // mark[i] (i = 1..m): place in the L area of row i's multiplier during one pivot step.
+  // mark[i] (i = 1..m): number k of row i's multiplier (at L place ll + k - 1) during one
+  // pivot step, 0 for rows outside the pivot column.  lmult[k] is that multiplier; lmult[0]
+  // stays 0.0.
   std::vector<int> mark;
+  std::vector<double> lmult{0.0};
+  // seen[k] == stamp when multiplier k's row was found in the column being updated.
+  std::vector<int> seen{0};
+  int stamp = 0;
+  // For each column of the pivot row (in U-row order): the offset of its largest entry after
+  // the step, -1 when not tracked.  Kept in the first sparse phase only.
+  std::vector<int> max_offset;
+  bool utri = true;     // upper-triangular phase
+  bool spars1 = false;  // first sparse phase
+  TriangularMap utri_map;
 };
 
 // Elimination loop.  Leaves inform 0, 7 or 8.

@@ -5,6 +5,9 @@
 
 #include <climits>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "library/sparse_lu/lu_words.h"
 
@@ -70,6 +73,30 @@ struct CountList {
 // each step swaps the item with the first (or last) item of its bucket and moves the bucket
 // boundary over it.
 void lu_update_count_lists(const CountList& list, int item, int from, int to);
+
+// Offset of the first x[k] == value in x[0..n-1], n when there is none.  Compares eight
+// indices at a time where SSE2 is available: index lists are searched often and are long in
+// dense rows and columns.
+inline int find_index(const int* x, int n, int value) {
+  int k = 0;
+#if defined(__SSE2__)
+  const __m128i key = _mm_set1_epi32(value);
+  for (; k + 8 <= n; k += 8) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k + 4));
+    const __m128i hit = _mm_or_si128(_mm_cmpeq_epi32(lo, key), _mm_cmpeq_epi32(hi, key));
+    if (_mm_movemask_epi8(hit) != 0) break;
+  }
+#endif
+  while (k < n && x[k] != value) ++k;
+  return k;
+}
+
+// Place of the first x[l] == value for l = first..first+len-1, first + len when there is none.
+inline int find_place(Array1<int> x, int first, int len, int value) {
+  if (len <= 0) return first;
+  return first + find_index(&x[first], len, value);
+}
 
 // The largest double.
 constexpr double largest_real() { return 1.7976931348623157e308; }

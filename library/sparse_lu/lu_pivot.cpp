@@ -69,10 +69,8 @@ class Search {
 // Place of row i in column j (0 when absent).
 int find_in_column(const Factors& f, int j, int i) {
   const int l1 = f.locc[j];
-  for (int l = l1; l < l1 + f.lenc[j]; ++l) {
-    if (f.indc[l] == i) return l;
-  }
-  return 0;
+  const int l = find_place(f.indc, l1, f.lenc[j], i);
+  return l < l1 + f.lenc[j] ? l : 0;
 }
 
 // The fallback pivot: the largest entry of the first column that has entries.

@@ -2,7 +2,10 @@
 // 100,000 (random with a diagonal and a few entries per column near it, and a 2-D grid
 // Laplacian), then makes 100 column replacements, each followed by a solve, and prints one
 // line per case.  Entries placed uniformly at random would give a fill that grows faster than
-// the entries; the banded placement keeps the random case low-fill.
+// the entries; the banded placement keeps the random case low-fill.  Two more cases at m =
+// 100,000: column singletons whose rows all hold an entry of one full column, and the random
+// case with storage so tight that the files must be compressed often.  Each line ends with the
+// case name and the number of compressions of the factorisation.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -51,10 +54,16 @@ struct Columns {
   }
 };
 
-void run_case(const Triples& t, std::mt19937& rng) {
+// lena_factor > 0: lena = lena_factor * nnz instead of the generous default.  Without
+// replacements one solve gives the residual.
+void run_case(const char* name,
+              const Triples& t,
+              std::mt19937& rng,
+              double lena_factor = 0.0,
+              int replacements = 100) {
   const int m = t.m;
   const int nnz = static_cast<int>(t.a.size());
-  const int lena = 30 * nnz + 20 * m;
+  const int lena = lena_factor > 0.0 ? static_cast<int>(lena_factor * nnz) : 30 * nnz + 20 * m;
   LuHarness h(m, m, lena);
   Columns cols(t);
 
@@ -62,9 +71,11 @@ void run_case(const Triples& t, std::mt19937& rng) {
   const int inform = h.factor(t);
   const double factor_s = seconds_since(t0);
   if (inform > 1) {
-    std::printf("LU m=%d nnz=%d factor inform=%d\n", m, nnz, inform);
+    std::printf("LU m=%d nnz=%d factor inform=%d factor_s=%.4f case=%s\n", m, nnz, inform, factor_s,
+                name);
     return;
   }
+  const int compressions = h.iword(iw::kCompressions);
   const double fill =
       static_cast<double>(h.iword(iw::kLenL) + h.iword(iw::kLenU)) / std::max(nnz, 1);
 
@@ -74,7 +85,7 @@ void run_case(const Triples& t, std::mt19937& rng) {
   double solve_s = 0.0;
   double residual = 0.0;
   std::vector<double> v(m), w(m), b(m), x(m);
-  for (int rep = 0; rep < 100; ++rep) {
+  for (int rep = 0; rep < std::max(replacements, 1); ++rep) {
     const int jrep = pick(rng);
     std::vector<std::pair<int, double>> c{{jrep, 4.0 + val(rng)}};
     for (int k = 0; k < 3; ++k) {
@@ -85,19 +96,21 @@ void run_case(const Triples& t, std::mt19937& rng) {
     c.erase(std::unique(c.begin(), c.end(),
                         [](const auto& p, const auto& q) { return p.first == q.first; }),
             c.end());
-    cols.col[jrep - 1] = c;
-    std::fill(v.begin(), v.end(), 0.0);
-    for (const auto& [i, a] : c) v[i - 1] = a;
-
-    t0 = Clock::now();
-    h.solve(1, v, w);
-    double diag = 0.0;
-    double vnorm = 0.0;
-    const int up = h.replace(1, 2, jrep, v, diag, vnorm);
-    update_s += seconds_since(t0);
-    if (up == 7) {
-      std::printf("LU m=%d update storage exhausted after %d replacements\n", m, rep);
-      return;
+    if (replacements > 0) {
+      cols.col[jrep - 1] = c;
+      std::fill(v.begin(), v.end(), 0.0);
+      for (const auto& [i, a] : c) v[i - 1] = a;
+      t0 = Clock::now();
+      h.solve(1, v, w);
+      double diag = 0.0;
+      double vnorm = 0.0;
+      const int up = h.replace(1, 2, jrep, v, diag, vnorm);
+      update_s += seconds_since(t0);
+      if (up == 7) {
+        std::printf("LU m=%d update storage exhausted after %d replacements case=%s\n", m, rep,
+                    name);
+        return;
+      }
     }
 
     for (int i = 0; i < m; ++i) b[i] = val(rng);
@@ -107,9 +120,26 @@ void run_case(const Triples& t, std::mt19937& rng) {
     solve_s += seconds_since(t0);
     residual = std::max(residual, cols.residual(x, b));
   }
-  std::printf("LU m=%d nnz=%d factor_s=%.4f update_s=%.4f solve_s=%.4f fill=%.3f residual=%.2e\n",
-              m, nnz, factor_s, update_s, solve_s, fill, residual);
+  std::printf(
+      "LU m=%d nnz=%d factor_s=%.4f update_s=%.4f solve_s=%.4f fill=%.3f residual=%.2e "
+      "case=%s compressions=%d\n",
+      m, nnz, factor_s, update_s, solve_s, fill, residual, name, compressions);
   std::fflush(stdout);
+}
+
+// Column singletons (i, i) and one full column: every pivot row holds an entry of it.
+Triples full_column(int m) {
+  Triples t;
+  t.m = t.n = m;
+  const int full = m / 2;
+  for (int j = 1; j <= m; ++j) {
+    if (j != full) {
+      t.add(j, j, 2.0);
+      continue;
+    }
+    for (int i = 1; i <= m; ++i) t.add(i, j, i == j ? 4.0 : 0.5);
+  }
+  return t;
 }
 
 }  // namespace
@@ -117,8 +147,11 @@ void run_case(const Triples& t, std::mt19937& rng) {
 int main() {
   std::mt19937 rng(20261208);
   for (int m : {1000, 10000, 100000}) {
-    run_case(zun::lu_test::random_banded(m, 3.0, 30, rng), rng);
+    run_case("random", zun::lu_test::random_banded(m, 3.0, 30, rng), rng);
   }
-  for (int k : {32, 100, 316}) run_case(zun::lu_test::grid_laplacian(k), rng);
+  for (int k : {32, 100, 316}) run_case("grid", zun::lu_test::grid_laplacian(k), rng);
+  run_case("full_column", full_column(100000), rng);
+  std::mt19937 tight_rng(7);
+  run_case("random_tight", zun::lu_test::random_banded(100000, 3.0, 30, tight_rng), rng, 3.4, 0);
   return 0;
 }

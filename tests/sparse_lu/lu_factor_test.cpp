@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "tests/sparse_lu/lu_test_support.h"
@@ -327,6 +328,130 @@ TEST(LuFactor, GridLaplacianFactorsWithModestFill) {
   ASSERT_EQ(h.factor(t), 0);
   expect_valid_factors(h, t);
   EXPECT_LT(h.iword(iw::kLenL) + h.iword(iw::kLenU), 12 * static_cast<int>(t.a.size()));
+}
+
+// Max relative residual of A x = b after the solve with the factors, for a seeded b.
+double solve_residual(LuHarness& h, const Triples& t) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> val(-1.0, 1.0);
+  std::vector<double> b(t.m);
+  for (double& x : b) x = val(rng);
+  std::vector<double> v = b;
+  std::vector<double> x(t.n);
+  h.solve(5, v, x);
+  std::vector<double> r = b;
+  double scale = 0.0;
+  for (std::size_t k = 0; k < t.a.size(); ++k) {
+    r[t.row[k] - 1] -= t.a[k] * x[t.col[k] - 1];
+    scale = std::max(scale, std::abs(t.a[k] * x[t.col[k] - 1]));
+  }
+  double rmax = 0.0;
+  for (double y : r) rmax = std::max(rmax, std::abs(y));
+  return rmax / std::max(scale, 1.0);
+}
+
+// Column singletons whose rows all hold entries of a few full columns: the triangular phase
+// must find each pivot row in the long columns without searching them (a search per pivot
+// made the phase quadratic).
+TEST(LuFactor, LongColumnsInTheTriangularPhase) {
+  const int n = 1500;
+  const std::vector<int> full{n / 2, n / 3, n - 7};
+  Triples t;
+  t.m = t.n = n;
+  for (int j = 1; j <= n; ++j) {
+    if (std::find(full.begin(), full.end(), j) == full.end()) {
+      t.add(j, j, 2.0 + (j % 5));
+      continue;
+    }
+    for (int i = 1; i <= n; ++i) t.add(i, j, i == j ? 8.0 : 0.25 + 1e-3 * ((i * j) % 97));
+  }
+  for (const int keep : {1, 0}) {
+    LuHarness h(n, n, 2 * static_cast<int>(t.a.size()) + 10 * n);
+    h.luparm[iw::kKeepFactors - 1] = keep;
+    ASSERT_EQ(h.factor(t), 0);
+    EXPECT_EQ(h.iword(iw::kUpperTriPivots), n - static_cast<int>(full.size()));
+    EXPECT_EQ(h.iword(iw::kLenL) + h.iword(iw::kLenU), static_cast<int>(t.a.size())) << keep;
+    if (keep == 1) {
+      EXPECT_LT(solve_residual(h, t), 1e-13);
+      continue;
+    }
+    for (int j = 1; j <= n; ++j) {
+      if (std::find(full.begin(), full.end(), j) != full.end()) continue;
+      EXPECT_EQ(h.a[h.lena() - n + j - 1], 2.0 + (j % 5)) << j;
+    }
+  }
+}
+
+// Near a full file a compression that recovers too little room ends the factorisation with
+// inform 7 instead of compressing at almost every step; the length it asks for is enough for
+// the same factors.
+TEST(LuFactor, StorageShortageAsksForEnoughRoom) {
+  int shortages = 0;
+  for (int seed = 1; seed <= 6; ++seed) {
+    std::mt19937 rng(seed * 17);
+    const int n = 150 + 20 * seed;
+    const Triples t = random_banded(n, 4.0, 12, rng);
+    auto sparse_only = [](LuHarness& h) {
+      h.parmlu[rw::kDensity1 - 1] = 2.0;
+      h.parmlu[rw::kDensity2 - 1] = 2.0;
+    };
+    LuHarness wide(n, n, generous_lena(t));
+    sparse_only(wide);
+    ASSERT_EQ(wide.factor(t), 0);
+    const int minlen = wide.iword(iw::kMinLength);
+    for (int lena = minlen; lena >= static_cast<int>(t.a.size()) + 4 * n; lena -= minlen / 50) {
+      LuHarness tight(n, n, lena);
+      sparse_only(tight);
+      const int inform = tight.factor(t);
+      if (inform != 7) {
+        ASSERT_EQ(inform, 0);
+        EXPECT_EQ(tight.iq, wide.iq);
+        continue;
+      }
+      ++shortages;
+      const int asked = tight.iword(iw::kMinLength);
+      ASSERT_GT(asked, lena);
+      LuHarness retry(n, n, asked);
+      sparse_only(retry);
+      ASSERT_EQ(retry.factor(t), 0) << "seed " << seed << " lena " << lena;
+      EXPECT_EQ(retry.ip, wide.ip);
+      EXPECT_EQ(retry.iq, wide.iq);
+      break;
+    }
+  }
+  EXPECT_GT(shortages, 0);
+}
+
+// A NaN or infinite entry spreads NaNs through the elimination.  A NaN product is no fill (its
+// magnitude is not above small): fill counted that way but written as it came wrote past the
+// room made for it and corrupted the files.  The factors must keep their layout.
+TEST(LuFactor, NonFiniteEntriesKeepTheFileLayout) {
+  const double bad[] = {std::nan(""), std::numeric_limits<double>::infinity(), 1e300};
+  for (int seed = 1; seed <= 12; ++seed) {
+    std::mt19937 rng(seed * 7);
+    const int n = 30 + 10 * (seed % 4);
+    Triples t = random_triples(n, n, 4.0, true, rng);
+    for (int q = 0; q < 3; ++q) t.a[rng() % t.a.size()] = bad[(seed + q) % 3];
+    for (const double dens : {0.3, 2.0}) {
+      LuHarness h(n, n, generous_lena(t));
+      h.parmlu[rw::kDensity1 - 1] = dens;
+      h.parmlu[rw::kDensity2 - 1] = 2 * dens;
+      const int inform = h.factor(t);
+      ASSERT_TRUE(inform == 0 || inform == 1) << "seed " << seed << " inform " << inform;
+      ASSERT_TRUE(is_permutation(h.ip, n));
+      ASSERT_TRUE(is_permutation(h.iq, n));
+      int len_u = 0;
+      for (int k = 1; k <= h.iword(iw::kRank); ++k) len_u += h.lenr[h.ip[k - 1] - 1];
+      EXPECT_EQ(len_u, h.iword(iw::kLenU));
+      int len_l = 0;
+      for (int k = 1; k <= h.iword(iw::kNumL0); ++k) len_l += h.lenc[k - 1];
+      EXPECT_EQ(len_l, h.iword(iw::kLenL));
+      for (int p = h.lena() - len_l + 1; p <= h.lena(); ++p) {
+        ASSERT_GE(h.indc[p - 1], 1);
+        ASSERT_LE(h.indc[p - 1], n);
+      }
+    }
+  }
 }
 
 }  // namespace
