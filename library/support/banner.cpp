@@ -51,6 +51,7 @@ std::array<std::string, kBannerLineCount> banner_texts() {
 }  // namespace
 
 void fill_implementation_details(char* lines, int line_len) {
+  if (line_len < 1) return;
   const auto texts = banner_texts();
   for (int i = 0; i < kBannerLineCount; ++i) {
     char* line = lines + static_cast<long>(i) * line_len;

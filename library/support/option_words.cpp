@@ -142,6 +142,7 @@ void split_words(const char* line,
     ++count;
     pos = tend + 2;
   }
+  if (word_len < 1) return;
   for (int k = count; k < nmax; ++k) {
     std::memset(words + static_cast<long>(k) * word_len, ' ', static_cast<std::size_t>(word_len));
   }
@@ -177,7 +178,7 @@ void lookup_keyword(const int& n,
                     int entry_len,
                     int word_len) {
   index = 0;
-  if (n < 1) return;
+  if (n < 1 || entry_len < 1) return;
   int first = 1, last = std::min(word_len, kKeywordLength), tend = 0;
   next_token(word, first, last, tend, std::min(word_len, kKeywordLength));
   if (first == 0) return;

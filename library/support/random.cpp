@@ -182,10 +182,18 @@ void seed_generator(const int& genid,
   }
 
   // A state of three words or fewer cannot hold the trailer and any kind's words: it is too
-  // short, except that a length of 0 or less is a query for the length needed.
+  // short, except that a length of 0 or less is a query for the length needed.  With room for
+  // the trailer only, the kind still checks its other arguments first, through a length query
+  // that leaves STATE alone.
   int l = lstate > 2 ? lstate - 3 : lstate;
-  int err = (lstate >= 1 && l < 1) ? kStateTooShort
-                                   : seed_kind1(genid, subid, seed, lseed, state, l);
+  int err = kOk;
+  if (lstate >= 1 && l < 1) {
+    int query = 0;
+    err = seed_kind1(genid, subid, seed, lseed, state, query);
+    if (err == kLengthQuery) err = kStateTooShort;
+  } else {
+    err = seed_kind1(genid, subid, seed, lseed, state, l);
+  }
   using namespace generator_words;
   if (err == kOk) {
     const int used = state[kUsedLength - 1];
@@ -229,8 +237,8 @@ void uniform_in_range(const int& n,
                       int msg_len) {
   begin_message(msg, msg_len);
   ierr = kOk;
-  KindInfo info{};
-  if (lstate < 3 || !kind_info(state[generator_words::kKind - 1], &info)) {
+  const int kind = lstate < 3 ? 0 : state[generator_words::kKind - 1];
+  if (kind < kFirstKind || kind > kLastKind) {
     ierr = kBadSeedLengthOrState;
     DiagnosticBuilder(srname, srname_len, ierr, 0).write(msg, msg_len);
   } else if (n < 0) {

@@ -133,6 +133,13 @@ TEST(Banner, FilledLinesAreFramedAndAligned) {
   EXPECT_EQ(line(18).substr(0, 25), " and compatible systems. ");
 }
 
+TEST(Banner, LinesWithoutCharactersAreLeftAlone) {
+  char guard[4] = {'?', '?', '?', '?'};
+  fill_implementation_details(guard, 0);
+  fill_implementation_details(guard, -2);
+  EXPECT_EQ(std::string(guard, 4), "????");
+}
+
 TEST(Banner, PrintsLinesOneToSevenAndTheEnd) {
   testing::UnitCapture cap(23);
   int saved = 0, unit = 23;

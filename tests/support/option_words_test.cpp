@@ -82,6 +82,17 @@ TEST(OptionWords, SplitWordsCutsLongWordsAndSkipsOneDelimiter) {
   EXPECT_EQ(std::string(words.begin(), words.end()), "VERILEVE3   X   ");
 }
 
+TEST(OptionWords, SplitWordsWithoutRoomForWordsOnlyCounts) {
+  char guard = '?';
+  int count = -1;
+  const std::string line = "Print Level 5";
+  split_words(line.data(), 5, count, &guard, static_cast<int>(line.size()), 0);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(guard, '?');
+  split_words(line.data(), 5, count, &guard, static_cast<int>(line.size()), -4);
+  EXPECT_EQ(guard, '?');
+}
+
 struct NumberCase {
   std::string text;
   bool number;
@@ -178,6 +189,10 @@ TEST(LookupKeyword, EmptyTableFindsNothing) {
   int index = 5;
   lookup_keyword(0, nullptr, true, word.data(), index, 16, 16);
   EXPECT_EQ(index, 0);
+  index = 5;
+  lookup_keyword(3, nullptr, true, word.data(), index, 0, 16);  // entries without characters
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(word, "COLD            ");
 }
 
 }  // namespace

@@ -115,8 +115,19 @@ TEST(SeedGenerator, LengthQueryAndTooShortStates) {
 
   g.seed(123456, 3);
   EXPECT_EQ(g.ierr, 6);
+  EXPECT_EQ(g.message(), "TESTER     6     6     2                3               17");
   g.seed(123456, 1);
   EXPECT_EQ(g.ierr, 6);
+  EXPECT_EQ(g.state, std::vector<int>(kStateLength, 5));
+}
+
+TEST(SeedGenerator, TrailerOnlyStateStillChecksTheSeedCountFirst) {
+  Generator g;
+  g.state.assign(kStateLength, 5);
+  g.seed(123456, 3, 0);
+  EXPECT_EQ(g.ierr, 4);
+  EXPECT_EQ(g.message(), "TESTER     4     4     1                0");
+  EXPECT_EQ(g.state, std::vector<int>(kStateLength, 5));
 }
 
 TEST(SeedGenerator, BadArguments) {
@@ -168,6 +179,20 @@ TEST_P(CorruptState, IsRejectedWithoutDrawing) {
   const auto x = g.draw(2);
   EXPECT_EQ(g.ierr, c.ierr);
   EXPECT_EQ(x[0], -7.0);
+}
+
+TEST(UniformInRange, NegativeLengthWordOfAnyKnownKindIsErrorSix) {
+  Generator g;
+  g.seed(123456);
+  g.state[0] = -17;
+  g.state[2] = 2;
+  const auto x = g.draw(2);
+  EXPECT_EQ(g.ierr, 6);
+  EXPECT_EQ(g.message(), "TESTER     6     6     1               17");
+  EXPECT_EQ(x[0], -7.0);
+  g.state[2] = 6;
+  g.draw(2);
+  EXPECT_EQ(g.ierr, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Words,
