@@ -66,8 +66,11 @@ int lu_add_column(Update& u, int jrep, Array1<double> v, double& vnorm) {
 
 // Takes the largest entry of v beyond the rank as a new pivot in column jrep; the others are
 // eliminated by single-entry L factors.  Returns kNewPivot when the rank rose, kNoNewPivot when
-// nothing remained, inform 7 on a storage shortage.
-int lu_update_rank_tail(Update& u, int jrep, Array1<double> v, double& diag) {
+// nothing remained, inform 7 on a storage shortage.  With judge set (column jrep had a pivot
+// inside the rank) a pivot that the singularity test rejects is not taken: that road never
+// judges the new pivot again, and the rank is decided by the U part of the column instead.
+int lu_update_rank_tail(
+    Update& u, int jrep, Array1<double> v, double vnorm, bool judge, double& diag) {
   const Factors& f = u.f;
   int kmax = 0;
   double vmax = 0.0;
@@ -79,6 +82,7 @@ int lu_update_rank_tail(Update& u, int jrep, Array1<double> v, double& diag) {
     }
   }
   if (kmax == 0) return kNoNewPivot;
+  if (judge && (vmax <= u.utol1 || vmax <= u.utol2 * vnorm)) return kNoNewPivot;
   if (!ensure_row_room(u, f.m - u.nrank)) return lu_inform::kNoStorage;
   const int ipiv = f.ip[kmax];
   const double pivot = v[ipiv];
@@ -201,10 +205,10 @@ int replace_column(
     if (klast < 0) return lu_inform::kNoStorage;
     if (u.nrank < f.m) {
       const int rank_before = u.nrank;
-      const int tail = lu_update_rank_tail(u, jrep, v, diag);
+      const bool pivot_inside = krep >= 1 && krep <= rank_before;
+      const int tail = lu_update_rank_tail(u, jrep, v, vnorm, pivot_inside, diag);
       if (tail == lu_inform::kNoStorage) return tail;
-      if (tail == kNewPivot && krep >= 1 && krep <= rank_before)
-        return place_after_rank_tail(u, krep);
+      if (tail == kNewPivot && pivot_inside) return place_after_rank_tail(u, krep);
       if (tail == kNewPivot) klast = u.nrank;
     }
   }

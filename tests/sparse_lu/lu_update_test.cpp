@@ -257,6 +257,29 @@ TEST(LuReplace, ZeroColumnThenIndependentColumn) {
   EXPECT_LT(rel_diff(w, x), 1e-9);
 }
 
+// On a rank-deficient factor, a column that had a pivot is replaced by one whose only weight
+// beyond the rank is below the singularity tolerance: that weight must not become a pivot.
+TEST(LuReplace, TinyWeightBeyondTheRankIsNoPivot) {
+  Triples t;
+  t.m = t.n = 3;
+  for (int j = 1; j <= 3; ++j) t.add(j, j, 1.0);
+  LuHarness h(3, 3, lena_for(t));
+  ASSERT_EQ(h.factor(t), 0);
+  std::vector<double> v(3, 0.0);
+  double diag = 0.0;
+  double vnorm = 0.0;
+  ASSERT_EQ(h.replace(1, 0, 1, v, diag, vnorm), -1);
+  ASSERT_EQ(h.iword(iw::kRank), 2);
+  // Column 2 := (1e-12, 0, 1): within the tolerances a copy of column 3.
+  v = {1e-12, 0.0, 1.0};
+  EXPECT_EQ(h.replace(1, 1, 2, v, diag, vnorm), -1);
+  EXPECT_EQ(h.iword(iw::kRank), 1);
+  EXPECT_EQ(triangular_fault(h), "");
+  for (int k = 1; k <= h.iword(iw::kRank); ++k) {
+    EXPECT_GT(std::abs(h.a[h.locr[h.ip[k - 1] - 1] - 1]), h.rword(rw::kAbsSingTol));
+  }
+}
+
 TEST(LuReplace, ColumnReplacedByItselfKeepsItsDiagonal) {
   std::mt19937 rng(5);
   const int n = 30;
