@@ -18,6 +18,7 @@ constexpr int kInverseConditionLimit = 296;  // 1 / condition limit (tolRz)
 
 // Integer words.
 constexpr int kPrintFile = 317;
+constexpr int kMonitoringFile = 318;  // unit of the monitoring lines (0: none)
 constexpr int kGeneralMinorLimit = 399;  // max(50, 3(n + nclin + ncnln))
 constexpr int kMinorLimit = 400;         // the minor iterations limit option
 constexpr int kMinorPrintLevel = 404;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/workspace_words.h"
 
 namespace zun {

@@ -6,7 +6,7 @@
 
 #include "library/platform/format.h"
 #include "library/sparse_sqp/exit_codes.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/sparse_option_words.h"
 #include "library/support/output.h"
 

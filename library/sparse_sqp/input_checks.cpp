@@ -10,7 +10,7 @@
 
 #include "library/platform/format.h"
 #include "library/sparse_sqp/exit_messages.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/support/output.h"
 
 namespace zun {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/option_reader.h"
 #include "library/sparse_sqp/option_tasks.h"
 #include "library/sparse_sqp/sparse_option_words.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "library/platform/format.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/option_tasks.h"
 #include "library/sparse_sqp/sparse_option_words.h"
 #include "library/sparse_sqp/workspace_words.h"

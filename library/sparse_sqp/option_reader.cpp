@@ -6,7 +6,7 @@
 #include <string>
 
 #include "library/platform/format.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/option_keywords.h"
 #include "library/sparse_sqp/option_tasks.h"
 #include "library/sparse_sqp/sparse_option_words.h"

@@ -5,7 +5,7 @@
 
 #include "library/sparse_sqp/exit_codes.h"
 #include "library/sparse_sqp/exit_messages.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/sparse_option_words.h"
 
 namespace zun {

@@ -9,7 +9,7 @@
 #include "library/sparse_sqp/exit_codes.h"
 #include "library/sparse_sqp/exit_messages.h"
 #include "library/sparse_sqp/input_checks.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/option_tasks.h"
 #include "library/sparse_sqp/solve_driver.h"
 #include "library/sparse_sqp/workspace_plan.h"

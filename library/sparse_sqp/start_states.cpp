@@ -7,7 +7,7 @@
 #include <string>
 
 #include "library/platform/format.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/sparse_option_words.h"
 #include "library/support/output.h"
 

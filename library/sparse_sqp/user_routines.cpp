@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "library/sparse_sqp/derivative_scaling.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/workspace_words.h"
 
 namespace zun {

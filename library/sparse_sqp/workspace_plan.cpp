@@ -8,7 +8,7 @@
 #include "library/platform/format.h"
 #include "library/sparse_sqp/exit_codes.h"
 #include "library/sparse_sqp/exit_messages.h"
-#include "library/sparse_sqp/one_based.h"
+#include "library/support/one_based.h"
 #include "library/sparse_sqp/option_tasks.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "library/support/output.h"
