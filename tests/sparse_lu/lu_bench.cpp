@@ -4,8 +4,10 @@
 // line per case.  Entries placed uniformly at random would give a fill that grows faster than
 // the entries; the banded placement keeps the random case low-fill.  Two more cases at m =
 // 100,000: column singletons whose rows all hold an entry of one full column, and the random
-// case with storage so tight that the files must be compressed often.  Each line ends with the
-// case name and the number of compressions of the factorisation.
+// case with storage so tight that the files must be compressed often.  Then, at each m, an
+// arrowhead (a diagonal with a full last row and column) and the random case with one full
+// column: their factorisation time should grow with the entries, as the random case's does.
+// Each line ends with the case name and the number of compressions of the factorisation.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -142,6 +144,42 @@ Triples full_column(int m) {
   return t;
 }
 
+// A value of magnitude in [0.1, 1] (times scale) with a random sign.
+double random_value(std::mt19937& rng, double scale = 1.0) {
+  std::uniform_real_distribution<double> mag(0.1, 1.0);
+  return (rng() % 2 == 0 ? 1.0 : -1.0) * mag(rng) * scale;
+}
+
+// Diagonal plus a full last row and column.
+Triples arrowhead(int m, std::mt19937& rng) {
+  Triples t;
+  t.m = t.n = m;
+  for (int j = 1; j < m; ++j) {
+    t.add(j, j, random_value(rng, 4.0));
+    t.add(m, j, random_value(rng));
+  }
+  for (int i = 1; i < m; ++i) t.add(i, m, random_value(rng));
+  t.add(m, m, random_value(rng, 4.0));
+  return t;
+}
+
+// The random case with column m/2 made full.
+Triples dense_column(int m, std::mt19937& rng) {
+  const Triples banded = zun::lu_test::random_banded(m, 3.0, 30, rng);
+  const int full = m / 2;
+  Triples t;
+  t.m = t.n = m;
+  std::vector<bool> held(static_cast<std::size_t>(m) + 1, false);
+  for (std::size_t k = 0; k < banded.a.size(); ++k) {
+    t.add(banded.row[k], banded.col[k], banded.a[k]);
+    if (banded.col[k] == full) held[static_cast<std::size_t>(banded.row[k])] = true;
+  }
+  for (int i = 1; i <= m; ++i) {
+    if (!held[static_cast<std::size_t>(i)]) t.add(i, full, random_value(rng));
+  }
+  return t;
+}
+
 }  // namespace
 
 int main() {
@@ -153,5 +191,11 @@ int main() {
   run_case("full_column", full_column(100000), rng);
   std::mt19937 tight_rng(7);
   run_case("random_tight", zun::lu_test::random_banded(100000, 3.0, 30, tight_rng), rng, 3.4, 0);
+  std::mt19937 long_rng(20261209);
+  for (int m : {1000, 10000, 100000}) {
+    run_case("random", zun::lu_test::random_banded(m, 3.0, 30, long_rng), long_rng);
+    run_case("arrowhead", arrowhead(m, long_rng), long_rng);
+    run_case("dense_column", dense_column(m, long_rng), long_rng);
+  }
   return 0;
 }
