@@ -34,10 +34,34 @@ void swap_places(const CountList& list, int p, int q) {
   list.inv[a] = q;
 }
 
+// Lines at least this long get an index once searching them has cost kIndexAfterSweeps
+// times their length.  A column update goes through the index only when the column is at
+// least kLongRatio times longer than the pivot column; else the sweep is the cheaper.
+constexpr int kLongLine = 256;
+constexpr std::int64_t kIndexAfterSweeps = 4;
+constexpr std::int64_t kLongRatio = 8;
+
+// The index of a long line keeps its entries in place: after an entry at offset `to` was
+// removed, the line's last entry (item `moved`, formerly at offset `from`) stands there.
+void index_removal(LineIndex& x, int removed, int moved, int to, int from) {
+  x.offset[static_cast<std::size_t>(removed)] = -1;
+  if (to != from) x.offset[static_cast<std::size_t>(moved)] = to;
+}
+
+// The index upkeep of remove_from_column (kept out of its common path).
+[[gnu::noinline]] void index_column_removal(LineIndex& x, const Factors& f, int j, int l, int last) {
+  const int to = l - f.locc[j];
+  const int from = last - f.locc[j];
+  index_removal(x, f.indc[l], f.indc[last], to, from);
+  if (to != from) x.largest.set(to, magnitude_key(f.a[last]));
+  x.largest.clear(from);
+}
+
 // Removes the entry at place l of column j; the column's last entry takes its place.
 void remove_from_column(FactorWork& s, int j, int l) {
   const Factors& f = s.f;
   const int last = f.locc[j] + f.lenc[j] - 1;
+  if (LineIndex* x = s.long_columns.find(j)) index_column_removal(*x, f, j, l, last);
   f.a[l] = f.a[last];
   f.indc[l] = f.indc[last];
   f.indc[last] = 0;
@@ -45,14 +69,54 @@ void remove_from_column(FactorWork& s, int j, int l) {
   if (s.utri_map.valid && l != last) s.utri_map.moved(l, last);
 }
 
-// Removes column j from the list of row i and moves the row down one count.
-void remove_from_row(const FactorWork& s, int i, int j) {
+// An index for row i once searching it has cost enough (nullptr while it has none).
+LineIndex* long_row_index(FactorWork& s, int i) {
+  const Factors& f = s.f;
+  const int len = f.lenr[i];
+  if (s.utri || len < kLongLine || s.long_rows.scanned(i) < kIndexAfterSweeps * len) {
+    return nullptr;
+  }
+  LineIndex* x = s.long_rows.open(i);
+  if (x == nullptr) return nullptr;
+  const int l1 = f.locr[i];
+  for (int k = 0; k < len; ++k) x->offset[static_cast<std::size_t>(f.indr[l1 + k])] = k;
+  return x;
+}
+
+// Place of column j in the long list of row i (past the list when absent).
+[[gnu::noinline]] int find_in_long_row(FactorWork& s, int i, int j) {
   const Factors& f = s.f;
   const int l1 = f.locr[i];
   const int len = f.lenr[i];
-  const int l = find_place(f.indr, l1, len, j);
+  LineIndex* x = s.long_rows.find(i);
+  if (x == nullptr) {
+    const int l = find_place(f.indr, l1, len, j);
+    s.long_rows.scanned(i) += l - l1 + 1;
+    x = long_row_index(s, i);
+    if (x == nullptr) return l;
+  }
+  const int offset = x->offset[static_cast<std::size_t>(j)];
+  return offset >= 0 ? l1 + offset : l1 + len;
+}
+
+// Place of column j in the list of row i (past the list when absent).
+int find_in_row(FactorWork& s, int i, int j) {
+  const Factors& f = s.f;
+  if (f.lenr[i] < kLongLine && s.long_rows.empty()) {
+    return find_place(f.indr, f.locr[i], f.lenr[i], j);
+  }
+  return find_in_long_row(s, i, j);
+}
+
+// Removes column j from the list of row i and moves the row down one count.
+void remove_from_row(FactorWork& s, int i, int j) {
+  const Factors& f = s.f;
+  const int l1 = f.locr[i];
+  const int len = f.lenr[i];
+  const int l = find_in_row(s, i, j);
   if (l >= l1 + len) return;
   const int last = l1 + len - 1;
+  if (LineIndex* x = s.long_rows.find(i)) index_removal(*x, j, f.indr[last], l - l1, last - l1);
   f.indr[l] = f.indr[last];
   f.indr[last] = 0;
   f.lenr[i] -= 1;
@@ -306,10 +370,74 @@ void sweep_column(FactorWork& s, int j, double u, ColumnMax& cmax) {
   }
 }
 
+// The index of column j for a column update by nl multipliers with u_j = u, built once
+// searching the column has cost enough; nullptr when the column is to be swept.  The sweep
+// alone handles a non-finite u or a negative drop tolerance, so such an update gives up the
+// index.
+LineIndex* long_column_index(FactorWork& s, int j, int nl, double u) {
+  const Factors& f = s.f;
+  LineIndex* x = s.long_columns.find(j);
+  const int l1 = f.locc[j];
+  const int len = f.lenc[j];
+  if (!std::isfinite(u) || s.small < 0.0) {
+    if (x != nullptr) s.long_columns.close(j, &f.indc[l1], len);
+    return nullptr;
+  }
+  if (x != nullptr || s.utri || len < kLongLine) return x;
+  if (len < kLongRatio * nl || s.long_columns.scanned(j) < kIndexAfterSweeps * len) {
+    return nullptr;
+  }
+  x = s.long_columns.open(j);
+  if (x == nullptr) return nullptr;
+  for (int k = 0; k < len; ++k) x->offset[static_cast<std::size_t>(f.indc[l1 + k])] = k;
+  x->largest.invalidate();
+  return x;
+}
+
+// sweep_column through the index of column j: only the entries in the pivot column's rows
+// are visited.  The entries that fall to <= small are deleted in the order of the sweep, each
+// replaced by the column's last entry, so that the column, the row lists and the count lists
+// end exactly as the sweep leaves them.
+void update_indexed_column(FactorWork& s, const StepLayout& st, int j, double u, LineIndex& x) {
+  const Factors& f = s.f;
+  const int l1 = f.locc[j];
+  if (x.largest.stale()) x.largest.build(&f.a[l1], f.lenc[j]);
+  std::vector<int>& dead = s.dead;
+  dead.clear();
+  for (int k = 1; k <= st.nl; ++k) {
+    const int offset = x.offset[static_cast<std::size_t>(f.indc[st.ll + k - 1])];
+    if (offset < 0) continue;
+    s.seen[static_cast<std::size_t>(k)] = s.stamp;
+    const double v = f.a[l1 + offset] + s.lmult[static_cast<std::size_t>(k)] * u;
+    if (std::abs(v) <= s.small) {
+      dead.push_back(offset);
+      continue;
+    }
+    f.a[l1 + offset] = v;
+    x.largest.set(offset, magnitude_key(v));
+  }
+  std::sort(dead.begin(), dead.end());
+  // The sweep deletes the entry at dead[lo], then looks at the last entry moved there, which
+  // is deleted in turn when it is dead[hi].
+  int hi = static_cast<int>(dead.size()) - 1;
+  for (int lo = 0; lo <= hi; ++lo) {
+    const int l = l1 + dead[static_cast<std::size_t>(lo)];
+    for (;;) {
+      const bool last_dead = hi > lo && dead[static_cast<std::size_t>(hi)] == f.lenc[j] - 1;
+      delete_entry(s, j, l, f.indc[l]);
+      if (!last_dead) break;
+      --hi;
+    }
+  }
+}
+
 // Place of the pivot row's entry in column j (U place idx).
 int locate_pivot_row(FactorWork& s, const StepLayout& st, int idx) {
   const Factors& f = s.f;
   const int j = f.indr[idx];
+  if (const LineIndex* x = s.long_columns.find(j)) {
+    return f.locc[j] + x->offset[static_cast<std::size_t>(st.ibest)];
+  }
   if (s.utri_map.valid) {
     const int p = s.utri_map.step_place[static_cast<std::size_t>(idx - st.lu - 1)];
     if (f.indc[p] == st.ibest) return p;
@@ -318,6 +446,7 @@ int locate_pivot_row(FactorWork& s, const StepLayout& st, int idx) {
   const int l1 = f.locc[j];
   const int l = find_place(f.indc, l1, f.lenc[j], st.ibest);
   if (s.utri) s.utri_map.scanned += l - l1 + 1;
+  if (f.lenc[j] >= kLongLine) s.long_columns.scanned(j) += l - l1 + 1;
   return l;
 }
 
@@ -344,6 +473,7 @@ bool add_column_fill(
   }
   const int l1 = f.locc[j];
   const int first = l1 + std::max(f.lenc[j], 0);
+  LineIndex* x = s.long_columns.find(j);
   int pos = first;
   for (int k = 1; k <= st.nl; ++k) {
     if (seen[k] == stamp) continue;
@@ -353,6 +483,10 @@ bool add_column_fill(
     if (kTrackMax) cmax.note(pos - l1, std::abs(v));
     f.a[pos] = v;
     indc[pos] = indc[p];
+    if (x != nullptr) {
+      x->offset[static_cast<std::size_t>(indc[p])] = pos - l1;
+      x->largest.set(pos - l1, magnitude_key(v));
+    }
     ++pos;
     f.indr[p] += 1;
   }
@@ -383,8 +517,19 @@ bool update_column(FactorWork& s, const StepLayout& st, int idx) {
   ColumnMax cmax;
   if (st.nl > 0) {
     next_stamp(s);
-    sweep_column<kTrackMax>(s, j, u, cmax);
+    LineIndex* x = nullptr;
+    if (!s.long_columns.empty() || f.lenc[j] >= kLongLine) x = long_column_index(s, j, st.nl, u);
+    const bool indexed = x != nullptr && f.lenc[j] >= kLongRatio * st.nl;
+    if (indexed) {
+      update_indexed_column(s, st, j, u, *x);
+    } else {
+      if (f.lenc[j] >= kLongLine) s.long_columns.scanned(j) += f.lenc[j];
+      sweep_column<kTrackMax>(s, j, u, cmax);
+      // The sweep rewrote the values; the index kept their places.
+      if (x != nullptr) x->largest.invalidate();
+    }
     if (!add_column_fill<kTrackMax>(s, st, j, u, cmax, nfill)) return false;
+    if (indexed) cmax.offset = x->largest.first_max();
   }
   if (kTrackMax) {
     s.max_offset[static_cast<std::size_t>(idx - st.lu - 1)] = st.nl > 0 ? cmax.offset : -1;
@@ -429,6 +574,7 @@ bool lu_move_to_end(FactorWork& s, const StepLayout& st) {
     for (int l = end - nf; l < end; ++l) {
       const int i = f.indc[l];
       f.indr[f.locr[i] + f.lenr[i]] = j;
+      if (LineIndex* x = s.long_rows.find(i)) x->offset[static_cast<std::size_t>(j)] = f.lenr[i];
       f.lenr[i] += 1;
       lu_update_count_lists(s.rows, i, f.lenr[i] - 1, f.lenr[i]);
     }
@@ -441,6 +587,8 @@ void take_out_pivot(FactorWork& s, const StepLayout& st) {
   const Factors& f = s.f;
   const int lc1 = f.locc[st.jbest];
   const int nc = f.lenc[st.jbest];
+  s.long_columns.close(st.jbest, &f.indc[lc1], nc);
+  s.long_rows.close(st.ibest, &f.indr[f.locr[st.ibest]], st.nr);
   double apiv = 0.0;
   for (int l = lc1; l < lc1 + nc; ++l) {
     if (f.indc[l] == st.ibest) apiv = f.a[l];
@@ -545,7 +693,7 @@ struct Phases {
 };
 
 // Restores "largest entry first" where the step may have broken it.
-void restore_column_maxima(const FactorWork& s, const Phases& ph, const Pivot& p) {
+void restore_column_maxima(FactorWork& s, const Phases& ph, const Pivot& p) {
   const Factors& f = s.f;
   if (ph.utri) return;
   if (ph.spars1) {
@@ -556,9 +704,7 @@ void restore_column_maxima(const FactorWork& s, const Phases& ph, const Pivot& p
       if (offset < 0) {
         move_max_to_front(s, j);
       } else if (offset > 0 && !std::isnan(f.a[f.locc[j]])) {
-        const int l1 = f.locc[j];
-        std::swap(f.a[l1], f.a[l1 + offset]);
-        std::swap(f.indc[l1], f.indc[l1 + offset]);
+        swap_column_entries(s, j, 0, offset);
       }
     }
     return;

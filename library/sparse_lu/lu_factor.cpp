@@ -249,6 +249,15 @@ void store_words(const FactorWork& s, double amax) {
   f.parmlu[rw::kAmax] = amax;
 }
 
+// How many long lines of `items` items each may have an index at once: their arrays take
+// about as much room as one eighth of the caller's storage, and at least a few are allowed.
+int long_line_slots(int lena, int items) {
+  constexpr int kMinSlots = 4;
+  constexpr std::int64_t kShare = 8;
+  const std::int64_t slots = lena / (kShare * (static_cast<std::int64_t>(items) + 1));
+  return static_cast<int>(std::max<std::int64_t>(kMinSlots, slots));
+}
+
 // Set-up and elimination; leaves the result in s.
 void factorize(FactorWork& s, int nelem, double& amax) {
   const Factors& f = s.f;
@@ -273,6 +282,8 @@ void factorize(FactorWork& s, int nelem, double& amax) {
   s.active = nz;
   s.lfile = s.keep ? f.lena + 1 : f.lena - f.n + 1;
   s.mark.assign(static_cast<std::size_t>(f.m) + 1, 0);
+  s.long_columns.init(f.n, f.m, long_line_slots(f.lena, f.m));
+  s.long_rows.init(f.m, f.n, long_line_slots(f.lena, f.n));
   PRUNEM(s);
   if (s.inform != lu_inform::kOk && s.inform != lu_inform::kNoStorage) {
     s.inform = lu_inform::kInternalError;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "library/sparse_lu/lu_internal.h"
+#include "library/sparse_lu/lu_long_lines.h"
 #include "library/sparse_lu/lu_report.h"
 
 namespace zun::lu {
@@ -92,6 +93,10 @@ struct FactorWork {
   bool utri = true;     // upper-triangular phase
   bool spars1 = false;  // first sparse phase
   TriangularMap utri_map;
+  // Indices of long columns (by row) and long rows (by column) after the triangular phase.
+  LongLines long_columns;
+  LongLines long_rows;
+  std::vector<int> dead;  // offsets of the entries that one column update deletes
 };
 
 // Elimination loop.  Leaves inform 0, 7 or 8.
@@ -102,7 +107,10 @@ void PRUNEM(FactorWork& s);
 Pivot lu_pivot_search(const FactorWork& s, int maxcol, int maxrow);
 
 // Puts the largest-magnitude entry of column j first (ties keep the earlier entry).
-void move_max_to_front(const FactorWork& s, int j);
+void move_max_to_front(FactorWork& s, int j);
+
+// Exchanges the entries at offsets p and q of column j.
+void swap_column_entries(FactorWork& s, int j, int p, int q);
 
 // Factorises the remaining active block densely and stores its L and U parts.
 void lu_dense_finish(FactorWork& s);

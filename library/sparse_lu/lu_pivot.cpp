@@ -67,8 +67,13 @@ class Search {
 };
 
 // Place of row i in column j (0 when absent).
-int find_in_column(const Factors& f, int j, int i) {
+int find_in_column(const FactorWork& s, int j, int i) {
+  const Factors& f = s.f;
   const int l1 = f.locc[j];
+  if (const LineIndex* x = s.long_columns.find(j)) {
+    const int offset = x->offset[static_cast<std::size_t>(i)];
+    return offset >= 0 ? l1 + offset : 0;
+  }
   const int l = find_place(f.indc, l1, f.lenc[j], i);
   return l < l1 + f.lenc[j] ? l : 0;
 }
@@ -119,7 +124,7 @@ Pivot lu_pivot_search(const FactorWork& s, int maxcol, int maxrow) {
         const int j = f.indr[lr];
         const std::int64_t merit = nz1 * (f.lenc[j] - 1);
         if (merit > search.best().merit) continue;
-        const int l = find_in_column(f, j, i);
+        const int l = find_in_column(s, j, i);
         if (l > 0 && search.consider(i, j, l, merit, nz)) return search.best();
       }
     }
@@ -129,11 +134,18 @@ Pivot lu_pivot_search(const FactorWork& s, int maxcol, int maxrow) {
   return first_column_pivot(s);
 }
 
-void move_max_to_front(const FactorWork& s, int j) {
+void move_max_to_front(FactorWork& s, int j) {
   const Factors& f = s.f;
   const int l1 = f.locc[j];
   const int len = f.lenc[j];
   if (len <= 1) return;
+  if (LineIndex* x = s.long_columns.find(j)) {
+    // A NaN first stays first, as in the scan below.
+    if (std::isnan(f.a[l1])) return;
+    if (x->largest.stale()) x->largest.build(&f.a[l1], len);
+    swap_column_entries(s, j, 0, x->largest.first_max());
+    return;
+  }
   int lmax = l1;
   double amax = std::abs(f.a[l1]);
   for (int l = l1 + 1; l < l1 + len; ++l) {
@@ -142,9 +154,22 @@ void move_max_to_front(const FactorWork& s, int j) {
       lmax = l;
     }
   }
-  if (lmax == l1) return;
-  std::swap(f.a[l1], f.a[lmax]);
-  std::swap(f.indc[l1], f.indc[lmax]);
+  swap_column_entries(s, j, 0, lmax - l1);
+}
+
+void swap_column_entries(FactorWork& s, int j, int p, int q) {
+  if (p == q) return;
+  const Factors& f = s.f;
+  const int lp = f.locc[j] + p;
+  const int lq = f.locc[j] + q;
+  std::swap(f.a[lp], f.a[lq]);
+  std::swap(f.indc[lp], f.indc[lq]);
+  if (LineIndex* x = s.long_columns.find(j)) {
+    x->offset[static_cast<std::size_t>(f.indc[lp])] = p;
+    x->offset[static_cast<std::size_t>(f.indc[lq])] = q;
+    x->largest.set(p, magnitude_key(f.a[lp]));
+    x->largest.set(q, magnitude_key(f.a[lq]));
+  }
 }
 
 }  // namespace zun::lu
