@@ -91,9 +91,8 @@ int check_generator_state(const int* state, int lstate) {
       state[lstate - 3] < 1) {
     return kBadSeedLengthOrState;
   }
-  return kind->state_ok(state, lstate - generator_words::kTrailerLength)
-             ? kOk
-             : kBadSeedLengthOrState;
+  return kind->state_ok(state, lstate - generator_words::kTrailerLength) ? kOk
+                                                                         : kBadSeedLengthOrState;
 }
 
 }  // namespace

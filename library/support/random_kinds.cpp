@@ -1,4 +1,6 @@
 // Generator kinds 2 to 5: initialisers, draws, the seed completion and mulmod31.
+#include "library/support/random_kinds.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -6,7 +8,6 @@
 #include <iterator>
 
 #include "library/support/random.h"
-#include "library/support/random_kinds.h"
 
 namespace zun::random_kinds {
 namespace {
@@ -174,14 +175,8 @@ int mulmod31(int a, int x, int m) {
 namespace {
 
 // The initialiser checks and the four seed words X of kinds 2 and 4.
-int four_seed_words(int genid,
-                    int kind,
-                    int length,
-                    const int* seed,
-                    int lseed,
-                    int& l,
-                    double scale,
-                    int* x) {
+int four_seed_words(
+    int genid, int kind, int length, const int* seed, int lseed, int& l, double scale, int* x) {
   const int err = check_initialiser(genid, kind, lseed, l, length);
   if (err != kOk) return err;
   if (!seeds_positive(seed, lseed, kComponents)) return kBadSeedOrRange;
@@ -382,8 +377,7 @@ const KindRoutines* find_kind(int kind) {
       {kind2_words::kCheckValue, kind2_words::kLength, seed_kind2, draw_kind2, kind2_state_ok},
       {kind3_words::kCheckValue, kind3_words::kLength, seed_kind3, draw_kind3, kind3_state_ok},
       {kind4_words::kCheckValue, kind4_words::kLength, seed_kind4, draw_kind4, kind4_state_ok},
-      {kind5_words::kCheckValue, kind5_words::kMinLength, seed_kind5, draw_kind5,
-       kind5_state_ok},
+      {kind5_words::kCheckValue, kind5_words::kMinLength, seed_kind5, draw_kind5, kind5_state_ok},
   };
   constexpr int kKindCount = static_cast<int>(std::size(kKinds));
   return kind >= 1 && kind <= kKindCount ? &kKinds[kind - 1] : nullptr;

@@ -11,11 +11,11 @@ namespace kind2_words {
 constexpr int kKindNumber = 2;
 constexpr int kCheckValue = 2468;
 constexpr int kLength = 18;
-constexpr int kSet = 4;          // the parameter set, 1..273
-constexpr int kX = 5;            // words 5..8: x1..x4
-constexpr int kMultiplier = 9;   // words 9..12: a1..a4
-constexpr int kModulus = 13;     // words 13..16: m1..m4
-constexpr int kProductMode = 17; // 0: plain products, single-precision sum; else mulmod31
+constexpr int kSet = 4;           // the parameter set, 1..273
+constexpr int kX = 5;             // words 5..8: x1..x4
+constexpr int kMultiplier = 9;    // words 9..12: a1..a4
+constexpr int kModulus = 13;      // words 13..16: m1..m4
+constexpr int kProductMode = 17;  // 0: plain products, single-precision sum; else mulmod31
 constexpr int kCheckAgain = 18;
 }  // namespace kind2_words
 

@@ -1,5 +1,7 @@
 // Generator kinds 2 to 5 against independent computations of their recurrences, and the
 // common frame with their lengths and seeds.
+#include "library/support/random_kinds.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "library/support/random.h"
-#include "library/support/random_kinds.h"
 #include "tests/support/random_reference.h"
 
 namespace zun {
@@ -36,14 +37,13 @@ struct Generator {
     }
     state.assign(static_cast<std::size_t>(std::max(lstate, 1)), -5);
     int l = lstate;
-    seed_generator(genid, subid, seeds.data(), lseed, state.data(), l, "TESTER", msg, ierr, 6,
-                   200);
+    seed_generator(genid, subid, seeds.data(), lseed, state.data(), l, "TESTER", msg, ierr, 6, 200);
     return l;
   }
   std::vector<double> draw(int n, double a = 0.0, double b = 1.0) {
     std::vector<double> x(static_cast<std::size_t>(std::max(n, 1)), -7.0);
-    uniform_in_range(n, a, b, state.data(), x.data(), static_cast<int>(state.size()), "TESTER",
-                     msg, ierr, 6, 200);
+    uniform_in_range(n, a, b, state.data(), x.data(), static_cast<int>(state.size()), "TESTER", msg,
+                     ierr, 6, 200);
     return x;
   }
   int word(int k) const { return state[static_cast<std::size_t>(k - 1)]; }
@@ -104,10 +104,14 @@ TEST_P(KindLengths, QueryAnswersAndOneWordShortIsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds,
                          KindLengths,
-                         ::testing::Values(LengthCase{2, 1, 21}, LengthCase{3, 0, 633},
-                                           LengthCase{4, 9, 29}, LengthCase{5, 0, 34},
-                                           LengthCase{5, -3, 34}, LengthCase{5, 1, 17},
-                                           LengthCase{5, 3004, 32}, LengthCase{5, 12, 25}));
+                         ::testing::Values(LengthCase{2, 1, 21},
+                                           LengthCase{3, 0, 633},
+                                           LengthCase{4, 9, 29},
+                                           LengthCase{5, 0, 34},
+                                           LengthCase{5, -3, 34},
+                                           LengthCase{5, 1, 17},
+                                           LengthCase{5, 3004, 32},
+                                           LengthCase{5, 12, 25}));
 
 TEST(KindFrame, SeedsBelowOneAndMissingSeedsAreRefused) {
   for (int genid : {2, 3, 4, 5}) {
@@ -207,8 +211,10 @@ TEST_P(KindRanges, DrawsStayInTheirRangeContinueAndRepeatFromACopy) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds,
                          KindRanges,
-                         ::testing::Values(RangeCase{2, 7, true}, RangeCase{3, 0, false},
-                                           RangeCase{4, 0, false}, RangeCase{5, 0, false},
+                         ::testing::Values(RangeCase{2, 7, true},
+                                           RangeCase{3, 0, false},
+                                           RangeCase{4, 0, false},
+                                           RangeCase{5, 0, false},
                                            RangeCase{5, 1001, false}));
 
 // -------------------------------------------------------------------------- kind 2 sets
@@ -327,13 +333,17 @@ INSTANTIATE_TEST_SUITE_P(
         Kind2Case{0, 273, {5, 6, 7, 8}, {5, 6, 7, 8}},
         Kind2Case{273, 273, {5, 6, 7, 8}, {5, 6, 7, 8}},
         Kind2Case{-5, 5, {9, 9, 9, 9}, {9, 9, 9, 9}},
-        Kind2Case{INT_MIN, static_cast<int>((2147483648LL + 272) % 273) + 1, {1, 1, 1, 1},
-                  {1, 1, 1, 1}},
-        Kind2Case{2, 2, {16909320, 16909321, INT_MAX, 16909319},
+        Kind2Case{
+            INT_MIN, static_cast<int>((2147483648LL + 272) % 273) + 1, {1, 1, 1, 1}, {1, 1, 1, 1}},
+        Kind2Case{2,
+                  2,
+                  {16909320, 16909321, INT_MAX, 16909319},
                   {16909320, 3, (2147483647LL + 1) % 16909320 + 1, 16909319}},
-        Kind2Case{100, 100, {INT_MAX, 99},
-                  {2147483647LL % 16909320 + 1, kKind1Words99[0], kKind1Words99[1],
-                   kKind1Words99[2]}}));
+        Kind2Case{
+            100,
+            100,
+            {INT_MAX, 99},
+            {2147483647LL % 16909320 + 1, kKind1Words99[0], kKind1Words99[1], kKind1Words99[2]}}));
 
 // ------------------------------------------------------------------------------ kind 3
 
@@ -451,8 +461,7 @@ INSTANTIATE_TEST_SUITE_P(
     Seeds,
     KindFourStream,
     ::testing::Values(Kind4Case{{2147483579, 2, 3, 4}, {0, 2, 3, 4}},
-                      Kind4Case{{INT_MAX, INT_MAX, INT_MAX, INT_MAX},
-                                {68, 104, 224, 524}},
+                      Kind4Case{{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, {68, 104, 224, 524}},
                       Kind4Case{{5},
                                 {kKind1Words5[0] % kKind4M[0], kKind1Words5[1] % kKind4M[1],
                                  kKind1Words5[2] % kKind4M[2], kKind1Words5[3] % kKind4M[3]}}));
@@ -520,8 +529,10 @@ TEST_P(KindFiveStream, AccumulatorsFollowTheBinomialClosedForm) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes,
                          KindFiveStream,
-                         ::testing::Values(Kind5Case{0, 2, 11, 1}, Kind5Case{0, 2, 11, 22},
-                                           Kind5Case{1, 1, 2, 1}, Kind5Case{3004, 4, 5, 3},
+                         ::testing::Values(Kind5Case{0, 2, 11, 1},
+                                           Kind5Case{0, 2, 11, 22},
+                                           Kind5Case{1, 1, 2, 1},
+                                           Kind5Case{3004, 4, 5, 3},
                                            Kind5Case{1010, 2, 11, 2}));
 
 TEST(KindFive, CompletedLimbsComeFromKindOneAndStayBelowTwoToThirty) {
