@@ -119,7 +119,8 @@ AdditiveShape additive_shape(int subid) {
   return {subid / kSubIdRadix + 1, subid % kSubIdRadix + 1};
 }
 
-// The kind's length for a shape; the largest, from SUBID = 2^31 - 1, is below 2^31 - 3.
+// The kind's length for a shape: at most 2147483009 (SUBID 2147482999), so a state with its
+// trailer still has a 32-bit length.
 int additive_length(AdditiveShape shape) {
   const Int64 words = Int64{shape.limbs} * shape.accumulators + kind5_words::kFixedWords;
   return static_cast<int>(std::max<Int64>(words, kind5_words::kMinLength));
