@@ -4,6 +4,7 @@
 #include <string>
 
 #include "library/platform/units.h"
+#include "library/support/output_window.h"
 
 namespace zun {
 namespace {
@@ -47,10 +48,9 @@ void write_lines(const int& unit, const int& nrec, const char* records, int reco
   }
 }
 
-void append_output_line(bool& console, const char* /*text*/, int /*len*/) {
-  // Without a console the line would go to the output window; this platform has no window
-  // service, so such a line is dropped (standard output is closed, so there is nowhere else).
+void append_output_line(bool& console, const char* text, int len) {
   console = platform::has_console();
+  if (!console) program_output_window().append(text, len);
 }
 
 }  // namespace zun

@@ -1,4 +1,5 @@
-// Seeded uniform random numbers: the common frame and generator kind 1.
+// Seeded uniform random numbers: the common frame and generator kind 1.  Kinds 2 to 5 are in
+// random_kinds.cpp.
 #include "library/support/random.h"
 
 #include <algorithm>
@@ -9,29 +10,19 @@
 
 #include "library/platform/format.h"
 #include "library/support/machine.h"
+#include "library/support/random_kinds.h"
 
 namespace zun {
 namespace {
 
+using namespace random_kinds;
+
 constexpr int kRoutineCodeLength = 6;
-constexpr int kFirstKind = 1;
-constexpr int kLastKind = 5;
 constexpr int kLimbBits = 15;
 constexpr int kLimbBase = 1 << kLimbBits;
 constexpr int kLimbs = 4;
 // 13^13 in four 15-bit limbs, least significant first.
 constexpr int kMultiplierLimbs[kLimbs] = {17917, 13895, 19930, 8};
-
-enum RandomError {
-  kOk = 0,
-  kLengthQuery = -1,
-  kBadKindOrCount = 1,
-  kBadSubId = 2,
-  kBadSeedOrRange = 3,
-  kBadSeedLengthOrState = 4,
-  kStateTooShort = 6,
-  kOtherError = 99,
-};
 
 // A failure record: routine code, the error number twice, the count of values and values.
 class DiagnosticBuilder {
@@ -86,16 +77,33 @@ void mul_limbs15(const int* a, int* x) {
   }
 }
 
+// A state is good when its words agree with its own length and trailer and with its kind.
+int check_generator_state(const int* state, int lstate) {
+  const int used = state[generator_words::kUsedLength - 1];
+  if (used < 0) return kStateTooShort;
+  const KindRoutines* kind = find_kind(state[generator_words::kKind - 1]);
+  if (kind == nullptr) return kBadSeedLengthOrState;
+  if (used != lstate || lstate < kind->min_length + generator_words::kTrailerLength) {
+    return kBadSeedLengthOrState;
+  }
+  if (state[generator_words::kCheck - 1] != kind->check_value) return kBadSeedLengthOrState;
+  if (state[lstate - 1] != state[generator_words::kCheck - 1] || state[lstate - 2] < 1 ||
+      state[lstate - 3] < 1) {
+    return kBadSeedLengthOrState;
+  }
+  return kind->state_ok(state, lstate - generator_words::kTrailerLength) ? kOk
+                                                                         : kBadSeedLengthOrState;
+}
+
+}  // namespace
+
+namespace random_kinds {
+
 // Kind 1 initialiser on STATE(1..L); L < 1 asks for the kind's length.
 int seed_kind1(int genid, int subid, const int* seed, int lseed, int* state, int& l) {
   using namespace kind1_words;
-  if (genid != kKindNumber) return kBadKindOrCount;
-  if (lseed < 1) return kBadSeedLengthOrState;
-  if (l < 1) {
-    l = kLength;
-    return kLengthQuery;
-  }
-  if (l < kLength) return kStateTooShort;
+  const int err = check_initialiser(genid, kKindNumber, lseed, l, kLength);
+  if (err != kOk) return err;
   if (seed[0] < 1) return kBadSeedOrRange;
 
   const int s = seed[0];
@@ -128,38 +136,7 @@ void draw_kind1(int n, int* state, double* u) {
   }
 }
 
-// The kinds built so far, with their own lengths and check values.
-struct KindInfo {
-  int length;
-  int check;
-};
-
-bool kind_info(int kind, KindInfo* info) {
-  if (kind == kind1_words::kKindNumber) {
-    *info = {kind1_words::kLength, kind1_words::kCheckValue};
-    return true;
-  }
-  return false;
-}
-
-// A state is good when its words agree with its own length and trailer and with its kind.
-int check_generator_state(const int* state, int lstate) {
-  const int used = state[generator_words::kUsedLength - 1];
-  if (used < 0) return kStateTooShort;
-  KindInfo info{};
-  if (!kind_info(state[generator_words::kKind - 1], &info)) return kBadSeedLengthOrState;
-  if (used != lstate || lstate < info.length + generator_words::kTrailerLength) {
-    return kBadSeedLengthOrState;
-  }
-  if (state[generator_words::kCheck - 1] != info.check) return kBadSeedLengthOrState;
-  if (state[lstate - 1] != state[generator_words::kCheck - 1] || state[lstate - 2] < 1 ||
-      state[lstate - 3] < 1) {
-    return kBadSeedLengthOrState;
-  }
-  return kOk;
-}
-
-}  // namespace
+}  // namespace random_kinds
 
 void seed_generator(const int& genid,
                     const int& subid,
@@ -173,8 +150,8 @@ void seed_generator(const int& genid,
                     int srname_len,
                     int msg_len) {
   begin_message(msg, msg_len);
-  KindInfo info{};
-  if (genid < kFirstKind || genid > kLastKind || !kind_info(genid, &info)) {
+  const KindRoutines* kind = find_kind(genid);
+  if (kind == nullptr) {
     ierr = kBadKindOrCount;
     DiagnosticBuilder(srname, srname_len, ierr, 1).integer(genid).write(msg, msg_len);
     end_message(msg, msg_len);
@@ -189,10 +166,10 @@ void seed_generator(const int& genid,
   int err = kOk;
   if (lstate >= 1 && l < 1) {
     int query = 0;
-    err = seed_kind1(genid, subid, seed, lseed, state, query);
+    err = kind->seed(genid, subid, seed, lseed, state, query);
     if (err == kLengthQuery) err = kStateTooShort;
   } else {
-    err = seed_kind1(genid, subid, seed, lseed, state, l);
+    err = kind->seed(genid, subid, seed, lseed, state, l);
   }
   using namespace generator_words;
   if (err == kOk) {
@@ -204,9 +181,11 @@ void seed_generator(const int& genid,
   } else if (err == kLengthQuery) {
     if (lstate < 1) lstate = l + kTrailerLength;
   } else if (err == kStateTooShort) {
+    int needed = -1;
+    kind->seed(genid, subid, seed, lseed, state, needed);
     DiagnosticBuilder(srname, srname_len, err, 2)
         .integer(lstate)
-        .integer(info.length + kTrailerLength)
+        .integer(static_cast<long long>(needed) + kTrailerLength)
         .write(msg, msg_len);
   } else if (err == kBadKindOrCount) {
     DiagnosticBuilder(srname, srname_len, err, 1).integer(genid).write(msg, msg_len);
@@ -237,8 +216,8 @@ void uniform_in_range(const int& n,
                       int msg_len) {
   begin_message(msg, msg_len);
   ierr = kOk;
-  const int kind = lstate < 3 ? 0 : state[generator_words::kKind - 1];
-  if (kind < kFirstKind || kind > kLastKind) {
+  const KindRoutines* kind = lstate < 3 ? nullptr : find_kind(state[generator_words::kKind - 1]);
+  if (kind == nullptr) {
     ierr = kBadSeedLengthOrState;
     DiagnosticBuilder(srname, srname_len, ierr, 0).write(msg, msg_len);
   } else if (n < 0) {
@@ -258,7 +237,7 @@ void uniform_in_range(const int& n,
     } else if (ierr != kOk) {
       DiagnosticBuilder(srname, srname_len, ierr, 0).write(msg, msg_len);
     } else {
-      draw_kind1(n, state, x);
+      kind->draw(n, state, x);
       const double width = b - a;
       for (int i = 0; i < n; ++i) x[i] = x[i] * width + a;
     }

@@ -106,6 +106,13 @@ TEST(VectorUtilities, CopyIntegersStrides) {
   y.assign(6, 0);
   copy_integers(0, x.data(), 1, y.data(), 1);
   EXPECT_EQ(y, std::vector<int>(6, 0));
+  // Both strides negative: the walks run backwards from their far ends, pairing as forwards.
+  y.assign(6, 0);
+  copy_integers(3, x.data(), -1, y.data(), -2);
+  EXPECT_EQ(y, (std::vector<int>{1, 0, 2, 0, 3, 0}));
+  y.assign(6, 0);
+  copy_integers(3, x.data(), -2, y.data(), -1);
+  EXPECT_EQ(y, (std::vector<int>{1, 3, 5, 0, 0, 0}));
 }
 
 TEST(VectorUtilities, MultiplyByVector) {
@@ -119,6 +126,13 @@ TEST(VectorUtilities, MultiplyByVector) {
   y = {1, 10, 100};
   multiply_by_vector(3, x.data(), -1, y.data(), 1);
   EXPECT_EQ(y, (std::vector<double>{4, 30, 200}));
+  // A zero stride with a negative one scales the same elements by X(1).
+  y = {1, 1, 1, 1, 1};
+  multiply_by_vector(3, x.data(), 0, y.data(), -2);
+  EXPECT_EQ(y, (std::vector<double>{2, 1, 2, 1, 2}));
+  y = {1, 10, 100};
+  multiply_by_vector(3, x.data(), -1, y.data(), -1);
+  EXPECT_EQ(y, (std::vector<double>{2, 30, 400}));
 }
 
 TEST(Banner, FilledLinesAreFramedAndAligned) {

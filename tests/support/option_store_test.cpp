@@ -104,6 +104,15 @@ TEST(OptionStore, LengthsTooSmallListAllFour) {
   EXPECT_EQ(r.printed[2], " LRWSAV =    475");
 }
 
+TEST(OptionStore, RealWordsAloneTooShortAreRefused) {
+  const StoreResult r = init_store("SPNLPF", {1, 20, 550, 549}, -1);
+  EXPECT_EQ(r.ifail, 2);
+  EXPECT_TRUE(r.true_words.empty());
+  EXPECT_EQ(r.msg, "CALLER     2 99998     3      1     20    550");
+  ASSERT_GE(r.printed.size(), 3u);
+  EXPECT_EQ(r.printed[2], " LRWSAV =    549");
+}
+
 TEST(OptionStore, SilentModePrintsNothing) {
   const StoreResult r = init_store("SPNLPF", {1, 20, 549, 550}, 1);
   EXPECT_EQ(r.ifail, 2);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library/support/random.h"
+#include "tests/support/random_reference.h"
 
 namespace zun {
 namespace {
@@ -31,24 +32,6 @@ struct Generator {
   std::string message() const { return std::string(msg, strnlen(msg, sizeof msg)); }
 };
 
-// The stream of kind 1 computed independently: x0 = 4 s + 2, x := 13^13 x mod 2^60, u = 1 - x/2^60.
-std::vector<double> reference_stream(unsigned s, int n) {
-  using u128 = unsigned __int128;
-  const u128 mask = (static_cast<u128>(1) << 60) - 1;
-  u128 a = 1;
-  for (int i = 0; i < 13; ++i) a *= 13;
-  u128 x = (4 * static_cast<u128>(s) + 2) & mask;
-  x = (a * x) & mask;  // the seeding advances once
-  std::vector<double> u;
-  for (int i = 0; i < n; ++i) {
-    x = (a * x) & mask;
-    const double hi = static_cast<double>(static_cast<unsigned long long>(x >> 30));
-    const double lo = static_cast<double>(static_cast<unsigned long long>(x & ((1u << 30) - 1)));
-    u.push_back(1.0 - lo * std::ldexp(1.0, -60) - hi * std::ldexp(1.0, -30));
-  }
-  return u;
-}
-
 class KindOneStream : public ::testing::TestWithParam<int> {};
 
 TEST_P(KindOneStream, MatchesExactArithmetic) {
@@ -59,7 +42,7 @@ TEST_P(KindOneStream, MatchesExactArithmetic) {
   EXPECT_EQ(g.state[16], 1234);
   EXPECT_EQ(g.state[14], 1);
   EXPECT_EQ(g.state[15], 1);
-  const auto expected = reference_stream(static_cast<unsigned>(GetParam()), 2000);
+  const auto expected = testing::kind1_reference_stream(static_cast<unsigned>(GetParam()), 2000);
   const auto first = g.draw(1000);
   ASSERT_EQ(g.ierr, 0);
   const auto second = g.draw(1000);
