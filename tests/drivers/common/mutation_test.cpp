@@ -5,7 +5,8 @@
 //
 // A larger sweep runs the same test with ZUN_MUTANTS (the number of mutants),
 // ZUN_MUTATION_FILES (a folder whose .nl files are damaged instead of the bundled ones) and
-// ZUN_MUTATION_PROGRAM (another build of the program) set.
+// ZUN_MUTATION_PROGRAM (another build of the program) and ZUN_MUTATION_BINARY_FLIPS (byte
+// flips also in the segments of binary files) set.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -37,7 +38,7 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-constexpr int kMutants = kSanitized ? 160 : 400;
+constexpr int kMutants = kSanitized ? 300 : 800;
 constexpr std::uint32_t kSeed = 20261209;
 constexpr double kRunSeconds = 60.0;
 constexpr std::uint64_t kRunBytes = std::uint64_t{4} << 30;
@@ -149,13 +150,13 @@ std::vector<std::size_t> line_starts(const std::string& s, std::size_t from) {
   return starts;
 }
 
-std::string damaged(const Original& o, Damage d, std::mt19937& rng) {
+std::string damaged(const Original& o, Damage d, std::mt19937& rng, bool binary_flips) {
   const std::string& s = o.bytes;
   switch (d) {
     case Damage::kTruncate: return s.substr(0, below(rng, s.size()));
     case Damage::kByteFlip: {
       std::string t = s;
-      const std::size_t span = o.binary ? o.header_end : s.size();
+      const std::size_t span = o.binary && !binary_flips ? o.header_end : s.size();
       const std::size_t at = below(rng, span);
       t[at] = static_cast<char>(rng() % 2 ? t[at] ^ (1 << (rng() % 8)) : ' ' + rng() % 95);
       return t;
@@ -180,8 +181,11 @@ std::string damaged(const Original& o, Damage d, std::mt19937& rng) {
   return s;
 }
 
-Damage pick_damage(const Original& o, std::mt19937& rng) {
-  if (o.binary) return rng() % 2 ? Damage::kTruncate : Damage::kHeaderCount;
+Damage pick_damage(const Original& o, std::mt19937& rng, bool binary_flips) {
+  if (o.binary) {
+    if (binary_flips && rng() % 3 == 0) return Damage::kByteFlip;
+    return rng() % 2 ? Damage::kTruncate : Damage::kHeaderCount;
+  }
   constexpr Damage kKinds[] = {Damage::kTruncate,       Damage::kByteFlip, Damage::kHeaderCount,
                                Damage::kSegmentInteger, Damage::kSegmentInteger,
                                Damage::kLineDrop,       Damage::kLineCopy};
@@ -270,8 +274,11 @@ std::string outcome(const RunResult& r) {
   }
   if (r.exit_code != 1) return "";
   if (has(r.output, "Corrupt problem file ") && has(r.output, std::string(kReadError) + "5\n")) {
-    return has(r.output, ": the reader ") ? "refused: first read in a child failed"
-                                          : "refused: file check";
+    const std::size_t reader = r.output.find(": the reader ");
+    if (reader == std::string::npos) return "refused: file check";
+    const std::size_t end = r.output.find('\n', reader);
+    return "refused: first read in a child failed (" +
+           r.output.substr(reader + 2, end - reader - 2) + ")";
   }
   const std::size_t at = r.output.find(kReadError);
   if (at != std::string::npos) {
@@ -306,6 +313,7 @@ std::vector<Original> originals() {
 TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
   const std::string program = env_or("ZUN_MUTATION_PROGRAM", SPNLP_PROGRAM);
   const int mutants = std::stoi(env_or("ZUN_MUTANTS", std::to_string(kMutants)));
+  const bool binary_flips = !env_or("ZUN_MUTATION_BINARY_FLIPS", "").empty();
   const std::vector<Original> files = originals();
   ASSERT_FALSE(files.empty());
   const fs::path dir =
@@ -318,8 +326,8 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
   int failures = 0;
   for (int m = 0; m < mutants; ++m) {
     const Original& o = files[static_cast<std::size_t>(m) % files.size()];
-    const Damage d = pick_damage(o, rng);
-    const std::string text = damaged(o, d, rng);
+    const Damage d = pick_damage(o, rng, binary_flips);
+    const std::string text = damaged(o, d, rng, binary_flips);
     std::ofstream(dir / "mutant.nl", std::ios::binary) << text;
     const RunResult r = run_program(program, dir, "mutant");
     const std::string how = outcome(r);
