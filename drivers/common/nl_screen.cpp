@@ -20,7 +20,7 @@ std::optional<NlFault> screen_nl_file(const std::string& path,
   const std::uint64_t size =
       stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
   const ProbeResult probe = probe_in_child(read_in_child, probe_limits(size));
-  if (!probe.finished) return NlFault{"byte 0", probe.failure};
+  if (!probe.finished) return NlFault{"first read", probe.failure};
   return std::nullopt;
 }
 

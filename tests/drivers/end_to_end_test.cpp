@@ -177,6 +177,18 @@ TEST_F(SpnlpProgram, DamagedFileIsRefusedBeforeTheAslReadsIt) {
             "header announces 8\n");
 }
 
+// Regression: the ASL ended the process itself, without the driver's line, on a binary file
+// of an arithmetic it does not know; the first read in a child process finds it.
+TEST_F(SpnlpProgram, FileThatStopsTheReaderIsRefused) {
+  const std::string s = stub("foreign_arithmetic.nl");
+  const RunResult r = run({s});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.output,
+            "AMPL problem with reading the problem, err_code: 5\nTerminating\n"
+            "Corrupt problem file " + s + ".nl, first read: the reader stopped with exit "
+            "status 1\n");
+}
+
 TEST_F(SpnlpProgram, StubMayNameTheFileWithItsSuffix) {
   const std::string s = stub("truncated.nl");
   const RunResult r = run({s + ".nl"});
