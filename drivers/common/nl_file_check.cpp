@@ -24,8 +24,8 @@ NlFileCheck corrupt(std::string where, std::string what, bool binary = false) {
 
 std::string nl_file_name(const std::string& stub) {
   constexpr std::string_view kSuffix = ".nl";
-  const bool has_suffix =
-      stub.size() > kSuffix.size() && stub.compare(stub.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+  const bool has_suffix = stub.size() > kSuffix.size() &&
+                          stub.compare(stub.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
   return has_suffix ? stub : stub + std::string(kSuffix);
 }
 

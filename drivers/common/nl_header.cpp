@@ -84,11 +84,10 @@ std::optional<NlFault> read_count(const CountField& field,
     return NlFault{where, std::string("the ") + field.name + " \"" + std::string(token) +
                               "\" is not an integer"};
   }
-  if (*value < 0 || *value > kLargestCount ||
-      static_cast<std::uint64_t>(*value) > file_size) {
+  if (*value < 0 || *value > kLargestCount || static_cast<std::uint64_t>(*value) > file_size) {
     return NlFault{where, std::string("the ") + field.name + " " + std::to_string(*value) +
-                              " is out of range (0 to the file size " +
-                              std::to_string(file_size) + ")"};
+                              " is out of range (0 to the file size " + std::to_string(file_size) +
+                              ")"};
   }
   header.*field.member = *value;
   return std::nullopt;
@@ -102,13 +101,11 @@ std::optional<NlFault> check_relations(const NlHeader& h) {
     int line;
     const char* what;
   };
-  const std::int64_t discrete = h.linear_binary_vars + h.linear_integer_vars +
-                                h.nonlinear_both_integer_vars +
-                                h.nonlinear_constraint_integer_vars +
-                                h.nonlinear_objective_integer_vars;
+  const std::int64_t discrete =
+      h.linear_binary_vars + h.linear_integer_vars + h.nonlinear_both_integer_vars +
+      h.nonlinear_constraint_integer_vars + h.nonlinear_objective_integer_vars;
   const std::array<Relation, 6> relations = {{
-      {h.nonlinear_constraints, h.constraints, 3,
-       "more nonlinear constraints than constraints"},
+      {h.nonlinear_constraints, h.constraints, 3, "more nonlinear constraints than constraints"},
       {h.nonlinear_objectives, h.objectives, 3, "more nonlinear objectives than objectives"},
       {h.nonlinear_constraint_vars, h.variables, 5,
        "more nonlinear variables in constraints than variables"},
@@ -155,11 +152,12 @@ std::optional<NlFault> read_nl_header(std::string_view text,
   header.binary = first[0] == 'b';
   std::array<std::vector<std::string_view>, kHeaderLines + 1> fields;
   for (int line = 2; line <= kHeaderLines; ++line) {
-    fields[static_cast<std::size_t>(line)] = split_fields(lines[static_cast<std::size_t>(line - 1)]);
+    fields[static_cast<std::size_t>(line)] =
+        split_fields(lines[static_cast<std::size_t>(line - 1)]);
   }
   for (const CountField& field : kCountFields) {
-    if (auto fault = read_count(field, fields[static_cast<std::size_t>(field.line)], file_size,
-                                header)) {
+    if (auto fault =
+            read_count(field, fields[static_cast<std::size_t>(field.line)], file_size, header)) {
       return fault;
     }
   }

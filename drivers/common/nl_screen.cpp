@@ -31,7 +31,8 @@ void print_read_error(int code) {
 void refuse_corrupt_file(const std::string& path, const NlFault& fault) {
   print_read_error(kCorruptFileCode);
   std::fflush(stdout);
-  const std::string line = "Corrupt problem file " + path + ", " + fault.where + ": " + fault.what + "\n";
+  const std::string line =
+      "Corrupt problem file " + path + ", " + fault.where + ": " + fault.what + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

@@ -111,16 +111,14 @@ class TextWalk {
   std::int64_t integer(std::size_t i, bool keyed, const char* what) const {
     const std::string_view token = field(i, keyed, what);
     const auto value = parse_integer(token);
-    if (!value) fail(std::string("the ") + what + " \"" + std::string(token) + "\" is not an integer");
+    if (!value)
+      fail(std::string("the ") + what + " \"" + std::string(token) + "\" is not an integer");
     return *value;
   }
 
   // An integer field in [low, high).
-  std::int64_t in_range(std::size_t i,
-                        bool keyed,
-                        const char* what,
-                        std::int64_t low,
-                        std::int64_t high) const {
+  std::int64_t in_range(
+      std::size_t i, bool keyed, const char* what, std::int64_t low, std::int64_t high) const {
     const std::int64_t value = integer(i, keyed, what);
     if (value < low || value >= high) {
       fail(std::string("the ") + what + " " + std::to_string(value) + " is out of range (" +
@@ -143,20 +141,47 @@ class TextWalk {
 
   void segment() {
     switch (letter()) {
-      case 'F': function_segment(); break;
-      case 'S': suffix_segment(); break;
-      case 'V': defined_variable_segment(); break;
-      case 'C': body_segment(constraints_seen_, h_.constraints, "constraint number"); break;
-      case 'L': body_segment(logical_seen_, h_.logical_constraints, "logical constraint number"); break;
-      case 'O': objective_segment(); break;
-      case 'd': indexed_values("d", h_.constraints, "constraint number"); break;
-      case 'x': indexed_values("x", h_.variables, "variable number"); break;
-      case 'r': bounds_segment("r", h_.constraints, true); break;
-      case 'b': bounds_segment("b", h_.variables, false); break;
-      case 'k': column_segment(); break;
-      case 'J': linear_terms_segment('J'); break;
-      case 'G': linear_terms_segment('G'); break;
-      default: fail("\"" + line_ + "\" does not start a segment");
+      case 'F':
+        function_segment();
+        break;
+      case 'S':
+        suffix_segment();
+        break;
+      case 'V':
+        defined_variable_segment();
+        break;
+      case 'C':
+        body_segment(constraints_seen_, h_.constraints, "constraint number");
+        break;
+      case 'L':
+        body_segment(logical_seen_, h_.logical_constraints, "logical constraint number");
+        break;
+      case 'O':
+        objective_segment();
+        break;
+      case 'd':
+        indexed_values("d", h_.constraints, "constraint number");
+        break;
+      case 'x':
+        indexed_values("x", h_.variables, "variable number");
+        break;
+      case 'r':
+        bounds_segment("r", h_.constraints, true);
+        break;
+      case 'b':
+        bounds_segment("b", h_.variables, false);
+        break;
+      case 'k':
+        column_segment();
+        break;
+      case 'J':
+        linear_terms_segment('J');
+        break;
+      case 'G':
+        linear_terms_segment('G');
+        break;
+      default:
+        fail("\"" + line_ + "\" does not start a segment");
     }
   }
 
@@ -169,10 +194,14 @@ class TextWalk {
 
   std::int64_t suffix_bound(std::int64_t kind) const {
     switch (kind & kSuffixKindMask) {
-      case kSuffixOnVariables: return h_.variables;
-      case kSuffixOnConstraints: return h_.constraints;
-      case kSuffixOnObjectives: return h_.objectives;
-      default: return 1;  // the problem itself
+      case kSuffixOnVariables:
+        return h_.variables;
+      case kSuffixOnConstraints:
+        return h_.constraints;
+      case kSuffixOnObjectives:
+        return h_.objectives;
+      default:
+        return 1;  // the problem itself
     }
   }
 
@@ -191,7 +220,8 @@ class TextWalk {
   void defined_variable_segment() {
     const std::int64_t i =
         in_range(0, true, "defined variable number", h_.variables, h_.expression_variables());
-    if (!defined_.mark(i - h_.variables)) fail("defined variable " + std::to_string(i) + " is defined twice");
+    if (!defined_.mark(i - h_.variables))
+      fail("defined variable " + std::to_string(i) + " is defined twice");
     const std::int64_t terms = count(1, true, "linear term count", h_.variables);
     integer(2, true, "defined variable kind");
     for (std::int64_t t = 0; t < terms; ++t) {
@@ -233,14 +263,23 @@ class TextWalk {
 
   void expression_line() {
     switch (letter()) {
-      case 'o': integer(0, true, "operator number"); break;
-      case 'v': expression_variable(); break;
-      case 'n': case 'l': case 's': real(0, true, "constant"); break;
+      case 'o':
+        integer(0, true, "operator number");
+        break;
+      case 'v':
+        expression_variable();
+        break;
+      case 'n':
+      case 'l':
+      case 's':
+        real(0, true, "constant");
+        break;
       case 'f':
         in_range(0, true, "function number", 0, h_.functions);
         count(1, true, "argument count", file_size_);
         break;
-      case 'h': break;  // a string argument of a user function
+      case 'h':
+        break;  // a string argument of a user function
       default:
         if (fields_.size() != 1 || !starts_number(letter())) {
           fail("\"" + line_ + "\" is not an expression line");
@@ -272,8 +311,8 @@ class TextWalk {
     if (fields_[0].size() != 1) fail(std::string("\"") + line_ + "\" does not start a segment");
     for (std::int64_t e = 0; e < n; ++e) {
       require_line(segment);
-      const std::int64_t type =
-          in_range(0, false, "bound type", kBoundBoth, rows ? kComplementarity + 1 : kBoundEqual + 1);
+      const std::int64_t type = in_range(0, false, "bound type", kBoundBoth,
+                                         rows ? kComplementarity + 1 : kBoundEqual + 1);
       bound_numbers(type);
     }
   }
@@ -284,8 +323,13 @@ class TextWalk {
         real(1, false, "lower bound");
         real(2, false, "upper bound");
         break;
-      case kBoundUpper: case kBoundLower: case kBoundEqual: real(1, false, "bound"); break;
-      case kBoundFree: break;
+      case kBoundUpper:
+      case kBoundLower:
+      case kBoundEqual:
+        real(1, false, "bound");
+        break;
+      case kBoundFree:
+        break;
       case kComplementarity:
         integer(1, false, "complementarity kind");
         in_range(2, false, "complementary variable", 1, h_.variables + 1);
@@ -299,7 +343,8 @@ class TextWalk {
     const std::int64_t expected = h_.variables > 0 ? h_.variables - 1 : 0;
     const std::int64_t n = count(0, true, "column count", file_size_);
     if (n != expected) {
-      fail("the 'k' segment has " + std::to_string(n) + " entries, not " + std::to_string(expected));
+      fail("the 'k' segment has " + std::to_string(n) + " entries, not " +
+           std::to_string(expected));
     }
     column_ends_.emplace();
     std::int64_t previous = 0;
@@ -316,9 +361,11 @@ class TextWalk {
     const bool jacobian = kind == 'J';
     if (jacobian && !column_ends_) fail("a 'J' segment before the 'k' segment");
     const std::int64_t rows = jacobian ? h_.constraints : h_.objectives;
-    const std::int64_t row = in_range(0, true, jacobian ? "constraint number" : "objective number", 0, rows);
+    const std::int64_t row =
+        in_range(0, true, jacobian ? "constraint number" : "objective number", 0, rows);
     SeenOnce& seen = jacobian ? jacobian_seen_ : gradient_seen_;
-    if (!seen.mark(row)) fail(std::string("a second '") + kind + "' segment for row " + std::to_string(row));
+    if (!seen.mark(row))
+      fail(std::string("a second '") + kind + "' segment for row " + std::to_string(row));
     const std::int64_t n = count(1, true, "term count", h_.variables);
     std::int64_t& total = jacobian ? jacobian_terms_ : gradient_terms_;
     total += n;

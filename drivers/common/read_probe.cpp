@@ -65,8 +65,8 @@ bool wait_for(pid_t child, const ProbeLimits& limits, int& status) {
     if (done < 0 && errno != EINTR) return true;
     if (std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                    kLongestPause));
+    pause = std::min(
+        pause * 2, std::chrono::duration_cast<std::chrono::steady_clock::duration>(kLongestPause));
   }
   kill(child, SIGKILL);
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
@@ -100,17 +100,20 @@ ProbeResult probe_in_child(const std::function<int()>& read, const ProbeLimits& 
   int status = 0;
   const bool ended = wait_for(child, limits, status);
   int value = 0;
-  const bool received = ::read(channel[0], &value, sizeof value) == static_cast<ssize_t>(sizeof value);
+  const bool received =
+      ::read(channel[0], &value, sizeof value) == static_cast<ssize_t>(sizeof value);
   close(channel[0]);
   if (!ended) {
     return ProbeResult{false, 0, "the reader did not finish within its time limit"};
   }
   if (WIFSIGNALED(status)) {
-    return ProbeResult{false, 0, "the reader was ended by signal " + std::to_string(WTERMSIG(status))};
+    return ProbeResult{false, 0,
+                       "the reader was ended by signal " + std::to_string(WTERMSIG(status))};
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !received) {
-    return ProbeResult{false, 0, "the reader stopped with exit status " +
-                                     std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1)};
+    return ProbeResult{false, 0,
+                       "the reader stopped with exit status " +
+                           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1)};
   }
   return ProbeResult{true, value, {}};
 }

@@ -10,8 +10,8 @@
 namespace zun_driver {
 
 struct ProbeLimits {
-  double seconds = 0.0;      // wall-clock time before the child is killed
-  std::uint64_t bytes = 0;   // address-space limit of the child (not applied under ASan)
+  double seconds = 0.0;     // wall-clock time before the child is killed
+  std::uint64_t bytes = 0;  // address-space limit of the child (not applied under ASan)
 };
 
 struct ProbeResult {

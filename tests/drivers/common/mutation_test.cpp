@@ -45,13 +45,22 @@ constexpr std::uint64_t kRunBytes = std::uint64_t{4} << 30;
 constexpr int kHeaderLines = 10;
 constexpr int kFailuresShown = 20;
 
-const std::vector<std::string> kBundledFiles = {"hs071.nl", "hs100asl.nl", "log_error.nl",
-                                                "ch3.nl", "hs022.nl"};
+const std::vector<std::string> kBundledFiles = {"hs071.nl", "hs100asl.nl", "log_error.nl", "ch3.nl",
+                                                "hs022.nl"};
 
 // Integers that break readers: signs, the ends of 32 and 64 bits, and more.
-const std::vector<std::string> kNastyIntegers = {
-    "-1", "-2", "0", "1", "2147483647", "-2147483648", "2147483648", "4294967296",
-    "99999999999999999999", "-99999999999999999999", "65536", "1000000"};
+const std::vector<std::string> kNastyIntegers = {"-1",
+                                                 "-2",
+                                                 "0",
+                                                 "1",
+                                                 "2147483647",
+                                                 "-2147483648",
+                                                 "2147483648",
+                                                 "4294967296",
+                                                 "99999999999999999999",
+                                                 "-99999999999999999999",
+                                                 "65536",
+                                                 "1000000"};
 
 std::string env_or(const char* name, const std::string& fallback) {
   const char* value = std::getenv(name);
@@ -99,8 +108,8 @@ std::vector<std::pair<std::size_t, std::size_t>> integer_tokens(const std::strin
     if (digit && starts) {
       std::size_t end = i + 1;
       while (end < to && s[end] >= '0' && s[end] <= '9') ++end;
-      const bool whole = end == to || s[end] == ' ' || s[end] == '\n' || s[end] == '\t' ||
-                         s[end] == '\r';
+      const bool whole =
+          end == to || s[end] == ' ' || s[end] == '\n' || s[end] == '\t' || s[end] == '\r';
       if (whole && end > i + (s[i] == '-' ? 1 : 0)) tokens.emplace_back(i, end);
       i = end;
     } else {
@@ -119,12 +128,18 @@ enum class Damage { kTruncate, kByteFlip, kHeaderCount, kSegmentInteger, kLineDr
 
 const char* damage_name(Damage d) {
   switch (d) {
-    case Damage::kTruncate: return "truncation";
-    case Damage::kByteFlip: return "byte flip";
-    case Damage::kHeaderCount: return "header count";
-    case Damage::kSegmentInteger: return "segment integer";
-    case Damage::kLineDrop: return "line dropped";
-    case Damage::kLineCopy: return "line repeated";
+    case Damage::kTruncate:
+      return "truncation";
+    case Damage::kByteFlip:
+      return "byte flip";
+    case Damage::kHeaderCount:
+      return "header count";
+    case Damage::kSegmentInteger:
+      return "segment integer";
+    case Damage::kLineDrop:
+      return "line dropped";
+    case Damage::kLineCopy:
+      return "line repeated";
   }
   return "";
 }
@@ -153,7 +168,8 @@ std::vector<std::size_t> line_starts(const std::string& s, std::size_t from) {
 std::string damaged(const Original& o, Damage d, std::mt19937& rng, bool binary_flips) {
   const std::string& s = o.bytes;
   switch (d) {
-    case Damage::kTruncate: return s.substr(0, below(rng, s.size()));
+    case Damage::kTruncate:
+      return s.substr(0, below(rng, s.size()));
     case Damage::kByteFlip: {
       std::string t = s;
       const std::size_t span = o.binary && !binary_flips ? o.header_end : s.size();
@@ -165,7 +181,8 @@ std::string damaged(const Original& o, Damage d, std::mt19937& rng, bool binary_
       const std::size_t first_line_end = s.find('\n') + 1;
       return replace_integer(s, first_line_end, o.header_end, rng);
     }
-    case Damage::kSegmentInteger: return replace_integer(s, o.header_end, s.size(), rng);
+    case Damage::kSegmentInteger:
+      return replace_integer(s, o.header_end, s.size(), rng);
     case Damage::kLineDrop:
     case Damage::kLineCopy: {
       const auto starts = line_starts(s, o.header_end);
@@ -186,9 +203,9 @@ Damage pick_damage(const Original& o, std::mt19937& rng, bool binary_flips) {
     if (binary_flips && rng() % 3 == 0) return Damage::kByteFlip;
     return rng() % 2 ? Damage::kTruncate : Damage::kHeaderCount;
   }
-  constexpr Damage kKinds[] = {Damage::kTruncate,       Damage::kByteFlip, Damage::kHeaderCount,
-                               Damage::kSegmentInteger, Damage::kSegmentInteger,
-                               Damage::kLineDrop,       Damage::kLineCopy};
+  constexpr Damage kKinds[] = {
+      Damage::kTruncate,       Damage::kByteFlip, Damage::kHeaderCount, Damage::kSegmentInteger,
+      Damage::kSegmentInteger, Damage::kLineDrop, Damage::kLineCopy};
   return kKinds[below(rng, std::size(kKinds))];
 }
 
@@ -237,7 +254,9 @@ RunResult run_program(const std::string& program, const fs::path& dir, const std
     _exit(127);
   }
   RunResult r;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(kRunSeconds));
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(kRunSeconds));
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -267,7 +286,8 @@ std::string outcome(const RunResult& r) {
   if (r.signalled) return "";
   if (has(r.output, "Sanitizer") || has(r.output, "runtime error:")) return "";
   if (r.exit_code == 0) {
-    if (has(r.output, "Result OK\n") || has(r.output, "SPNLP finished with an error/warning; flag: ")) {
+    if (has(r.output, "Result OK\n") ||
+        has(r.output, "SPNLP finished with an error/warning; flag: ")) {
       return "solved";
     }
     return "";
@@ -316,8 +336,7 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
   const bool binary_flips = !env_or("ZUN_MUTATION_BINARY_FLIPS", "").empty();
   const std::vector<Original> files = originals();
   ASSERT_FALSE(files.empty());
-  const fs::path dir =
-      fs::temp_directory_path() / ("spnlp_mutants_" + std::to_string(getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("spnlp_mutants_" + std::to_string(getpid()));
   fs::create_directories(dir);
 
   std::mt19937 rng(kSeed);
@@ -331,7 +350,7 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
     std::ofstream(dir / "mutant.nl", std::ios::binary) << text;
     const RunResult r = run_program(program, dir, "mutant");
     const std::string how = outcome(r);
-    ++outcomes[how.empty() ? (r.signalled  ? "FAILED: signal " + std::to_string(r.signal)
+    ++outcomes[how.empty() ? (r.signalled   ? "FAILED: signal " + std::to_string(r.signal)
                               : r.timed_out ? "FAILED: hang"
                                             : "FAILED: other")
                            : how];
@@ -339,7 +358,8 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
     if (how.empty()) {
       ++failures;
       if (failures <= kFailuresShown) {
-        const fs::path kept = dir.parent_path() / ("spnlp_failed_mutant_" + std::to_string(m) + ".nl");
+        const fs::path kept =
+            dir.parent_path() / ("spnlp_failed_mutant_" + std::to_string(m) + ".nl");
         std::ofstream(kept, std::ios::binary) << text;
         ADD_FAILURE() << "mutant " << m << " of " << o.name << " (" << damage_name(d)
                       << ", kept as " << kept.string() << "): exit " << r.exit_code

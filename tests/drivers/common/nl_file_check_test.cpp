@@ -69,20 +69,30 @@ TEST_P(BundledProblem, PassesTheCheck) {
 
 INSTANTIATE_TEST_SUITE_P(Files,
                          BundledProblem,
-                         ::testing::Values("bratu5.nl", "ch3.nl", "discrete.nl", "hs022.nl",
-                                           "hs071.nl", "hs100asl.nl", "hs118.nl",
-                                           "inconsistent_bounds.nl", "linear_tail.nl",
-                                           "log_error.nl", "maximize.nl", "no_objective.nl",
-                                           "nonlinear_integer.nl", "two_objectives.nl",
-                                           "unconstrained.nl", "user_function.nl"),
+                         ::testing::Values("bratu5.nl",
+                                           "ch3.nl",
+                                           "discrete.nl",
+                                           "hs022.nl",
+                                           "hs071.nl",
+                                           "hs100asl.nl",
+                                           "hs118.nl",
+                                           "inconsistent_bounds.nl",
+                                           "linear_tail.nl",
+                                           "log_error.nl",
+                                           "maximize.nl",
+                                           "no_objective.nl",
+                                           "nonlinear_integer.nl",
+                                           "two_objectives.nl",
+                                           "unconstrained.nl",
+                                           "user_function.nl"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            const std::string name = info.param;
                            return name.substr(0, name.find('.'));
                          });
 
 TEST_F(NlFileCheck, BundledCorruptFilesAreRefused) {
-  for (const char* name : {"corrupt_nonlinear_count.nl", "corrupt_variable_number.nl",
-                           "truncated.nl"}) {
+  for (const char* name :
+       {"corrupt_nonlinear_count.nl", "corrupt_variable_number.nl", "truncated.nl"}) {
     EXPECT_EQ(zun_driver::check_nl_file(data_path(name)).status, NlFileStatus::kCorrupt) << name;
   }
 }
@@ -119,10 +129,10 @@ TEST_F(NlFileCheck, OnlyRegularFilesAreRead) {
 // One damaged line of a bundled file and the fault the check must name.
 struct Damage {
   const char* file;
-  int line;             // 1-based line to replace
-  const char* text;     // its replacement (may hold several lines); nullptr cuts the file there
-  const char* where;    // expected place
-  const char* what;     // expected fragment of the fault
+  int line;           // 1-based line to replace
+  const char* text;   // its replacement (may hold several lines); nullptr cuts the file there
+  const char* where;  // expected place
+  const char* what;   // expected fragment of the fault
 };
 
 std::ostream& operator<<(std::ostream& out, const Damage& d) {
