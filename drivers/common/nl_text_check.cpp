@@ -38,9 +38,9 @@ class SeenOnce {
   explicit SeenOnce(std::int64_t count) : seen_(static_cast<std::size_t>(count), false) {}
   // False when entity `i` (in range) was seen before.
   bool mark(std::int64_t i) {
-    auto slot = seen_[static_cast<std::size_t>(i)];
-    if (slot) return false;
-    slot = true;
+    const auto k = static_cast<std::size_t>(i);
+    if (seen_[k]) return false;
+    seen_[k] = true;
     return true;
   }
   bool seen(std::int64_t i) const { return seen_[static_cast<std::size_t>(i)]; }
