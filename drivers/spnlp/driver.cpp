@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "drivers/common/nl_file_check.h"
+#include "drivers/common/nl_screen.h"
 #include "drivers/spnlp/asl_problem.h"
 #include "drivers/spnlp/asl_record.h"
 #include "drivers/spnlp/callbacks.h"
@@ -171,6 +173,30 @@ void write_solution(const SolverCall& s) {
   write_sol(solve_message(s.ifail), X0, pi0, &driver_option_info());
 }
 
+// Reads the problem from the file that jac0dim opened into the record and the driver's view
+// of it; returns the read error (0 when it was read).  Throws std::bad_alloc when memory runs
+// out.
+int read_problem(FILE* nl, int objective, std::optional<ProblemShape>& shape) {
+  allocate_asl_arrays();
+  const int read_error = fg_read(nl, ASL_return_read_err);
+  if (read_error != 0) return read_error;
+  shape = read_problem_shape(objective);
+  // Counts or variable numbers out of range: the file is corrupt although the ASL read it.
+  return shape ? 0 : ASL_readerr_corrupt;
+}
+
+// The read of the problem as the driver does it, run in the screen's child process.
+int read_in_child(char* stub) {
+  FILE* nl = jac0dim(stub, static_cast<fint>(std::strlen(stub)));
+  if (nl == nullptr || unsupported_problem()) return 0;
+  std::optional<ProblemShape> shape;
+  try {
+    return read_problem(nl, choose_objective(), shape);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
 // The road from the opened .nl file to the written solution.
 int solve_problem(FILE* nl, char** options) {
   if (unsupported_problem()) {
@@ -181,21 +207,16 @@ int solve_problem(FILE* nl, char** options) {
     return kExitFailure;
   }
   const int objective = choose_objective();
-  allocate_asl_arrays();
-  int read_error = fg_read(nl, ASL_return_read_err);
   std::optional<ProblemShape> shape;
-  if (read_error == 0) {
-    try {
-      shape = read_problem_shape(objective);
-    } catch (const std::bad_alloc&) {
-      Printf("Memory allocation problem, terminating.\n");
-      return kExitFailure;
-    }
-    // Counts or variable numbers out of range: the file is corrupt although the ASL read it.
-    if (!shape) read_error = ASL_readerr_corrupt;
+  int read_error = 0;
+  try {
+    read_error = read_problem(nl, objective, shape);
+  } catch (const std::bad_alloc&) {
+    Printf("Memory allocation problem, terminating.\n");
+    return kExitFailure;
   }
   if (read_error != 0) {
-    Printf("AMPL problem with reading the problem, err_code: %i\nTerminating\n", read_error);
+    zun_driver::print_read_error(read_error);
     return kExitFailure;
   }
   getopts(options, &driver_option_info());
@@ -222,6 +243,11 @@ int run_driver(int /*argc*/, char** argv) {
     return kExitOk;
   }
   return_nofile = 1;
+  const std::string file = zun_driver::nl_file_name(stub);
+  if (const auto fault = zun_driver::screen_nl_file(file, [stub] { return read_in_child(stub); })) {
+    zun_driver::refuse_corrupt_file(file, *fault);
+    return kExitFailure;
+  }
   FILE* nl = jac0dim(stub, static_cast<fint>(std::strlen(stub)));
   if (nl == nullptr) {
     Printf("Can't open %s\nTerminating.\n", stub);

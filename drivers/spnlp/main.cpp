@@ -1,4 +1,13 @@
 // Entry of the spnlp program: an AMPL solver over the sparse SQP method.
+#include <cstdio>
+
 #include "drivers/spnlp/driver.h"
 
-int main(int argc, char** argv) { return spnlp::run_driver(argc, argv); }
+// Standard output is flushed before the process ends, so that no line is lost to an exit-time
+// report (the leak check of the sanitizer builds ends the process on its own).
+int main(int argc, char** argv) {
+  const int code = spnlp::run_driver(argc, argv);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return code;
+}

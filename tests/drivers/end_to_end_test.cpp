@@ -154,13 +154,58 @@ INSTANTIATE_TEST_SUITE_P(Files,
                            return name.substr(0, name.find('.'));
                          });
 
+// An unknown operator is the ASL's to find, and its code is reported.
 TEST_F(SpnlpProgram, UnreadableProblemIsRefused) {
-  const RunResult r = run({stub("truncated.nl")});
+  const RunResult r = run({stub("unknown_operator.nl")});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.output.find("AMPL problem with reading the problem, err_code: 1\nTerminating\n"),
             std::string::npos)
       << r.output;
+  EXPECT_EQ(r.output.find("Corrupt problem file"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("Calls to SPKEYF"), std::string::npos);
+}
+
+// Regression: the ASL's reader wrote past its arrays or crashed on damaged files; they are
+// refused before it reads them, with the corrupt-file code and the fault on standard error.
+TEST_F(SpnlpProgram, DamagedFileIsRefusedBeforeTheAslReadsIt) {
+  const std::string s = stub("truncated.nl");
+  const RunResult r = run({s});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.output,
+            "AMPL problem with reading the problem, err_code: 5\nTerminating\n"
+            "Corrupt problem file " + s + ".nl, line 21: the 'J' segments hold 0 terms, the "
+            "header announces 8\n");
+}
+
+// Regression: the ASL ended the process itself, without the driver's line, on a binary file
+// of an arithmetic it does not know; the first read in a child process finds it.
+TEST_F(SpnlpProgram, FileThatStopsTheReaderIsRefused) {
+  const std::string s = stub("foreign_arithmetic.nl");
+  const RunResult r = run({s});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.output,
+            "AMPL problem with reading the problem, err_code: 5\nTerminating\n"
+            "Corrupt problem file " + s + ".nl, first read: the reader stopped with exit "
+            "status 1\n");
+}
+
+TEST_F(SpnlpProgram, StubMayNameTheFileWithItsSuffix) {
+  const std::string s = stub("truncated.nl");
+  const RunResult r = run({s + ".nl"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.output.find("Corrupt problem file " + s + ".nl, line 21: "), std::string::npos)
+      << r.output;
+}
+
+TEST_F(SpnlpProgram, DirectoryInPlaceOfTheFileIsRefused) {
+  fs::create_directory(dir_ / "folder.nl");
+  const RunResult r = run({(dir_ / "folder").string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.output.find("AMPL problem with reading the problem, err_code: 5\nTerminating\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("folder.nl, byte 0: not a regular file\n"), std::string::npos)
+      << r.output;
 }
 
 class CorruptProblem : public SpnlpProgram, public ::testing::WithParamInterface<const char*> {};

@@ -1,0 +1,168 @@
+// Reading and checking the ten header lines of a .nl file.
+#include "drivers/common/nl_header.h"
+
+#include <array>
+#include <limits>
+#include <vector>
+
+#include "drivers/common/nl_line.h"
+
+namespace zun_driver {
+
+namespace {
+
+constexpr int kHeaderLines = 10;
+constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
+
+// A count field of the header: its line (1-based), its position on the line (0-based), the
+// member of NlHeader it fills and its name in messages.
+struct CountField {
+  int line;
+  int position;
+  std::int64_t NlHeader::*member;
+  const char* name;
+};
+
+constexpr std::array<CountField, 26> kCountFields = {{
+    {2, 0, &NlHeader::variables, "number of variables"},
+    {2, 1, &NlHeader::constraints, "number of constraints"},
+    {2, 2, &NlHeader::objectives, "number of objectives"},
+    {2, 3, &NlHeader::ranges, "number of ranges"},
+    {2, 4, &NlHeader::equations, "number of equations"},
+    {3, 0, &NlHeader::nonlinear_constraints, "number of nonlinear constraints"},
+    {3, 1, &NlHeader::nonlinear_objectives, "number of nonlinear objectives"},
+    {4, 0, &NlHeader::nonlinear_network_constraints, "number of nonlinear network constraints"},
+    {4, 1, &NlHeader::linear_network_constraints, "number of linear network constraints"},
+    {5, 0, &NlHeader::nonlinear_constraint_vars, "number of nonlinear variables in constraints"},
+    {5, 1, &NlHeader::nonlinear_objective_vars, "number of nonlinear variables in objectives"},
+    {5, 2, &NlHeader::nonlinear_both_vars, "number of nonlinear variables in both"},
+    {6, 0, &NlHeader::linear_network_vars, "number of linear network variables"},
+    {6, 1, &NlHeader::functions, "number of functions"},
+    {7, 0, &NlHeader::linear_binary_vars, "number of binary variables"},
+    {7, 1, &NlHeader::linear_integer_vars, "number of integer variables"},
+    {7, 2, &NlHeader::nonlinear_both_integer_vars, "number of nonlinear integer variables (b)"},
+    {7, 3, &NlHeader::nonlinear_constraint_integer_vars,
+     "number of nonlinear integer variables (c)"},
+    {7, 4, &NlHeader::nonlinear_objective_integer_vars,
+     "number of nonlinear integer variables (o)"},
+    {8, 0, &NlHeader::jacobian_nonzeros, "number of Jacobian nonzeros"},
+    {8, 1, &NlHeader::gradient_nonzeros, "number of gradient nonzeros"},
+    {10, 0, &NlHeader::common_both, "number of common expressions (b)"},
+    {10, 1, &NlHeader::common_constraints, "number of common expressions (c)"},
+    {10, 2, &NlHeader::common_objectives, "number of common expressions (o)"},
+    {10, 3, &NlHeader::common_single_constraint, "number of common expressions (c1)"},
+    {10, 4, &NlHeader::common_single_objective, "number of common expressions (o1)"},
+}};
+
+std::string line_name(int line) { return "line " + std::to_string(line); }
+
+// The header's lines without their line ends; fewer than ten when the text ends early.
+std::vector<std::string_view> header_lines(std::string_view text, std::uint64_t& end_offset) {
+  std::vector<std::string_view> lines;
+  std::size_t at = 0;
+  while (static_cast<int>(lines.size()) < kHeaderLines) {
+    const std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) break;
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  end_offset = at;
+  return lines;
+}
+
+std::optional<NlFault> read_count(const CountField& field,
+                                  const std::vector<std::string_view>& fields,
+                                  std::uint64_t file_size,
+                                  NlHeader& header) {
+  const std::string where = line_name(field.line);
+  if (static_cast<int>(fields.size()) <= field.position) {
+    return NlFault{where, std::string("the ") + field.name + " is missing"};
+  }
+  const std::string_view token = fields[static_cast<std::size_t>(field.position)];
+  const auto value = parse_integer(token);
+  if (!value) {
+    return NlFault{where, std::string("the ") + field.name + " \"" + std::string(token) +
+                              "\" is not an integer"};
+  }
+  if (*value < 0 || *value > kLargestCount || static_cast<std::uint64_t>(*value) > file_size) {
+    return NlFault{where, std::string("the ") + field.name + " " + std::to_string(*value) +
+                              " is out of range (0 to the file size " + std::to_string(file_size) +
+                              ")"};
+  }
+  header.*field.member = *value;
+  return std::nullopt;
+}
+
+// The relations between counts whose breach would make a reader index past its arrays.
+std::optional<NlFault> check_relations(const NlHeader& h) {
+  struct Relation {
+    std::int64_t part;
+    std::int64_t whole;
+    int line;
+    const char* what;
+  };
+  const std::int64_t discrete =
+      h.linear_binary_vars + h.linear_integer_vars + h.nonlinear_both_integer_vars +
+      h.nonlinear_constraint_integer_vars + h.nonlinear_objective_integer_vars;
+  const std::array<Relation, 6> relations = {{
+      {h.nonlinear_constraints, h.constraints, 3, "more nonlinear constraints than constraints"},
+      {h.nonlinear_objectives, h.objectives, 3, "more nonlinear objectives than objectives"},
+      {h.nonlinear_constraint_vars, h.variables, 5,
+       "more nonlinear variables in constraints than variables"},
+      {h.nonlinear_objective_vars, h.variables, 5,
+       "more nonlinear variables in objectives than variables"},
+      {h.nonlinear_both_vars, h.variables, 5, "more nonlinear variables in both than variables"},
+      {discrete, h.variables, 7, "more discrete variables than variables"},
+  }};
+  for (const Relation& r : relations) {
+    if (r.part > r.whole) return NlFault{line_name(r.line), r.what};
+  }
+  return std::nullopt;
+}
+
+// The optional count of logical constraints after the five counts of line 2; an unreadable
+// extra field counts as none.
+std::int64_t logical_constraints(const std::vector<std::string_view>& fields,
+                                 std::uint64_t file_size) {
+  constexpr std::size_t kPosition = 5;
+  if (fields.size() <= kPosition) return 0;
+  const auto value = parse_integer(fields[kPosition]);
+  if (!value || *value < 0 || *value > kLargestCount ||
+      static_cast<std::uint64_t>(*value) > file_size) {
+    return 0;
+  }
+  return *value;
+}
+
+}  // namespace
+
+std::optional<NlFault> read_nl_header(std::string_view text,
+                                      std::uint64_t file_size,
+                                      NlHeader& header) {
+  header = NlHeader{};
+  const std::vector<std::string_view> lines = header_lines(text, header.end_offset);
+  if (static_cast<int>(lines.size()) < kHeaderLines) {
+    return NlFault{line_name(static_cast<int>(lines.size()) + 1),
+                   "the file ends inside the ten header lines"};
+  }
+  const std::string_view first = lines[0];
+  if (first.empty() || (first[0] != 'g' && first[0] != 'b')) {
+    return NlFault{line_name(1), "the file does not start with 'g' (text) or 'b' (binary)"};
+  }
+  header.binary = first[0] == 'b';
+  std::array<std::vector<std::string_view>, kHeaderLines + 1> fields;
+  for (int line = 2; line <= kHeaderLines; ++line) {
+    fields[static_cast<std::size_t>(line)] =
+        split_fields(lines[static_cast<std::size_t>(line - 1)]);
+  }
+  for (const CountField& field : kCountFields) {
+    if (auto fault =
+            read_count(field, fields[static_cast<std::size_t>(field.line)], file_size, header)) {
+      return fault;
+    }
+  }
+  header.logical_constraints = logical_constraints(fields[2], file_size);
+  return check_relations(header);
+}
+
+}  // namespace zun_driver

@@ -1,0 +1,21 @@
+// The fields of one line of a .nl file and the numbers they hold.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace zun_driver {
+
+// The fields of `line` before any '#' comment, split at blanks, tabs and a trailing CR.
+std::vector<std::string_view> split_fields(std::string_view line);
+
+// A whole decimal integer token (optional sign) in 64 bits; nothing when the token is not one
+// or overflows.
+std::optional<std::int64_t> parse_integer(std::string_view token);
+
+// A whole real-number token; nothing when the token is not one.
+std::optional<double> parse_real(std::string_view token);
+
+}  // namespace zun_driver

@@ -1,0 +1,218 @@
+// The check of .nl files before the ASL reads them: every bundled problem passes, and each kind
+// of damage is refused with the line and the fault it names.
+#include "drivers/common/nl_file_check.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "drivers/common/nl_header.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zun_driver::NlFileStatus;
+
+std::string data_path(const std::string& name) {
+  return std::string(ZUN_TEST_DATA_DIR) + "/" + name;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class NlFileCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("nl_check_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string write(const std::string& name, const std::string& text) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+
+  fs::path dir_;
+};
+
+TEST(NlFileName, AddsTheSuffixUnlessTheStubHasIt) {
+  EXPECT_EQ(zun_driver::nl_file_name("dir/hs071"), "dir/hs071.nl");
+  EXPECT_EQ(zun_driver::nl_file_name("dir/hs071.nl"), "dir/hs071.nl");
+  EXPECT_EQ(zun_driver::nl_file_name(".nl"), ".nl.nl");
+}
+
+class BundledProblem : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BundledProblem, PassesTheCheck) {
+  const auto check = zun_driver::check_nl_file(data_path(GetParam()));
+  EXPECT_EQ(check.status, NlFileStatus::kSound) << check.fault.where << ": " << check.fault.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files,
+                         BundledProblem,
+                         ::testing::Values("bratu5.nl",
+                                           "ch3.nl",
+                                           "discrete.nl",
+                                           "hs022.nl",
+                                           "hs071.nl",
+                                           "hs100asl.nl",
+                                           "hs118.nl",
+                                           "inconsistent_bounds.nl",
+                                           "linear_tail.nl",
+                                           "log_error.nl",
+                                           "maximize.nl",
+                                           "no_objective.nl",
+                                           "nonlinear_integer.nl",
+                                           "two_objectives.nl",
+                                           "unconstrained.nl",
+                                           "user_function.nl"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           const std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
+TEST_F(NlFileCheck, BundledCorruptFilesAreRefused) {
+  for (const char* name :
+       {"corrupt_nonlinear_count.nl", "corrupt_variable_number.nl", "truncated.nl"}) {
+    EXPECT_EQ(zun_driver::check_nl_file(data_path(name)).status, NlFileStatus::kCorrupt) << name;
+  }
+}
+
+TEST_F(NlFileCheck, CarriageReturnsBeforeLineEndsAreAccepted) {
+  std::string text;
+  for (const std::string& line : lines_of(read_file(data_path("hs100asl.nl")))) {
+    text += line + "\r\n";
+  }
+  const auto check = zun_driver::check_nl_file(write("crlf.nl", text));
+  EXPECT_EQ(check.status, NlFileStatus::kSound) << check.fault.where << ": " << check.fault.what;
+}
+
+TEST_F(NlFileCheck, MissingFileIsLeftToTheReader) {
+  EXPECT_EQ(zun_driver::check_nl_file((dir_ / "nosuch.nl").string()).status,
+            NlFileStatus::kCannotOpen);
+}
+
+// Regression: a stub whose .nl was a device or a pipe made the reader wait for ever.
+TEST_F(NlFileCheck, OnlyRegularFilesAreRead) {
+  fs::create_directory(dir_ / "directory.nl");
+  const std::string fifo = (dir_ / "fifo.nl").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir_ / "device.nl");
+  for (const char* name : {"directory.nl", "fifo.nl", "device.nl"}) {
+    const auto check = zun_driver::check_nl_file((dir_ / name).string());
+    EXPECT_EQ(check.status, NlFileStatus::kCorrupt) << name;
+    EXPECT_EQ(check.fault.what, "not a regular file") << name;
+  }
+  fs::create_symlink(data_path("hs071.nl"), dir_ / "link.nl");
+  EXPECT_EQ(zun_driver::check_nl_file((dir_ / "link.nl").string()).status, NlFileStatus::kSound);
+}
+
+// One damaged line of a bundled file and the fault the check must name.
+struct Damage {
+  const char* file;
+  int line;           // 1-based line to replace
+  const char* text;   // its replacement (may hold several lines); nullptr cuts the file there
+  const char* where;  // expected place
+  const char* what;   // expected fragment of the fault
+};
+
+std::ostream& operator<<(std::ostream& out, const Damage& d) {
+  return out << d.file << " line " << d.line << " -> " << (d.text ? d.text : "(end)");
+}
+
+class DamagedFile : public NlFileCheck, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedFile, IsRefusedAtItsFirstFault) {
+  const Damage& d = GetParam();
+  const std::vector<std::string> lines = lines_of(read_file(data_path(d.file)));
+  std::string text;
+  for (int i = 1; i <= static_cast<int>(lines.size()); ++i) {
+    if (i == d.line) {
+      if (d.text == nullptr) break;
+      text += std::string(d.text) + "\n";
+    } else {
+      text += lines[static_cast<std::size_t>(i - 1)] + "\n";
+    }
+  }
+  const auto check = zun_driver::check_nl_file(write("damaged.nl", text));
+  ASSERT_EQ(check.status, NlFileStatus::kCorrupt);
+  EXPECT_EQ(check.fault.where, d.where);
+  EXPECT_NE(check.fault.what.find(d.what), std::string::npos) << check.fault.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Header,
+    DamagedFile,
+    ::testing::Values(
+        Damage{"hs071.nl", 1, "x3 0 1 0", "line 1", "does not start with 'g'"},
+        Damage{"hs071.nl", 2, " -1 2 1 1 0", "line 2", "number of variables -1 is out of range"},
+        Damage{"hs071.nl", 2, " 2147483648 2 1 1 0", "line 2", "variables 2147483648 is out"},
+        Damage{"hs071.nl", 2, " 4 2147483647 1 1 0", "line 2", "constraints 2147483647 is out"},
+        Damage{"hs071.nl", 2, " 4 2 99999999999999999999 1 0", "line 2", "is not an integer"},
+        Damage{"hs071.nl", 2, " 4 2 1 1", "line 2", "number of equations is missing"},
+        Damage{"hs071.nl", 3, " 3 1", "line 3", "more nonlinear constraints than constraints"},
+        Damage{"hs071.nl", 3, " 2 2", "line 3", "more nonlinear objectives than objectives"},
+        Damage{"hs071.nl", 5, " 4 5 4", "line 5", "more nonlinear variables in objectives"},
+        Damage{"hs071.nl", 6, " 0 -2 0 1", "line 6", "number of functions -2"},
+        Damage{"hs071.nl", 7, " 1 1 1 1 1", "line 7", "more discrete variables than variables"},
+        Damage{"hs071.nl", 8, " 8", "line 8", "number of gradient nonzeros is missing"},
+        Damage{"hs071.nl", 10, " 0 -1 0 0 0", "line 10", "common expressions (c) -1"},
+        Damage{"hs071.nl", 10, " 0 0 0 0 2147483647", "line 10", "common expressions (o1)"},
+        Damage{"hs071.nl", 6, nullptr, "line 6", "ends inside the ten header lines"},
+        Damage{"hs022.nl", 2, " 2 2 1 0 -1", "line 2", "number of equations -1"},
+        Damage{"hs022.nl", 9, nullptr, "line 9", "ends inside the ten header lines"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Segments,
+    DamagedFile,
+    ::testing::Values(
+        Damage{"hs071.nl", 18, "v4", "line 18", "variable number 4 is out of range (0 to 3)"},
+        Damage{"hs071.nl", 19, "C2", "line 19", "constraint number 2 is out of range"},
+        Damage{"hs071.nl", 19, "C0", "line 19", "constraint number 0 has two bodies"},
+        Damage{"hs071.nl", 19, "Q1", "line 19", "\"Q1\" is not an expression line"},
+        Damage{"hs071.nl", 24, "n2x", "line 24", "\"2x\" is not a number"},
+        Damage{"hs071.nl", 21, "-4", "line 21", "operand count -4 is out of range"},
+        Damage{"hs071.nl", 34, "O1 0", "line 34", "objective number 1 is out of range"},
+        Damage{"hs071.nl", 45, "6 25", "line 45", "bound type 6 is out of range"},
+        Damage{"hs071.nl", 48, "5 1 1", "line 48", "bound type 5 is out of range"},
+        Damage{"hs071.nl", 49, nullptr, "line 48", "the file ends inside a 'b' segment"},
+        Damage{"hs071.nl", 52, "k2", "line 52", "the 'k' segment has 2 entries, not 3"},
+        Damage{"hs071.nl", 54, "1", "line 54", "column end 1 is out of range (2 to 8)"},
+        Damage{"hs071.nl", 53, "1", "line 70", "column 0 has 2 Jacobian terms, the 'k' segment"},
+        Damage{"hs071.nl", 8, " 7 4", "line 61", "more 'J' terms than the header's 7"},
+        Damage{"hs071.nl", 56, "J0 5", "line 56", "term count 5 is out of range"},
+        Damage{"hs071.nl", 56, "J2 4", "line 56", "constraint number 2 is out of range"},
+        Damage{"hs071.nl", 61, "J0 4", "line 61", "a second 'J' segment for row 0"},
+        Damage{"hs071.nl", 57, "-2 0", "line 57", "variable number -2 is out of range"},
+        Damage{"hs071.nl", 57, "2147483647 0", "line 57", "variable number 2147483647"},
+        Damage{"hs071.nl", 57, "-2147483648 0", "line 57", "variable number -2147483648"},
+        Damage{"hs071.nl", 58, "0 0", "line 58", "variable 0 appears twice in one row"},
+        Damage{"hs071.nl", 70, "4 0", "line 70", "variable number 4 is out of range"},
+        Damage{"hs071.nl", 8, " 8 3", "line 66", "more 'G' terms than the header's 3"},
+        Damage{"hs071.nl", 52, "J0 1\n0 0", "line 52", "a 'J' segment before the 'k' segment"},
+        Damage{"hs071.nl", 61, nullptr, "line 60", "the 'J' segments hold 4 terms, the header"},
+        Damage{"hs071.nl", 12, "", "line 12", "an empty line"},
+        Damage{"ch3.nl", 11, "V4 1 0", "line 14", "defined variable 4 is defined twice"},
+        Damage{"ch3.nl", 11, "V15 1 0", "line 11", "defined variable number 15 is out of range"},
+        Damage{"ch3.nl", 11, "V3 4 0", "line 11", "linear term count 4 is out of range"}));
+
+}  // namespace
