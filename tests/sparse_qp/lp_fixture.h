@@ -68,6 +68,7 @@ class Workspace {
             int print_unit = -1, int monitor = -1) {
     sqp_test::LocalStore store(print_unit);
     store.i(sparse_option::integer_word::kMonitoringUnit) = monitor;
+    if (monitor >= 0) store.i(sparse_option::integer_word::kMinorPrintLevel) = 1;
     for (const auto& [word, value] : changes.integers) store.i(word) = value;
     for (const auto& [word, value] : changes.reals) store.r(word) = value;
     PlanSizes sizes;

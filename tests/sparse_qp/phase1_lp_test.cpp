@@ -283,5 +283,111 @@ TEST(Phase1Lp, NormProblemFindsTheNearestPointOfTheRows) {
   }
 }
 
+// Degenerate LPs: a 4 x 4 assignment polytope cut by its optimal cost, started at a degenerate
+// vertex, and Beale's cycling example with its optimal value as a constraint.
+Lp assignment_lp() {
+  constexpr int kSize = 4;
+  const double cost[kSize][kSize] = {{4, 1, 3, 2}, {2, 0, 5, 3}, {3, 2, 2, 1}, {1, 3, 4, 2}};
+  double best = kInf;  // the least cost over all permutations
+  int perm[kSize] = {0, 1, 2, 3};
+  do {
+    double c = 0.0;
+    for (int i = 0; i < kSize; ++i) c += cost[i][perm[i]];
+    best = std::min(best, c);
+  } while (std::next_permutation(perm, perm + kSize));
+  Lp lp;
+  lp.m = 2 * kSize + 1;
+  for (int i = 0; i < kSize; ++i) {
+    for (int j = 0; j < kSize; ++j) lp.add_column({{i + 1, 1.0}, {kSize + j + 1, 1.0}, {lp.m, cost[i][j]}});
+  }
+  lp.bl.assign(lp.n + lp.m, 1.0);
+  lp.bu.assign(lp.n + lp.m, 1.0);
+  for (int j = 0; j < lp.n; ++j) lp.bl[j] = 0.0, lp.bu[j] = kInf;
+  lp.bl[lp.n + lp.m - 1] = -kInf;
+  lp.bu[lp.n + lp.m - 1] = best;
+  return lp;
+}
+
+Lp beale_lp() {
+  Lp lp;
+  lp.m = 4;
+  lp.add_column({{1, 0.25}, {2, 0.5}, {4, -0.75}});
+  lp.add_column({{1, -8.0}, {2, -12.0}, {4, 20.0}});
+  lp.add_column({{1, -1.0}, {2, -0.5}, {3, 1.0}, {4, -0.5}});
+  lp.add_column({{1, 9.0}, {2, 3.0}, {4, 6.0}});
+  lp.bl.assign(lp.n + lp.m, -kInf);
+  lp.bu.assign(lp.n + lp.m, 0.0);
+  for (int j = 0; j < lp.n; ++j) lp.bl[j] = 0.0, lp.bu[j] = kInf;
+  lp.bu[lp.n + 2] = 1.0;
+  lp.bu[lp.n + 3] = -1.25;
+  return lp;
+}
+
+struct DegenerateCase {
+  const char* name;
+  Lp (*make)();
+  int crash;
+  int expand_frequency;  // 0: the default
+};
+
+class DegenerateLp : public ::testing::TestWithParam<DegenerateCase> {};
+
+TEST_P(DegenerateLp, FinishesFeasibleWithoutCycling) {
+  const DegenerateCase& c = GetParam();
+  const Lp lp = c.make();
+  OptionChanges changes;
+  if (c.expand_frequency > 0) changes.integers.push_back({iw::kExpandFrequency, c.expand_frequency});
+  Workspace w(lp, changes);
+  LpRun run = start_run(lp, w, c.crash);
+  if (std::string(c.name).starts_with("assignment")) {
+    for (int i = 0; i < 4; ++i) run.x[i * 4 + i] = 1.0;  // the identity: a degenerate vertex
+  }
+  solve(lp, w, run);
+  expect_solved(lp, w, run, c.name);
+  EXPECT_LT(run.itn, 5 * (lp.m + lp.n)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DegenerateLp,
+    ::testing::Values(DegenerateCase{"assignment_default", assignment_lp, 0, 0},
+                      DegenerateCase{"assignment_expand_1", assignment_lp, 0, 1},
+                      DegenerateCase{"assignment_crash_1", assignment_lp, 1, 1},
+                      DegenerateCase{"beale_default", beale_lp, 0, 0},
+                      DegenerateCase{"beale_expand_1", beale_lp, 0, 1},
+                      DegenerateCase{"beale_crash_3", beale_lp, 3, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A square nonsingular equality system has one feasible point.  With LU files short of room
+// for the column replacements a failed update asks for a refactorisation (demand 7) and the
+// solve still ends at that point; files too short for the final basis end with 20.
+TEST(Phase1Lp, FailedUpdatesRefactorizeAndReachTheUniquePoint) {
+  constexpr int kMonitor = 77;
+  const int m = 30;
+  std::mt19937 gen(13);
+  Lp lp = random_matrix(gen, {m, m, 0.3});
+  std::vector<double> xs(m);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  for (double& v : xs) v = value(gen);
+  lp.bl.assign(2 * m, -kInf);
+  lp.bu.assign(2 * m, kInf);
+  const std::vector<double> s = lp.product(xs);
+  for (int i = 0; i < m; ++i) lp.bl[m + i] = lp.bu[m + i] = s[i];
+  int with_failed_updates = 0;
+  for (int room = 400; room <= 800; room += 25) {
+    sqp_test::UnitCapture monitor(kMonitor);
+    Workspace w(lp, {}, room, -1, kMonitor);
+    LpRun run = start_run(lp, w, 0);
+    solve(lp, w, run, "FPLinear constrnts", 20);
+    const std::string where = "room " + std::to_string(room);
+    if (run.result == MinorResult::kLuStorage) continue;
+    expect_solved(lp, w, run, where);
+    for (int j = 0; j < m; ++j) EXPECT_NEAR(run.x[j], xs[j], 1e-8) << where;
+    for (const std::string& line : monitor.lines()) {
+      with_failed_updates += line.find("   Demand        7") != std::string::npos;
+    }
+  }
+  EXPECT_GE(with_failed_updates, 1);
+}
+
 }  // namespace
 }  // namespace zun
