@@ -105,7 +105,7 @@ void print_minor_iteration(const MinorLogLine& line, MinorLogHeadings& headings,
   if (line.print_level > 0 && u.print != u.monitor && due(line.itn, iz[iw::kShortLogFrequency - 1])) {
     short_line(line, headings, iz, u.print);
   }
-  if (line.newly_feasible) phase_message(line, u);
+  if (line.print_level > 0 && line.newly_feasible) phase_message(line, u);
 }
 
 }  // namespace zun
