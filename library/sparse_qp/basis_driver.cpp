@@ -12,6 +12,7 @@
 namespace zun {
 namespace {
 
+namespace iw = sparse_option::integer_word;
 namespace mi = minor_word::integer_word;
 namespace mr = minor_word::real_word;
 namespace rw = sparse_option::real_word;
@@ -239,7 +240,14 @@ void factorize_basis_driver(std::string_view basis_type,
   changed = false;
   DriverRun d{itn, print_level, m, n, jacobian_columns, ns, bs_changes, basis_moved, a, basis,
               iz, leniz, z, lenz, lu_factor};
-  if (d.word(mi::kFactorizations) == 0) {
+  if (ns < 0 || ns > d.word(iw::kSuperbasicsLimit)) {
+    // BsIndex and xBS hold m + (superbasics limit) words: more superbasics cannot be listed.
+    result = MinorResult::kLuDataError;
+    return;
+  }
+  if (d.word(mi::kFactorizations) <= 0) {
+    // No factors yet (the word is unset until the solve clears it).
+    d.word(mi::kFactorizations) = 0;
     d.real(mr::kReferenceUmin) = 0.0;
     d.word(mi::kFactorizationsSinceBS) = 0;
     factorize = true;  // there are no factors to recompute the basic values with

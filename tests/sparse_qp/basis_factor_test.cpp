@@ -262,5 +262,83 @@ TEST(BasisSolves, UpdatedFactorsSolveLikeFreshOnes) {
   EXPECT_GE(total_updates, 50);
 }
 
+// A driver call with superbasics: BsIndex(m+1..m+ns) set, states 2.
+struct SplitRun {
+  Factored f;
+  std::vector<std::string> monitor;
+};
+
+SplitRun factorize_with_superbasics(const Lp& lp, Workspace& w, std::string_view type,
+                                    const std::vector<int>& superbasics, int print_level) {
+  SplitRun s;
+  s.f.state.assign(lp.n + lp.m, VariableState::kAtLower);
+  for (int i = 0; i < lp.m; ++i) s.f.state[lp.n + i] = VariableState::kBasic;
+  s.f.x.assign(lp.n + lp.m, 0.0);
+  int* bs = w.ints(ia::kBsIndex);
+  for (std::size_t k = 0; k < superbasics.size(); ++k) {
+    s.f.state[superbasics[k] - 1] = VariableState::kSuperbasic;
+    bs[lp.m + k] = superbasics[k];
+  }
+  s.f.ns = static_cast<int>(superbasics.size());
+  bool factor = true;
+  bool changed = false;
+  int reason = 0;
+  int bs_changes = 0;
+  factorize_basis_driver(type, factor, changed, s.f.moved, s.f.result, 0, print_level, reason,
+                         lp.m, lp.n, 0, s.f.ns, bs_changes, lp.matrix(), arrays(lp, w, s.f),
+                         w.iz.data(), w.leniz, w.z.data(), w.lenz);
+  return s;
+}
+
+TEST(BasisSplit, ANewSplitKeepsMBasicsAndTheSuperbasicsListed) {
+  for (unsigned seed = 1; seed <= 10; ++seed) {
+    std::mt19937 gen(seed);
+    Lp lp = random_matrix(gen, {12, 25, 0.3});
+    lp.bl.assign(lp.n + lp.m, -5.0);
+    lp.bu.assign(lp.n + lp.m, 5.0);
+    Workspace w(lp, {{{iw::kSuperbasicsLimit, 5}}, {}});
+    const std::vector<int> superbasics{3, 7, 11};
+    SplitRun s = factorize_with_superbasics(lp, w, BasisType::kWithSuperbasics, superbasics, 0);
+    const std::string where = "seed " + std::to_string(seed);
+    ASSERT_EQ(s.f.result, 0) << where;
+    EXPECT_EQ(count_state(s.f.state, VariableState::kBasic), lp.m) << where;
+    EXPECT_EQ(count_state(s.f.state, VariableState::kSuperbasic), s.f.ns) << where;
+    const int* bs = w.ints(ia::kBsIndex);
+    for (int k = 0; k < lp.m; ++k) EXPECT_EQ(s.f.state[bs[k] - 1], VariableState::kBasic) << where;
+    for (int k = lp.m; k < lp.m + s.f.ns; ++k) {
+      EXPECT_EQ(s.f.state[bs[k] - 1], VariableState::kSuperbasic) << where;
+    }
+    EXPECT_LE(basis_solve_residual(lp, w, seed), 1e-10) << where;
+  }
+}
+
+TEST(BasisSplit, TheFirstNormalRequestTakesTheSplitRoad) {
+  constexpr int kMonitor = 85;
+  sqp_test::UnitCapture monitor(kMonitor);
+  std::mt19937 gen(3);
+  Lp lp = random_matrix(gen, {8, 16, 0.3});
+  lp.bl.assign(lp.n + lp.m, -5.0);
+  lp.bu.assign(lp.n + lp.m, 5.0);
+  Workspace w(lp, {}, -1, -1, kMonitor);
+  auto split_lines = [&] {
+    int count = 0;
+    for (const std::string& line : monitor.lines()) count += line.find("BSmax") != std::string::npos;
+    return count;
+  };
+  ASSERT_EQ(factorize_with_superbasics(lp, w, BasisType::kNormal, {}, 20).f.result, 0);
+  EXPECT_EQ(split_lines(), 1);
+  EXPECT_GT(w.r(minor_word::real_word::kReferenceUmin), 0.0);
+  ASSERT_EQ(factorize_with_superbasics(lp, w, BasisType::kNormal, {}, 20).f.result, 0);
+  EXPECT_EQ(split_lines(), 1) << "a well-conditioned basis needs no new split";
+}
+
+TEST(BasisSplit, MoreSuperbasicsThanTheirLimitAreRefused) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp, {{{iw::kSuperbasicsLimit, 1}}, {}});
+  ASSERT_EQ(w.i(iw::kSuperbasicsLimit), 1);
+  EXPECT_EQ(factorize_with_superbasics(lp, w, BasisType::kWithSuperbasics, {1, 6}, 0).f.result,
+            MinorResult::kLuDataError);
+}
+
 }  // namespace
 }  // namespace zun

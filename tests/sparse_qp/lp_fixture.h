@@ -133,6 +133,7 @@ class Workspace {
     w(ws::kObjectiveSign) = 1;
     w(ws::kJacobianCount) = 1;
     w(ws::kObjectiveRow) = 1;
+    w(minor_word::integer_word::kFactorizations) = 0;  // as the solve driver starts a solve
   }
 };
 
