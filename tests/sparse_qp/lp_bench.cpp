@@ -81,13 +81,7 @@ constexpr double kEntriesPerColumn = 4.0;
 // column bounds around a point and its row activities.
 Lp bench_lp(int m, unsigned seed) {
   std::mt19937 gen(seed);
-  Lp lp = random_matrix(gen, {m, 2 * m, kEntriesPerColumn / m});
-  std::uniform_real_distribution<double> value(-5.0, 5.0);
-  std::vector<double> xs(lp.n);
-  for (double& v : xs) v = value(gen);
-  random_column_bounds(gen, lp, xs);
-  random_row_bounds(gen, lp, lp.product(xs));
-  return lp;
+  return feasible_lp(gen, {m, 2 * m, kEntriesPerColumn / m});
 }
 
 void run_size(int m) {

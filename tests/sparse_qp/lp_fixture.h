@@ -209,6 +209,17 @@ inline void random_row_bounds(std::mt19937& gen, Lp& lp, const std::vector<doubl
   }
 }
 
+// A feasible LP by construction: bounds of every kind around a point and its row activities.
+inline Lp feasible_lp(std::mt19937& gen, const Shape& shape) {
+  Lp lp = random_matrix(gen, shape);
+  std::uniform_real_distribution<double> value(-5.0, 5.0);
+  std::vector<double> xs(lp.n);
+  for (double& v : xs) v = value(gen);
+  random_column_bounds(gen, lp, xs);
+  random_row_bounds(gen, lp, lp.product(xs));
+  return lp;
+}
+
 // Row types of the crash: 0 equality, 1 inequality with a finite bound, 2 free.
 inline std::vector<int> row_types(const Lp& lp) {
   std::vector<int> t(lp.m);

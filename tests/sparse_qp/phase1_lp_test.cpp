@@ -14,17 +14,6 @@ namespace ia = sparse_ws::int_array;
 namespace iw = sparse_option::integer_word;
 namespace rw = sparse_option::real_word;
 
-// A feasible LP by construction: bounds of every kind around a point and its row activities.
-Lp feasible_lp(std::mt19937& gen, const Shape& shape) {
-  Lp lp = random_matrix(gen, shape);
-  std::uniform_real_distribution<double> value(-5.0, 5.0);
-  std::vector<double> xs(lp.n);
-  for (double& v : xs) v = value(gen);
-  random_column_bounds(gen, lp, xs);
-  random_row_bounds(gen, lp, lp.product(xs));
-  return lp;
-}
-
 void expect_solved(const Lp& lp, Workspace& w, const LpRun& run, const std::string& where) {
   const double tol = w.r(rw::kMinorFeasibilityTol);
   EXPECT_EQ(run.result, MinorResult::kOptimal) << where;
