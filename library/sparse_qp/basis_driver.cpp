@@ -252,7 +252,9 @@ void factorize_basis_driver(std::string_view basis_type,
     d.word(mi::kFactorizationsSinceBS) = 0;
     factorize = true;  // there are no factors to recompute the basic values with
   }
-  if (factorize) {
+  if (m < 1) {
+    factorize = false;  // no rows: B is empty and there is nothing to factorise
+  } else if (factorize) {
     ++d.word(mi::kFactorizationsSinceBS);
     ++d.word(mi::kFactorizations);
     if (d.statistics()) write_demand(d, reason);
