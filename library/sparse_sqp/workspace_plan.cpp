@@ -56,6 +56,7 @@ void lay_out_integer_arrays(const PlanSizes& z, Area& area) {
   area.add(ia::kMbsIndexC, mbs);
   area.add(ia::kMbsIndexD, mbs);
   area.add(ia::kJacobianColumnStarts, I64{z.njnln} + 1);
+  area.add(ia::kElasticStates, nb);
 }
 
 void lay_out_real_arrays(const PlanSizes& z, Area& area, WorkspacePlan& plan) {
@@ -117,6 +118,8 @@ void partition_workspace(const PlanSizes& z, Area& ints, WorkspacePlan& plan) {
   ints.add(ia::kLuA3, a);
   ints.add(ia::kLuM4, m);
   ints.add(ia::kLuA4, a);
+  ints.add(ia::kLuM5, m);
+  ints.add(ia::kLuA5, a);
   plan.neediz = ints.next();
   plan.lu_int_room = floor_half(z.leniz - plan.neediz);
   plan.lu_real_room = z.lenz - plan.needz;
@@ -159,6 +162,7 @@ WorkspacePlan compute_workspace_plan(const PlanSizes& sizes) {
   Area reals(plan, true, sizes.first_real);
   lay_out_real_arrays(sizes, reals, plan);
   select_hessian_storage(sizes, reals, plan);
+  reals.add(ra::kLuColumnMax, I64{sizes.s} + sizes.m);
   plan.needz = reals.next();
   partition_workspace(sizes, ints, plan);
   if (sizes.leniz < plan.neediz || plan.neediz > kInt32Max) {

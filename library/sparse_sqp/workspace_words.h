@@ -68,6 +68,33 @@ constexpr int kLuM4 = 339;
 constexpr int kLuA4 = 340;
 constexpr int kLuColumnFile = 343;  // indc: L words
 constexpr int kLuRowFile = 344;     // indr: L words
+constexpr int kElasticStates = 261;  // nb: ElasticState (0, 1 below bl, 2 above bu)
+constexpr int kLuM5 = 345;           // m
+constexpr int kLuA5 = 346;           // a
+
+// Roles of the integer arrays in the minor iterations and the basis factorisation.  Arrays
+// that are live at different times share storage where noted.
+// BsIndex: m + nS basic then superbasic variable numbers; live from the first factorisation on.
+constexpr int kBsIndex = kMbsIndexA;
+// BasicFeasibilityType of the BsIndex positions (m + 1 used by an LP step); live in a minor loop.
+constexpr int kBasicFeasibility = kMbsIndexB;
+// The BsIndex saved before a (B S) factorisation (m + nS); live inside one factorisation call.
+constexpr int kSavedBsIndex = kMbsIndexC;
+// Row work (m): CrashRowState during the crash, the row flags of a (B S) factorisation
+// inside one factorisation call; never live at the same time.
+constexpr int kRowWork = kMbsIndexD;
+// The LU factors' integer arrays (LuFactors) for a = m + s columns; live from the first
+// factorisation on.
+constexpr int kLuColPerm = kLuA1;            // a: ColPerm
+constexpr int kLuRowPerm = kLuM1;            // m: RowPerm
+constexpr int kLuRowLength = kLuM2;          // m: RowLength
+constexpr int kLuColLength = kLuA2;          // a: ColLength
+constexpr int kLuRowStart = kLuM3;           // m: RowStart
+constexpr int kLuColStart = kLuA3;           // a: ColStart
+constexpr int kLuColCountStart = kLuM4;      // m: ColCountStart (work)
+constexpr int kLuRowCountStart = kLuA4;      // a: RowCountStart (work)
+constexpr int kLuRowPermInverse = kLuM5;     // m: RowPermInverse (work)
+constexpr int kLuColPermInverse = kLuA5;     // a: ColPermInverse (work)
 }  // namespace int_array
 
 // Integer words that hold the start of each planned real array (in Z).
@@ -121,6 +148,25 @@ constexpr int kFullHessian = 371;        // nlv(nlv+1)/2, the packed factor
 constexpr int kFullHessianLength = 372;  // holds that length (not a position)
 // The real LU file.
 constexpr int kLuValues = 341;
+// The LU's column maxima w (a = m + s reals), signs read after each factorisation.
+constexpr int kLuColumnMax = 342;
+
+// Roles of the real arrays in the minor iterations and the basis factorisation (nb arrays
+// hold at most m + nS <= nb entries of the BsIndex positions).
+constexpr int kXBS = kMbsRealA;   // mBS: xBS, values of the BsIndex variables
+constexpr int kBlBS = kMbsRealB;  // mBS: working lower bounds of the BsIndex positions
+constexpr int kBuBS = kMbsRealC;  // mBS: working upper bounds of the BsIndex positions
+// Live in one minor loop:
+constexpr int kPi = kNbRealB;              // m words of nb: the multipliers pi
+constexpr int kReducedCosts = kNbRealA;    // nb: reduced costs d of the variables and slacks
+constexpr int kPhaseGradient = kNbRealC;   // m + nS of nb: gradient of the BsIndex positions
+constexpr int kDirection = kNbRealD;       // m + nS (m + 1 in an LP step) of nb: direction p
+// m of nb: L^-1 times the entering column, from the basis solve until the LU update.
+constexpr int kEnteringColumn = kNbRealE;
+constexpr int kSolveWork = kNbRealF;     // nb: residuals and solves (also inside a factorisation)
+constexpr int kSolveWork2 = kNbRealG;    // nb: second solve vector
+// The first IZ(21) words: J x - F of the nonlinear rows (zero during the linear phases).
+constexpr int kRowConstants = kRowReal;
 }  // namespace real_array
 
 }  // namespace zun::sparse_ws

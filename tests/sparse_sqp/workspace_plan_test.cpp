@@ -126,6 +126,79 @@ TEST(WorkspacePlanProperty, LayoutIsSoundAndTheDriverGrowthReachesASolvableWorks
   }
 }
 
+// Each role of the minor iterations with the length it needs: a basis step uses m + 1 positions
+// and a QP at most m + min(s, n) (nS never exceeds n).
+struct RoleNeed {
+  int word;
+  bool real;
+  I64 (*length)(I64 m, I64 n, I64 s);
+};
+
+constexpr RoleNeed kRoleNeeds[] = {
+    {ia::kBsIndex, false, [](I64 m, I64, I64 s) { return m + s; }},
+    {ia::kBasicFeasibility, false, [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
+    {ia::kSavedBsIndex, false, [](I64 m, I64 n, I64 s) { return m + std::min(s, n); }},
+    {ia::kRowWork, false, [](I64 m, I64, I64) { return m; }},
+    {ia::kElasticStates, false, [](I64 m, I64 n, I64) { return m + n; }},
+    {ia::kElasticAllowance, false, [](I64 m, I64 n, I64) { return m + n; }},
+    {ia::kLuColPerm, false, [](I64 m, I64, I64 s) { return m + s; }},
+    {ia::kLuRowPerm, false, [](I64 m, I64, I64) { return m; }},
+    {ia::kLuRowLength, false, [](I64 m, I64, I64) { return m; }},
+    {ia::kLuColLength, false, [](I64 m, I64, I64 s) { return m + s; }},
+    {ia::kLuRowStart, false, [](I64 m, I64, I64) { return m; }},
+    {ia::kLuColStart, false, [](I64 m, I64, I64 s) { return m + s; }},
+    {ia::kLuColCountStart, false, [](I64 m, I64, I64) { return m; }},
+    {ia::kLuRowCountStart, false, [](I64 m, I64, I64 s) { return m + s; }},
+    {ia::kLuRowPermInverse, false, [](I64 m, I64, I64) { return m; }},
+    {ia::kLuColPermInverse, false, [](I64 m, I64, I64 s) { return m + s; }},
+    {ra::kXBS, true, [](I64 m, I64, I64 s) { return m + s; }},
+    {ra::kBlBS, true, [](I64 m, I64, I64 s) { return m + s; }},
+    {ra::kBuBS, true, [](I64 m, I64, I64 s) { return m + s; }},
+    {ra::kPi, true, [](I64 m, I64, I64) { return m; }},
+    {ra::kReducedCosts, true, [](I64 m, I64 n, I64) { return m + n; }},
+    {ra::kPhaseGradient, true, [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
+    {ra::kDirection, true, [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
+    {ra::kEnteringColumn, true, [](I64 m, I64, I64) { return m; }},
+    {ra::kSolveWork, true, [](I64 m, I64 n, I64) { return m + n; }},
+    {ra::kSolveWork2, true, [](I64 m, I64 n, I64) { return m + n; }},
+    {ra::kRowConstants, true, [](I64 m, I64, I64) { return m; }},
+    {ra::kLuColumnMax, true, [](I64 m, I64, I64 s) { return m + s; }},
+};
+
+TEST(WorkspaceRoles, EveryRoleFitsItsArrayAndLiveRolesAreDistinctForRandomSizes) {
+  std::set<std::pair<bool, int>> distinct;
+  for (const RoleNeed& role : kRoleNeeds) {
+    EXPECT_TRUE(distinct.insert({role.real, role.word}).second) << "role word " << role.word;
+  }
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    std::mt19937 gen(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
+    PlanSizes z;
+    z.m = pick(0, 1) ? 0 : pick(0, 400);
+    z.n = pick(1, 400);
+    z.nnz = pick(0, 2000);
+    z.ncnln = z.m > 0 && pick(0, 1) ? pick(0, z.m) : 0;
+    z.njnln = z.ncnln > 0 ? pick(0, z.n) : 0;
+    z.nonln = pick(0, 1) ? 0 : pick(0, z.n);
+    z.ng = pick(1, 500);
+    z.s = pick(1, z.n + 1);
+    z.r = z.s;
+    z.hessian_storage = pick(0, 2);
+    z.leniz = 10'000'000;
+    z.lenz = 10'000'000;
+    const WorkspacePlan plan = compute_workspace_plan(z);
+    ASSERT_EQ(plan.code, 0);
+    expect_sound_layout(plan, z);
+    for (const RoleNeed& role : kRoleNeeds) {
+      const auto it = std::find_if(plan.arrays.begin(), plan.arrays.end(), [&](const PlannedArray& a) {
+        return a.word == role.word && a.real == role.real;
+      });
+      ASSERT_NE(it, plan.arrays.end()) << "role word " << role.word << " is not planned";
+      EXPECT_GE(it->length, role.length(z.m, z.n, z.s)) << "seed " << seed << " word " << role.word;
+    }
+  }
+}
+
 TEST(WorkspacePlanProperty, EnoughRoomGivesEveryArrayItsPlaceAndTheLuTheRest) {
   for (unsigned seed = 1; seed <= 300; ++seed) {
     std::mt19937 gen(seed);
@@ -185,12 +258,14 @@ TEST(WorkspacePlan, StoresPositionsInTableOrderAndTheAreaWords) {
   EXPECT_EQ(r.at(ia::kMbsIndexB), 501 + mbs);
   EXPECT_EQ(r.at(ia::kRowTypes), 501 + 2 * mbs);
   EXPECT_EQ(r.at(ia::kJacobianColumnStarts), 501 + 4 * mbs + 2 * nb);
-  EXPECT_EQ(r.at(ia::kLuA1), 501 + 4 * mbs + 2 * nb + 4);
+  EXPECT_EQ(r.at(ia::kElasticStates), 501 + 4 * mbs + 2 * nb + 4);
+  EXPECT_EQ(r.at(ia::kLuA1), 501 + 4 * mbs + 3 * nb + 4);
   EXPECT_EQ(r.at(ra::kScales), 501);
   EXPECT_EQ(r.at(ra::kScaledVariablesTail), r.at(ra::kScaledVariables) + 3);
   EXPECT_EQ(r.at(ra::kFullHessianLength), 6);
   EXPECT_EQ(r.at(ra::kFullHessian), r.at(ra::kRowMultipliers) + nb);
-  EXPECT_EQ(r.needz, r.at(ra::kFullHessian) + 6);
+  EXPECT_EQ(r.at(ra::kLuColumnMax), r.at(ra::kFullHessian) + 6);
+  EXPECT_EQ(r.needz, r.at(ra::kLuColumnMax) + mbs);
   EXPECT_EQ(r.at(ws::kReducedHessianLength), 10);
   EXPECT_EQ(r.at(ia::kLuColumnFile), r.neediz);
   EXPECT_EQ(r.at(ra::kLuValues), r.needz);
@@ -216,7 +291,7 @@ TEST(WorkspacePlan, NoNonlinearVariablesStillReservesTheBlocks) {
   PlanSizes z = small_sizes();
   z.ncnln = z.njnln = z.nonln = 0;
   const PlanResult r = run_plan(z);
-  EXPECT_EQ(r.at(ia::kLuA1) - r.at(ia::kJacobianColumnStarts), 1);
+  EXPECT_EQ(r.at(ia::kElasticStates) - r.at(ia::kJacobianColumnStarts), 1);
   EXPECT_EQ(r.at(ra::kMbsRealA) - r.at(ra::kScales), 5 * 10);
 }
 
