@@ -30,3 +30,20 @@ constexpr int kLinearPart = ra::kRowReal;             // NCNLN: J x - F(x) of th
 constexpr int kObjectiveGradient = ra::kNlvRealA;     // nnL: gObj
 
 }  // namespace zun::run_array
+
+// Single words of the workspace that a run sets.
+namespace zun::run_word {
+constexpr int kStartFlag = 182;           // integer: 1 at the start of a run
+constexpr int kFirstCounter = 189;        // integer: evaluation counters 189..192, 194..197
+constexpr int kLastCounter = 197;
+constexpr int kUnusedCounter = 193;       // integer: between the two counter groups
+constexpr int kConfunForward = 191;       // integer: calls of confun for forward differences
+constexpr int kConfunCentral = 192;
+constexpr int kObjfunForward = 196;
+constexpr int kObjfunCentral = 197;
+constexpr int kAllNonlinear = 200;        // integer: 1 when every variable is nonlinear
+constexpr int kFactorizations = 210;      // integer: factorisations so far
+constexpr int kIterationsDone = 400;      // integer: the iterations of the run
+constexpr int kObjectiveScale = 188;      // real: scale of the objective row
+constexpr int kFinalObjective = 400;      // real: OBJV
+}  // namespace zun::run_word
