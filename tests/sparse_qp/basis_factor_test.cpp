@@ -1,0 +1,266 @@
+// The basis factorisation driver and the basis solves: repairs of singular bases, the storage
+// and data failures of the LU, and solves with updated factors against fresh ones.
+#include <gtest/gtest.h>
+
+#include "tests/sparse_qp/lp_fixture.h"
+
+namespace zun {
+namespace {
+
+using namespace qp_test;
+namespace ia = sparse_ws::int_array;
+namespace ra = sparse_ws::real_array;
+namespace iw = sparse_option::integer_word;
+namespace rw = sparse_option::real_word;
+namespace mi = minor_word::integer_word;
+
+// The arrays of a factorisation of the given states, and the driver's outcome.
+struct Factored {
+  std::vector<double> x;
+  std::vector<int> state;
+  int result = -1;
+  bool moved = false;
+  int ns = 0;
+};
+
+BasisArrays arrays(const Lp& lp, Workspace& w, Factored& f) {
+  return {f.state.data(), w.ints(ia::kBsIndex), w.reals(ra::kXBS), w.reals(ra::kBlBS),
+          w.reals(ra::kBuBS), f.x.data(), lp.bl.data(), lp.bu.data()};
+}
+
+Factored factorize(const Lp& lp, Workspace& w, std::vector<int> state,
+                   LuFactorRoutine lu = PRUNEN) {
+  Factored f;
+  f.state = std::move(state);
+  f.x.assign(lp.n + lp.m, 0.0);
+  const std::vector<double> ax = lp.product(f.x);
+  for (int i = 0; i < lp.m; ++i) f.x[lp.n + i] = ax[i];
+  bool factor = true;
+  bool changed = false;
+  int reason = 0;
+  int bs_changes = 0;
+  factorize_basis_driver(BasisType::kBasis, factor, changed, f.moved, f.result, 0, 0, reason,
+                         lp.m, lp.n, 0, f.ns, bs_changes, lp.matrix(), arrays(lp, w, f),
+                         w.iz.data(), w.leniz, w.z.data(), w.lenz, lu);
+  return f;
+}
+
+// max |B y - b| for the solve B y = b with the current factors, b random.
+double basis_solve_residual(const Lp& lp, Workspace& w, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::vector<double> b(lp.m);
+  for (double& v : b) v = value(gen);
+  std::vector<double> rhs = b;
+  std::vector<double> y(lp.m);
+  int inform = 0;
+  solve_with_basis("B y = b", inform, lp.m, rhs.data(), y.data(), w.iz.data(), w.z.data());
+  std::vector<double> by(lp.m, 0.0);
+  std::vector<double> col(lp.m);
+  const int* bs = w.ints(ia::kBsIndex);
+  for (int k = 0; k < lp.m; ++k) {
+    unpack_column(bs[k], lp.m, lp.n, lp.matrix(), col.data());
+    for (int i = 0; i < lp.m; ++i) by[i] += col[i] * y[k];
+  }
+  double r = 0.0;
+  for (int i = 0; i < lp.m; ++i) r = std::max(r, std::abs(by[i] - b[i]));
+  return r;
+}
+
+// Five rows; column 2 repeats column 1, column 3 is zero, column 4 = column 1 + column 5.
+Lp dependent_columns_lp() {
+  Lp lp;
+  lp.m = 5;
+  lp.add_column({{1, 1.0}, {2, 2.0}, {4, -1.0}});
+  lp.add_column({{1, 1.0}, {2, 2.0}, {4, -1.0}});
+  lp.add_column({{3, 0.0}});
+  lp.add_column({{1, 1.0}, {2, 2.0}, {3, 1.0}, {4, -1.0}, {5, 3.0}});
+  lp.add_column({{3, 1.0}, {5, 3.0}});
+  lp.add_column({{2, 1.0}, {5, 1.0}});
+  lp.bl.assign(lp.n + lp.m, -10.0);
+  lp.bu.assign(lp.n + lp.m, 10.0);
+  return lp;
+}
+
+std::vector<int> first_columns_basic(const Lp& lp, int count) {
+  std::vector<int> state(lp.n + lp.m, VariableState::kAtLower);
+  for (int j = 0; j < count; ++j) state[j] = VariableState::kBasic;
+  return state;
+}
+
+TEST(BasisRepair, DuplicateZeroAndDependentColumnsAreReplacedBySlacks) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  const Factored f = factorize(lp, w, first_columns_basic(lp, 5));
+  ASSERT_EQ(f.result, 0);
+  EXPECT_TRUE(f.moved);
+  EXPECT_EQ(count_state(f.state, VariableState::kBasic), lp.m);
+  EXPECT_NE(f.state[2], VariableState::kBasic) << "the zero column stays basic";
+  EXPECT_FALSE(f.state[0] == VariableState::kBasic && f.state[1] == VariableState::kBasic);
+  int slacks = 0;
+  for (int i = 0; i < lp.m; ++i) slacks += f.state[lp.n + i] == VariableState::kBasic;
+  EXPECT_GE(slacks, 3);
+  EXPECT_LE(basis_solve_residual(lp, w, 1), 1e-12);
+}
+
+TEST(BasisRepair, FewerBasicsThanRowsAreFilledWithSlacks) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  const Factored f = factorize(lp, w, first_columns_basic(lp, 1));
+  ASSERT_EQ(f.result, 0);
+  EXPECT_EQ(count_state(f.state, VariableState::kBasic), lp.m);
+  EXPECT_LE(basis_solve_residual(lp, w, 2), 1e-12);
+}
+
+TEST(BasisRepair, MoreBasicsThanRowsIsResult32) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  std::vector<int> state = first_columns_basic(lp, 6);
+  state[lp.n] = VariableState::kBasic;
+  EXPECT_EQ(factorize(lp, w, state).result, MinorResult::kTooManyBasics);
+}
+
+// LU doubles: the real factorisation with its inform replaced.
+void lu_always_singular(const int& m, const int& n, int& nelem, const int& lena, int* luparm,
+                        double* parmlu, double* a, int* indc, int* indr, int* ip, int* iq,
+                        int* lenc, int* lenr, int* locc, int* locr, int* iploc, int* iqloc,
+                        int* ipinv, int* iqinv, double* w, int& inform) {
+  PRUNEN(m, n, nelem, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr, locc, locr, iploc,
+         iqloc, ipinv, iqinv, w, inform);
+  inform = lu_inform::kSingular;
+}
+
+void lu_inconsistent(const int&, const int&, int&, const int&, int*, double*, double*, int*,
+                     int*, int*, int*, int*, int*, int*, int*, int*, int*, int*, int*, double*,
+                     int& inform) {
+  inform = lu_inform::kInternalError;
+}
+
+TEST(BasisRepair, ABasisThatStaysSingularEndsWith22) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  const int before = w.i(mi::kFactorizations);
+  EXPECT_EQ(factorize(lp, w, first_columns_basic(lp, 0), lu_always_singular).result,
+            MinorResult::kSingular);
+  EXPECT_EQ(w.i(mi::kFactorizations), before + 1) << "one request, many attempts";
+}
+
+TEST(BasisRepair, AnInternalInconsistencyOfTheLuIsADataError) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  EXPECT_EQ(factorize(lp, w, first_columns_basic(lp, 3), lu_inconsistent).result,
+            MinorResult::kLuDataError);
+}
+
+TEST(BasisRepair, TooLittleLuStorageIs20WithTheStorageNeeded) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp, {}, 4);
+  ASSERT_EQ(w.code, 0);
+  const Factored f = factorize(lp, w, first_columns_basic(lp, 5));
+  EXPECT_EQ(f.result, MinorResult::kLuStorage);
+  const int entries = 3 + 3 + 1 + 5 + 2;
+  EXPECT_EQ(w.i(kLuWorkspaceOffset + lu_integer_words::kMinLength), 5 * entries / 4);
+  EXPECT_GT(w.i(kLuWorkspaceOffset + lu_integer_words::kMinLength), w.i(sparse_ws::integer_word::kLuFileLength));
+}
+
+TEST(BasisSolves, UnpackColumnAndScaledNorm) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  std::vector<double> y(lp.m, 7.0);
+  unpack_column(lp.n + 4, lp.m, lp.n, lp.matrix(), y.data());
+  EXPECT_EQ(y, (std::vector<double>{0.0, 0.0, 0.0, -1.0, 0.0}));
+  const Factored f = factorize(lp, w, first_columns_basic(lp, 0));
+  ASSERT_EQ(f.result, 0);
+  std::vector<double> rhs(lp.m, 0.0);
+  std::vector<double> pi(lp.m, 3.0);
+  EXPECT_EQ(scaled_norm(lp.m, pi.data(), rhs.data(), w.iz.data(), w.z.data()), 1.0);
+  // All slacks: B = -I, so B' pi = rhs gives pi = -rhs.
+  rhs = {4.0, -4.0, 2.0, 0.0, 2.0};
+  EXPECT_DOUBLE_EQ(scaled_norm(lp.m, pi.data(), rhs.data(), w.iz.data(), w.z.data()),
+                   12.0 / std::sqrt(5.0));
+  EXPECT_EQ(pi, (std::vector<double>{-4.0, 4.0, -2.0, -0.0, -2.0}));
+}
+
+TEST(BasisSolves, ResetWithSmallResidualsChangesNoBasicValue) {
+  const Lp lp = dependent_columns_lp();
+  Workspace w(lp);
+  Factored f = factorize(lp, w, first_columns_basic(lp, 0));
+  ASSERT_EQ(f.result, 0);
+  std::vector<double> xbs(w.reals(ra::kXBS), w.reals(ra::kXBS) + lp.m);
+  int flag = -1;
+  double resid = 0.0;
+  double xnorm = 0.0;
+  f.x[lp.n] += 1e-17;
+  recompute_basics("Reset xBS", flag, 0, lp.m, lp.n, lp.m, resid, xnorm, lp.matrix(), 0, nullptr,
+                   f.x.data(), w.reals(ra::kXBS), w.ints(ia::kBsIndex), w.iz.data(), w.z.data(), 0);
+  EXPECT_EQ(flag, 0);
+  for (int k = 0; k < lp.m; ++k) EXPECT_EQ(w.reals(ra::kXBS)[k], f.x[w.ints(ia::kBsIndex)[k] - 1]);
+  // A large residual fails the check and is repaired by a reset.
+  f.x[lp.n] += 1.0;
+  recompute_basics("Check residuals", flag, 0, lp.m, lp.n, lp.m, resid, xnorm, lp.matrix(), 0,
+                   nullptr, f.x.data(), w.reals(ra::kXBS), w.ints(ia::kBsIndex), w.iz.data(),
+                   w.z.data(), 0);
+  EXPECT_EQ(flag, 10);
+  recompute_basics("Reset xBS", flag, 0, lp.m, lp.n, lp.m, resid, xnorm, lp.matrix(), 0, nullptr,
+                   f.x.data(), w.reals(ra::kXBS), w.ints(ia::kBsIndex), w.iz.data(), w.z.data(), 0);
+  EXPECT_EQ(flag, 0);
+  EXPECT_LE(max_row_residual(lp, f.x), 1e-15);
+}
+
+// Many LU updates of a phase-1 solve, then solves with the updated factors against solves
+// with a fresh factorisation of the same basis.
+TEST(BasisSolves, UpdatedFactorsSolveLikeFreshOnes) {
+  int total_updates = 0;
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    std::mt19937 gen(seed);
+    Lp lp = random_matrix(gen, {80, 160, 0.06});
+    std::vector<double> xs(lp.n, 0.5);
+    random_column_bounds(gen, lp, xs);
+    random_row_bounds(gen, lp, lp.product(xs));
+    Workspace w(lp, {{{iw::kFactorizationFrequency, 1000}, {iw::kCheckFrequency, 1000}}, {}});
+    LpRun run = start_run(lp, w, 0);
+    solve(lp, w, run);
+    ASSERT_EQ(run.result, 0);
+    const int updates = w.i(mi::kBasisChangesSinceFactor);
+    total_updates += updates;
+    if (updates == 0) continue;
+    std::vector<double> b(lp.m);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    for (double& v : b) v = value(gen);
+    std::vector<double> rhs = b;
+    std::vector<double> updated(lp.m);
+    std::vector<double> fresh(lp.m);
+    int inform = 0;
+    solve_with_basis("B y = b", inform, lp.m, rhs.data(), updated.data(), w.iz.data(), w.z.data());
+    EXPECT_LE(basis_solve_residual(lp, w, seed), 1e-10) << "seed " << seed;
+    std::vector<double> by_variable(lp.n + lp.m + 1, 0.0);
+    const int* bs = w.ints(ia::kBsIndex);
+    for (int k = 0; k < lp.m; ++k) by_variable[bs[k]] = updated[k];
+    Factored f;
+    f.state = run.state;
+    f.x = run.x;
+    bool factor = true;
+    bool changed = false;
+    int reason = 0;
+    int bs_changes = 0;
+    factorize_basis_driver(BasisType::kBasis, factor, changed, f.moved, f.result, 0, 0, reason,
+                           lp.m, lp.n, 0, f.ns, bs_changes, lp.matrix(), arrays(lp, w, f),
+                           w.iz.data(), w.leniz, w.z.data(), w.lenz);
+    ASSERT_EQ(f.result, 0);
+    EXPECT_FALSE(f.moved);
+    rhs = b;
+    solve_with_basis("B y = b", inform, lp.m, rhs.data(), fresh.data(), w.iz.data(), w.z.data());
+    // The fresh factorisation lists the same basic variables, possibly in another order.
+    double worst = 0.0;
+    double size = 0.0;
+    for (int k = 0; k < lp.m; ++k) {
+      worst = std::max(worst, std::abs(fresh[k] - by_variable[bs[k]]));
+      size = std::max(size, std::abs(fresh[k]));
+    }
+    EXPECT_LE(worst, 1e-10 * (1.0 + size)) << "seed " << seed;
+  }
+  EXPECT_GE(total_updates, 50);
+}
+
+}  // namespace
+}  // namespace zun
