@@ -50,6 +50,7 @@ struct RunState {
   bool crash_request = true;
   bool linear_feasible = false;
   bool unbounded = false;
+  bool nonlinear_handled = false;  // the nonlinear rows took part in the major iterations
   double elastic_weight = 1.0;
   double merit = 0.0;
   double penalty = 0.0;

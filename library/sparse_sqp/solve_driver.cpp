@@ -303,7 +303,7 @@ ReportData report_data(RunState& st) {
   d.scaled = st.scaled;
   d.unscale = [&st] { unscale_problem(st); };
   d.nonlinear_infeasible = st.nonlinear_infeasible != 0;
-  d.nonlinear_handled = false;
+  d.nonlinear_handled = st.nonlinear_handled;
   d.feasible_point = st.feasible_point;
   d.ninf = *st.p.ninfs;
   d.suminf = *st.p.suminf;

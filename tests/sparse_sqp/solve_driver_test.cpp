@@ -304,5 +304,58 @@ TEST(LinearPhases, NonlinearProblemReachesTheMajorIterationsAndCallsTheUserOnce)
   }
 }
 
+struct PriceCase {
+  int n, m, price, reduced;
+};
+
+class PartialPrice : public ::testing::TestWithParam<PriceCase> {};
+
+// Sections of fewer than 10 columns or rows lower the partial price, with a message on the
+// print unit at print level 5.
+TEST_P(PartialPrice, IsReducedForSmallSections) {
+  const PriceCase& c = GetParam();
+  sqp_test::UnitCapture print(75);
+  std::vector<std::vector<double>> rows(c.m, std::vector<double>(c.n, 0.0));
+  for (int i = 0; i < c.m; ++i) rows[i][i % c.n] = 1.0;
+  SolveRun r(rows, std::vector<double>(c.n + c.m, -1.0), std::vector<double>(c.n + c.m, 1.0), {});
+  r.set(iw::kPrintUnit, print.unit());
+  r.set(iw::kMajorPrintLevel, 5);
+  r.set(iw::kPartialPrice, c.price);
+  r.solve();
+  EXPECT_EQ(r.iz[iw::kPartialPrice - 1], c.reduced);
+  const std::vector<std::string> lines = print.lines();
+  const std::string message = " Itn      0 -- Partial price reduced from " +
+                              std::string(14, ' ') + std::to_string(c.price) + " to " +
+                              std::string(16 - std::to_string(c.reduced).size(), ' ') +
+                              std::to_string(c.reduced) + ".";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), message), c.price != c.reduced ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes,
+                         PartialPrice,
+                         ::testing::Values(PriceCase{50, 20, 10, 5},
+                                           PriceCase{8, 5, 10, 1},
+                                           PriceCase{200, 150, 10, 10}));
+
+// Scale option 1 with every variable nonlinear is lowered to 0 for the run.
+TEST(SolveRun, ScaleOptionOneWithOnlyNonlinearVariablesIsLowered) {
+  sqp_test::UnitCapture print(76);
+  SolveRun r({{1.0, 1.0}, {1.0, -1.0}}, {-5, -5, -kInf, 0}, {5, 5, 4, 0}, {3, -4});
+  r.ncnln = 1;
+  r.njnln = 2;
+  r.nonln = 2;
+  r.set(iw::kPrintUnit, print.unit());
+  r.set(iw::kMajorPrintLevel, 5);
+  r.set(iw::kScaleOption, 1);
+  r.solve();
+  EXPECT_EQ(r.iz[iw::kScaleOption - 1], 0);
+  const std::vector<std::string> lines = print.lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       " Itn      0 -- Scale option reduced from                1 to                "
+                       "0."),
+            1);
+  r.expect_linear_feasible();
+}
+
 }  // namespace
 }  // namespace zun
