@@ -135,17 +135,16 @@ void monitoring_status(const ReportData& d, const ReportMeasures& r, int status)
                   .i(r.dual_at, 9)
                   .e(r.dual_inf, 8, 1));
   if (d.ncnln > 0 && d.nonlinear_handled) {
-    write(unit, platform::Record(kRecordLength).text(" Nonlinear constraint violn").e(r.violation, 11, 1));
+    write(
+        unit,
+        platform::Record(kRecordLength).text(" Nonlinear constraint violn").e(r.violation, 11, 1));
     write(unit, blank);
   }
 }
 
 }  // namespace
 
-void report_solution(std::string_view mode,
-                     ReportData& d,
-                     ReportMeasures& measures,
-                     int status) {
+void report_solution(std::string_view mode, ReportData& d, ReportMeasures& measures, int status) {
   const char letter = mode.empty() ? ' ' : mode[0];
   if (letter == 'S') {
     save(d, measures);
@@ -171,12 +170,8 @@ void final_reduced_costs(const ProblemMatrix& a,
   std::copy(pi, pi + a.m, rc + a.n);
 }
 
-void max_primal_infeasibility(int nb,
-                              const double* bl,
-                              const double* bu,
-                              const double* x,
-                              double& value,
-                              int& index) {
+void max_primal_infeasibility(
+    int nb, const double* bl, const double* bu, const double* x, double& value, int& index) {
   value = 0.0;
   index = 0;
   for (int j = 0; j < nb; ++j) {

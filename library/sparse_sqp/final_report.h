@@ -22,17 +22,17 @@ struct ReportData {
   double* bl = nullptr;
   double* bu = nullptr;
   double* x = nullptr;
-  int* state = nullptr;  // VariableState
-  double* pi = nullptr;  // M row multipliers
-  double* rc = nullptr;  // MULT: the reduced costs, filled here
+  int* state = nullptr;          // VariableState
+  double* pi = nullptr;          // M row multipliers
+  double* rc = nullptr;          // MULT: the reduced costs, filled here
   const double* s = nullptr;     // the scale factors (N + M)
   const double* gobj = nullptr;  // NONLN: the nonlinear objective gradient
   const double* fcon = nullptr;  // NCNLN: the nonlinear constraint values
   int nname = 1;
   const char* namev = nullptr;
   int namev_len = 8;
-  bool scaled = false;               // the problem is held in scaled units
-  std::function<void()> unscale;     // moves the whole problem back into the user's units
+  bool scaled = false;                // the problem is held in scaled units
+  std::function<void()> unscale;      // moves the whole problem back into the user's units
   bool nonlinear_infeasible = false;  // the run minimised the nonlinear infeasibilities
   bool nonlinear_handled = false;     // the nonlinear rows took part in the run
   bool feasible_point = false;        // the problem type is "FP "
@@ -77,12 +77,8 @@ void final_reduced_costs(const ProblemMatrix& a,
 
 // The largest positive bound violation over NB entries and its first index (0.0 and 0 when
 // none).
-void max_primal_infeasibility(int nb,
-                              const double* bl,
-                              const double* bu,
-                              const double* x,
-                              double& value,
-                              int& index);
+void max_primal_infeasibility(
+    int nb, const double* bl, const double* bu, const double* x, double& value, int& index);
 
 // The largest positive dual infeasibility over NB entries with distinct bounds (the
 // objective row N + IOBJ skipped when IOBJ > 0) and its first index.

@@ -56,8 +56,8 @@ void fake(ProblemMatrix& a, const JacobianArrays& j) {
   const int seeds[1] = {kFakeSeed};
   seed_generator(kFakeGenerator, kFakeSubId, seeds, 1, state.data(), length, kRoutine.data(),
                  message, ierr, static_cast<int>(kRoutine.size()), kMessageLength);
-  uniform_in_range(j.ng, 0.0, 1.0, state.data(), j.second, length, kRoutine.data(), message,
-                   ierr, static_cast<int>(kRoutine.size()), kMessageLength);
+  uniform_in_range(j.ng, 0.0, 1.0, state.data(), j.second, length, kRoutine.data(), message, ierr,
+                   static_cast<int>(kRoutine.size()), kMessageLength);
   walk_block(a, j.ncnln, j.njnln, [&](std::int64_t k, std::int64_t p) { a.a[p] = j.second[k]; });
 }
 
@@ -127,8 +127,8 @@ void load_nonlinear_rows(ProblemMatrix& a,
   std::copy(fcon, fcon + j.ncnln, linear_part);
   const double one = 1.0;
   const double minus_one = -1.0;
-  sparse_multiply("No transpose", tolerance, a.m, a.n, a.a, a.ha, a.ka, one, xv, j.njnln,
-                  minus_one, linear_part, j.ncnln, 12);
+  sparse_multiply("No transpose", tolerance, a.m, a.n, a.a, a.ha, a.ka, one, xv, j.njnln, minus_one,
+                  linear_part, j.ncnln, 12);
 }
 
 }  // namespace zun

@@ -13,12 +13,12 @@ namespace zun {
 struct JacobianArrays {
   int ncnln = 0;
   int njnln = 0;
-  int ng = 0;                    // nonlinear Jacobian elements
-  int derivative_level = 0;      // above 1: the constraint gradients are supplied
-  double* gcon = nullptr;        // ng
-  double* saved = nullptr;       // ng: the constant elements found in the matrix
-  double* second = nullptr;      // ng: the second Jacobian copy
-  int* pointers = nullptr;       // NJNLN + 1: start of column j in gCon (1-based)
+  int ng = 0;                // nonlinear Jacobian elements
+  int derivative_level = 0;  // above 1: the constraint gradients are supplied
+  double* gcon = nullptr;    // ng
+  double* saved = nullptr;   // ng: the constant elements found in the matrix
+  double* second = nullptr;  // ng: the second Jacobian copy
+  int* pointers = nullptr;   // NJNLN + 1: start of column j in gCon (1-based)
 };
 
 // MODE by its first letter: "Assemble gCon column pointers", "Load constant Jacobian

@@ -43,8 +43,8 @@ int phase_lp(RunState& st, std::string_view kind, std::string_view label, int pr
   int result = 0;
   solve_phase1_lp(kind, label, factorize, reset_basics, result, st.m, st.n, print_level,
                   st.real(rw::kMinorFeasibilityTol), st.iterations, st.degenerate_steps,
-                  *st.p.ninfs, *st.p.suminf, st.columns(), st.p.istate, st.bl.data(),
-                  st.bu.data(), st.p.xv, st.iz, st.p.leniz, st.z, st.p.lenz);
+                  *st.p.ninfs, *st.p.suminf, st.columns(), st.p.istate, st.bl.data(), st.bu.data(),
+                  st.p.xv, st.iz, st.p.leniz, st.z, st.p.lenz);
   return result == MinorResult::kUnbounded ? end_class::kLinearNumericalError : result;
 }
 
@@ -53,8 +53,8 @@ void row_residuals(const RunState& st, int first, int last, std::vector<double>&
   r.assign(static_cast<std::size_t>(st.m), 0.0);
   const double zero = 0.0;
   const double one = 1.0;
-  sparse_multiply("No transpose", zero, st.m, st.n, st.aval.data(), st.p.ha, st.p.ka, one,
-                  st.p.xv, st.n, zero, r.data(), st.m, 12);
+  sparse_multiply("No transpose", zero, st.m, st.n, st.aval.data(), st.p.ha, st.p.ka, one, st.p.xv,
+                  st.n, zero, r.data(), st.m, 12);
   for (int i = 1; i <= st.m; ++i) {
     r[i - 1] = (i >= first && i <= last) ? r[i - 1] - st.p.xv[st.n + i - 1] : 0.0;
   }
@@ -87,9 +87,9 @@ void phase_1a(RunState& st, int print_level) {
     std::copy(st.saved_bl.begin() + first, st.saved_bl.end(), st.bl.begin() + first);
     std::copy(st.saved_bu.begin() + first, st.saved_bu.end(), st.bu.begin() + first);
   }
-  message_both_units(st.iz, print_level, st.iterations,
-                     *st.p.ninfs == 0 ? "Feasible linear equality rows."
-                                      : "Infeasible linear equality rows.");
+  message_both_units(
+      st.iz, print_level, st.iterations,
+      *st.p.ninfs == 0 ? "Feasible linear equality rows." : "Infeasible linear equality rows.");
 }
 
 }  // namespace
@@ -175,10 +175,9 @@ void find_point_near_start(RunState& st, int print_level) {
   if (count > 0) {
     st.end_class = phase_lp(st, "FPLinear constrnts", "linear rows again.", print_level);
     if (st.end_class != end_class::kConverged) return;
-    message_both_units(st.iz, level, st.iterations,
-                       "No. of nonlinear variables made feasible = " +
-                           platform::format_i(count, 7) + ".",
-                       true);
+    message_both_units(
+        st.iz, level, st.iterations,
+        "No. of nonlinear variables made feasible = " + platform::format_i(count, 7) + ".", true);
   }
   *st.p.suminf = 0.0;
   *st.p.ninfs = 0;

@@ -72,8 +72,12 @@ struct ElementStats {
   int objective_count = 0;
 };
 
-ElementStats element_stats(const ProblemMatrix& a, const double* bl, const double* bu,
-                           const int* row_types, int objective_row, double start) {
+ElementStats element_stats(const ProblemMatrix& a,
+                           const double* bl,
+                           const double* bu,
+                           const int* row_types,
+                           int objective_row,
+                           double start) {
   ElementStats st{0.0, start, 0.0, start, 0};
   for (int j = 1; j <= a.n; ++j) {
     if (bl[j - 1] == bu[j - 1]) continue;
@@ -114,8 +118,11 @@ platform::Record counts_record(std::string_view label, int total, const BoundCou
       .i(bounded, 12);
 }
 
-void print_statistics(int unit, const ProblemMatrix& a, const BoundCounts& rows,
-                      const BoundCounts& columns, const ElementStats& st) {
+void print_statistics(int unit,
+                      const ProblemMatrix& a,
+                      const BoundCounts& rows,
+                      const BoundCounts& columns,
+                      const ElementStats& st) {
   const platform::Record blank(kRecordLength);
   write(unit, blank);
   write(unit, blank);
@@ -140,8 +147,9 @@ void print_statistics(int unit, const ProblemMatrix& a, const BoundCounts& rows,
   write(unit, platform::Record(kRecordLength).text(" Biggest ").e(st.largest, 35, 4));
   write(unit, platform::Record(kRecordLength).text(" Smallest").e(st.smallest, 35, 4));
   write(unit, blank);
-  write(unit,
-        platform::Record(kRecordLength).text(" No. of objective coefficients").i(st.objective_count, 14));
+  write(unit, platform::Record(kRecordLength)
+                  .text(" No. of objective coefficients")
+                  .i(st.objective_count, 14));
   if (st.objective_count <= 0) return;
   write(unit, platform::Record(kRecordLength)
                   .text(" Biggest ")

@@ -24,8 +24,8 @@ NonlinearViolation nonlinear_violation(int ncnln,
     if (n > njnln) {
       const double one = 1.0;
       const int columns = n - njnln;
-      sparse_multiply("No transpose", tolerance, a.m, a.n, a.a, a.ha, a.ka + njnln, one,
-                      xv + njnln, columns, one, c, ncnln, 12);
+      sparse_multiply("No transpose", tolerance, a.m, a.n, a.a, a.ha, a.ka + njnln, one, xv + njnln,
+                      columns, one, c, ncnln, 12);
     }
     for (int i = 1; i <= ncnln; ++i) {
       const double below = bl[n + i - 1] - c[i - 1];

@@ -11,7 +11,7 @@ struct ProblemMatrix {
   int n = 0;
   int m = 0;
   int nnz = 0;
-  double* a = nullptr;       // the run's own copy of AVAL
+  double* a = nullptr;  // the run's own copy of AVAL
   const int* ha = nullptr;
   const int* ka = nullptr;
 

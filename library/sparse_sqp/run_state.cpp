@@ -59,8 +59,8 @@ void scale_nonlinear_part(RunState& st) {
       scale_jacobian(st.ncnln, st.njnln, st.n, s, st.p.ha, st.p.ka, array_at(st.z, st.iz, word),
                      st.iz, st.z);
     }
-    multiply_by_vector(st.ncnln, s + st.n, 1, array_at(st.z, st.iz, run_array::kNonlinearMultipliers),
-                       1);
+    multiply_by_vector(st.ncnln, s + st.n, 1,
+                       array_at(st.z, st.iz, run_array::kNonlinearMultipliers), 1);
   }
   if (st.nonln >= 1) scale_gradient(st.nonln, s, st.objective_gradient(), st.iz, st.z);
   st.nonlinear_scaled = true;
@@ -72,8 +72,8 @@ void unscale_nonlinear_part(RunState& st) {
     multiply_by_vector(st.ncnln, s + st.n, 1, st.constraint_values(), 1);
     unscale_jacobian(st, array_at(st.z, st.iz, run_array::kJacobian));
     unscale_jacobian(st, array_at(st.z, st.iz, run_array::kSecondJacobian));
-    divide_by_vector(st.ncnln, s + st.n, 1,
-                     array_at(st.z, st.iz, run_array::kNonlinearMultipliers), 1);
+    divide_by_vector(st.ncnln, s + st.n, 1, array_at(st.z, st.iz, run_array::kNonlinearMultipliers),
+                     1);
   }
   if (st.nonln >= 1 && Words<const int>(st.iz)(ws::kObjGradientSupplied) > 0) {
     const double not_supplied = st.real(rw::kNotSupplied);
@@ -132,15 +132,14 @@ void scale_problem(RunState& st) {
   std::vector<double> work_max(static_cast<std::size_t>(st.m));
   compute_scales(request, st.matrix, st.scales(), work_min.data(), work_max.data(), st.iz, st.z);
   apply_scales("Scale", st.run.objective_row, st.real(rw::kInfiniteBoundSize),
-               Words<double>(st.z)(kObjectiveScaleWord), st.matrix, st.scales(),
-               scaled_arrays(st));
+               Words<double>(st.z)(kObjectiveScaleWord), st.matrix, st.scales(), scaled_arrays(st));
   st.scaled = true;
 }
 
 void rescale_problem(RunState& st) {
   if (st.option(iw::kScaleOption) < 1) return;
-  print_matrix_statistics("Define row types", st.matrix, st.bl.data(), st.bu.data(),
-                          st.row_types(), st.iz, st.z);
+  print_matrix_statistics("Define row types", st.matrix, st.bl.data(), st.bu.data(), st.row_types(),
+                          st.iz, st.z);
   scale_problem(st);
   scale_nonlinear_part(st);
 }
@@ -148,8 +147,7 @@ void rescale_problem(RunState& st) {
 void unscale_problem(RunState& st) {
   if (!st.scaled) return;
   apply_scales("Unscale", st.run.objective_row, st.real(rw::kInfiniteBoundSize),
-               Words<double>(st.z)(kObjectiveScaleWord), st.matrix, st.scales(),
-               scaled_arrays(st));
+               Words<double>(st.z)(kObjectiveScaleWord), st.matrix, st.scales(), scaled_arrays(st));
   if (st.nonlinear_scaled) unscale_nonlinear_part(st);
   st.scaled = false;
 }

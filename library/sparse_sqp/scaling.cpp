@@ -35,8 +35,13 @@ double geometric_mean(double smallest, double largest) {
 
 class ScaleRun {
  public:
-  ScaleRun(const ScaleRequest& r, const ProblemMatrix& a, double* s, double* rmin, double* rmax,
-           const int* iz, const double* z)
+  ScaleRun(const ScaleRequest& r,
+           const ProblemMatrix& a,
+           double* s,
+           double* rmin,
+           double* rmax,
+           const int* iz,
+           const double* z)
       : req_(r), a_(a), s_(s), rmin_(rmin), rmax_(rmax), iz_(iz), z_(z) {
     Words<const int> i(iz);
     Words<const double> w(z);
@@ -149,8 +154,13 @@ class ScaleRun {
     }
   }
 
-  void print_range(std::string_view kind, int first, double first_value, int second,
-                   double second_value, int count, int total) const {
+  void print_range(std::string_view kind,
+                   int first,
+                   double first_value,
+                   int second,
+                   double second_value,
+                   int count,
+                   int total) const {
     if (!listing_) return;
     write("");
     write(platform::Record(kRecordLength).x(12).text("Min scale").x(23).text("Max scale"));
@@ -210,8 +220,8 @@ class ScaleRun {
       if (r == 0.0) r = 1.0;
       e.add(r, i);
     }
-    print_range("Row", e.smallest_at, e.smallest_at > 0 ? e.smallest : 0.0, e.largest_at,
-                e.largest, e.near_one, a_.m);
+    print_range("Row", e.smallest_at, e.smallest_at > 0 ? e.smallest : 0.0, e.largest_at, e.largest,
+                e.near_one, a_.m);
   }
 
   // The value a variable or slack takes at its bounds when they pin it, else 0.
@@ -246,8 +256,12 @@ class ScaleRun {
     norm2 /= root_m;
     if (listing_) {
       write("");
-      write(platform::Record(kRecordLength).text(" Norm of fixed columns and slacks").e(norm1, 20, 1));
-      write(platform::Record(kRecordLength).text(" (before and after row scaling)  ").e(norm2, 20, 1));
+      write(platform::Record(kRecordLength)
+                .text(" Norm of fixed columns and slacks")
+                .e(norm1, 20, 1));
+      write(platform::Record(kRecordLength)
+                .text(" (before and after row scaling)  ")
+                .e(norm2, 20, 1));
     }
     const int nb = a_.n + a_.m;
     const double lift = std::max(norm2, 1.0);

@@ -35,12 +35,12 @@ void compute_scales(const ScaleRequest& request,
 
 // The arrays that apply_scales moves between the problem and the scaled problem.
 struct ScaledArrays {
-  double* bl = nullptr;               // N + M
-  double* bu = nullptr;               // N + M
-  const double* bl_given = nullptr;   // N + M: the bounds as the caller gave them, which
-  const double* bu_given = nullptr;   //   decide whether a bound is scaled
-  double* pi = nullptr;               // M row multipliers
-  double* x = nullptr;                // N + M
+  double* bl = nullptr;              // N + M
+  double* bu = nullptr;              // N + M
+  const double* bl_given = nullptr;  // N + M: the bounds as the caller gave them, which
+  const double* bu_given = nullptr;  //   decide whether a bound is scaled
+  double* pi = nullptr;              // M row multipliers
+  double* x = nullptr;               // N + M
 };
 
 // MODE "Scale" (first letter S) or "Unscale".  A bound is scaled only when its given value

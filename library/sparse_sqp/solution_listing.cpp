@@ -99,7 +99,8 @@ Shown shown_state(const Listing& l, const Line& line) {
     }
     return s;
   }
-  if (std::fabs(line.below) <= l.feasibility || std::fabs(line.above) <= l.feasibility) s.flag = 'D';
+  if (std::fabs(line.below) <= l.feasibility || std::fabs(line.above) <= l.feasibility)
+    s.flag = 'D';
   if (s.state == kSuperbasic && std::fabs(line.multiplier) > l.optimality) s.flag = 'N';
   if (line.below < -l.feasibility || line.above < -l.feasibility) s.flag = 'I';
   return s;
@@ -121,7 +122,8 @@ std::string full_line(const Listing& l, const Line& line, const Shown& s) {
 
 // A compact field: "None" for an infinite bound, "." for a zero, else the value.
 std::string compact_field(double value, int w, int d, int dot_before, bool none) {
-  if (none) return std::string(6, ' ') + "None" + std::string(static_cast<std::size_t>(w - 10), ' ');
+  if (none)
+    return std::string(6, ' ') + "None" + std::string(static_cast<std::size_t>(w - 10), ' ');
   if (value == 0.0) {
     return std::string(static_cast<std::size_t>(dot_before), ' ') + "." +
            std::string(static_cast<std::size_t>(w - dot_before - 1), ' ');

@@ -113,12 +113,12 @@ void print_price_listing(const RunState& st) {
                   .i(st.option(iw::kScaleOption), 3)
                   .text(",      Partial price")
                   .i(price, 8));
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Partial price section size ( A)")
-                  .i(st.n / price, 12));
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Partial price section size (-I)")
-                  .i(st.m / price, 12));
+  write(
+      unit,
+      platform::Record(kRecordLength).text(" Partial price section size ( A)").i(st.n / price, 12));
+  write(
+      unit,
+      platform::Record(kRecordLength).text(" Partial price section size (-I)").i(st.m / price, 12));
 }
 
 void start_kind(RunState& st) {
@@ -136,8 +136,8 @@ void start_kind(RunState& st) {
     Words<int> i(st.iz);
     crash_basis(kCrashAllSlacks, st.option(iw::kMinorPrintLevel), st.m, st.n,
                 st.option(iw::kCrashOption), st.real(rw::kCrashTol), st.columns(),
-                i.at(i(sparse_ws::int_array::kRowWork)), st.p.istate, st.row_types(),
-                st.bl.data(), st.bu.data(), st.p.xv, st.iz, st.z);
+                i.at(i(sparse_ws::int_array::kRowWork)), st.p.istate, st.row_types(), st.bl.data(),
+                st.bu.data(), st.p.xv, st.iz, st.z);
     st.crash_request = false;
   }
 }
@@ -185,11 +185,11 @@ void run_stages(RunState& st) {
   adjust_partial_price(st);
   adjust_scale_option(st);
   print_price_listing(st);
-  print_matrix_statistics("Statistics too", st.matrix, st.bl.data(), st.bu.data(),
-                          st.row_types(), st.iz, st.z);
+  print_matrix_statistics("Statistics too", st.matrix, st.bl.data(), st.bu.data(), st.row_types(),
+                          st.iz, st.z);
   if (st.ncnln >= 1) {
-    for (const char* mode : {"Assemble gCon column pointers", "Load constant Jacobian elements",
-                             "Fake"}) {
+    for (const char* mode :
+         {"Assemble gCon column pointers", "Load constant Jacobian elements", "Fake"}) {
       call_jacobian_auxiliary(mode, st.matrix, st.iz, st.z);
     }
   }
@@ -235,16 +235,26 @@ void end_values(RunState& st) {
   st.x_norm = sum / std::sqrt(static_cast<double>(st.nb));
 }
 
-platform::Record stat(std::string_view text) { return platform::Record(kStatisticsLength).text(text); }
+platform::Record stat(std::string_view text) {
+  return platform::Record(kStatisticsLength).text(text);
+}
 
 void print_statistics(const RunState& st) {
   if (!listing_condition(st)) return;
   const int unit = st.option(iw::kMonitoringUnit);
   write(unit, platform::Record(kStatisticsLength));
   write(unit, platform::Record(kStatisticsLength));
-  write(unit, stat(" No. of iterations").i(st.iterations, 20).x(2).text(" Objective value").e(*st.p.objv, 22, 10));
+  write(unit, stat(" No. of iterations")
+                  .i(st.iterations, 20)
+                  .x(2)
+                  .text(" Objective value")
+                  .e(*st.p.objv, 22, 10));
   if (*st.p.ninfs >= 1) {
-    write(unit, stat(" No. of infeasibilities").i(*st.p.ninfs, 15).x(2).text(" Sum of infeas").e(*st.p.suminf, 24, 10));
+    write(unit, stat(" No. of infeasibilities")
+                    .i(*st.p.ninfs, 15)
+                    .x(2)
+                    .text(" Sum of infeas")
+                    .e(*st.p.suminf, 24, 10));
     if (st.linear_feasible) {
       write(unit, stat(" Elastic weight            ")
                       .e(st.elastic_weight, 11, 1)
@@ -255,30 +265,62 @@ void print_statistics(const RunState& st) {
   }
   const auto i = [&](int w) { return st.option(w); };
   if (st.nnl >= 1) {
-    write(unit, stat(" No. of major iterations").i(st.major_iterations, 14).x(2).text(" Linear objective").e(st.linear_objective, 21, 10));
-    write(unit, stat(" Penalty parameter").e(st.penalty, 20, 3).x(2).text(" Nonlinear objective").e(st.fobj, 18, 10));
-    write(unit, stat(" No. of calls to objfun").i(i(ws::kObjfunCalls), 15).x(2).text(" No. of calls to confun").i(i(ws::kConfunCalls), 15));
+    write(unit, stat(" No. of major iterations")
+                    .i(st.major_iterations, 14)
+                    .x(2)
+                    .text(" Linear objective")
+                    .e(st.linear_objective, 21, 10));
+    write(unit, stat(" Penalty parameter")
+                    .e(st.penalty, 20, 3)
+                    .x(2)
+                    .text(" Nonlinear objective")
+                    .e(st.fobj, 18, 10));
+    write(unit, stat(" No. of calls to objfun")
+                    .i(i(ws::kObjfunCalls), 15)
+                    .x(2)
+                    .text(" No. of calls to confun")
+                    .i(i(ws::kConfunCalls), 15));
   }
   const int level = i(iw::kDerivativeLevel);
   if (level < kKnownGradientLevel || (st.nnl >= 1 && i(iw::kDerivativeLinesearch) == 0)) {
     constexpr std::string_view known = " Calls with modes 1,2 (known g)";
-    write(unit, stat(known).i(i(ws::kObjfunDerivativeCalls), 7).x(2).text(known).i(i(ws::kConfunDerivativeCalls), 7));
+    write(unit, stat(known)
+                    .i(i(ws::kObjfunDerivativeCalls), 7)
+                    .x(2)
+                    .text(known)
+                    .i(i(ws::kConfunDerivativeCalls), 7));
   }
   if (level < kKnownGradientLevel) {
     constexpr std::string_view forward = " Calls for forward differencing";
     constexpr std::string_view central = " Calls for central differencing";
-    write(unit, stat(forward).i(i(rword::kObjfunForward), 7).x(2).text(forward).i(i(rword::kConfunForward), 7));
-    write(unit, stat(central).i(i(rword::kObjfunCentral), 7).x(2).text(central).i(i(rword::kConfunCentral), 7));
+    write(unit, stat(forward)
+                    .i(i(rword::kObjfunForward), 7)
+                    .x(2)
+                    .text(forward)
+                    .i(i(rword::kConfunForward), 7));
+    write(unit, stat(central)
+                    .i(i(rword::kObjfunCentral), 7)
+                    .x(2)
+                    .text(central)
+                    .i(i(rword::kConfunCentral), 7));
   }
   if (*st.p.nsb > 0) {
     int basic_nonlinears = 0;
     for (int j = 0; j < st.nnl; ++j) {
       if (st.p.istate[j] == VariableState::kBasic) ++basic_nonlinears;
     }
-    write(unit, stat(" No. of superbasics").i(*st.p.nsb, 19).x(2).text(" No. of basic nonlinears").i(basic_nonlinears, 14));
+    write(unit, stat(" No. of superbasics")
+                    .i(*st.p.nsb, 19)
+                    .x(2)
+                    .text(" No. of basic nonlinears")
+                    .i(basic_nonlinears, 14));
   }
   const double percentage = 100.0 * st.degenerate_steps / std::max(st.iterations, 1);
-  write(unit, stat(" No. of degenerate steps").i(st.degenerate_steps, 14).x(2).text(" Percentage").f(percentage, 27, 2));
+  write(unit, stat(" No. of degenerate steps")
+                  .i(st.degenerate_steps, 14)
+                  .x(2)
+                  .text(" Percentage")
+                  .f(percentage, 27, 2));
 }
 
 ReportData report_data(RunState& st) {
@@ -325,8 +367,7 @@ void final_user_calls(RunState& st) {
     const JacobianStructure jac{st.n, st.p.ha, st.p.ka};
     evaluate_constraints(0, status, firstcall, st.ncnln, st.njnln, st.option(ws::kJacobianCount),
                          st.run.user, jac, st.constraint_values(),
-                         w.at(st.option(run_array::kJacobian)), st.p.xv, st.iz, st.z,
-                         st.stop_code);
+                         w.at(st.option(run_array::kJacobian)), st.p.xv, st.iz, st.z, st.stop_code);
   }
   if (st.nonln >= 1) {
     evaluate_objective(0, status, firstcall, st.nonln, st.run.user, st.fobj,

@@ -157,7 +157,8 @@ TEST(FinalReport, ListingLines) {
   EXPECT_EQ(full, want_full);
   const std::vector<std::string> compact = print.lines();
   ASSERT_EQ(compact.size(), 10u);
-  EXPECT_EQ(compact[1], " Variable State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual");
+  EXPECT_EQ(compact[1],
+            " Variable State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual");
   EXPECT_EQ(compact[3],
             " X      1 N  LL    0.00000           .        4.0000      -3.000         .");
   EXPECT_EQ(compact[8],

@@ -63,8 +63,8 @@ TEST(MatrixStatistics, GoldenLines) {
   print_matrix_statistics("Define row types", a.view, bl.data(), bu.data(), types.data(),
                           w.iz.data(), w.z.data());
   EXPECT_TRUE(monitor.lines().empty());
-  print_matrix_statistics("Statistics too", a.view, bl.data(), bu.data(), types.data(),
-                          w.iz.data(), w.z.data());
+  print_matrix_statistics("Statistics too", a.view, bl.data(), bu.data(), types.data(), w.iz.data(),
+                          w.z.data());
   EXPECT_EQ(types, (std::vector<int>{1, 0, 2}));
   const std::vector<std::string> lines = monitor.lines();
   const std::vector<std::string> want{
@@ -181,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases,
     ViolationTest,
     ::testing::Values(ViolationCase{"AllInside", {0.0, 0.0}, {0, 0}, {5, 7}, 1, 0.0},
-                      ViolationCase{"InfiniteBounds", {1e10, -1e10}, {-kInf, -kInf}, {kInf, kInf}, 1, 0.0},
+                      ViolationCase{
+                          "InfiniteBounds", {1e10, -1e10}, {-kInf, -kInf}, {kInf, kInf}, 1, 0.0},
                       ViolationCase{"TieKeepsFirst", {0.0, 0.0}, {3, 7}, {5, 9}, 1, 1.0},
                       ViolationCase{"LaterLarger", {0.0, 0.0}, {3, 8}, {5, 9}, 2, 2.0},
                       ViolationCase{"Above", {4.0, 0.0}, {0, 0}, {5, 9}, 1, 1.0}));

@@ -26,8 +26,12 @@ struct Scaled {
   std::vector<int> types;
 };
 
-Scaled scales_of(const ProblemMatrix& a, const std::vector<double>& bl,
-                 const std::vector<double>& bu, SmallWorkspace& w, int nnl = 0, int ncnln = 0,
+Scaled scales_of(const ProblemMatrix& a,
+                 const std::vector<double>& bl,
+                 const std::vector<double>& bu,
+                 SmallWorkspace& w,
+                 int nnl = 0,
+                 int ncnln = 0,
                  int njnln = 0) {
   Scaled out;
   out.s.assign(static_cast<std::size_t>(a.n + a.m), -1.0);
@@ -97,19 +101,29 @@ INSTANTIATE_TEST_SUITE_P(
     Cases,
     ScaleKeptTest,
     ::testing::Values(
-        KeepCase{"FixedColumn", {{5.0, 300.0}, {7.0, 2.0}}, {1, 0, -1, -1}, {1, 9, 1, 1}, 0, 0, 0, 0, 1},
-        KeepCase{"EmptyColumn", {{5.0, 0.0}, {7.0, 0.0}}, {0, 0, -1, -1}, {9, 9, 1, 1}, 0, 0, 0, 1, 1},
+        KeepCase{
+            "FixedColumn", {{5.0, 300.0}, {7.0, 2.0}}, {1, 0, -1, -1}, {1, 9, 1, 1}, 0, 0, 0, 0, 1},
+        KeepCase{
+            "EmptyColumn", {{5.0, 0.0}, {7.0, 0.0}}, {0, 0, -1, -1}, {9, 9, 1, 1}, 0, 0, 0, 1, 1},
         KeepCase{"EmptyRow", {{5.0, 3.0}, {0.0, 0.0}}, {0, 0, -1, -1}, {9, 9, 1, 1}, 0, 0, 0, 3, 1},
         KeepCase{"SmallNonlinearColumn",
                  {{0.005, 0.0}, {0.0, 3.0}},
                  {0, 0, -1, -1},
                  {9, 9, 1, 1},
-                 1, 1, 1, 0, 2},
+                 1,
+                 1,
+                 1,
+                 0,
+                 2},
         KeepCase{"SmallNonlinearRow",
                  {{0.00001, 0.0}, {4.0, 3.0}},
                  {0, 0, -1, -1},
                  {9, 9, 1, 1},
-                 1, 1, 1, 2, 2}));
+                 1,
+                 1,
+                 1,
+                 2,
+                 2}));
 
 // A free row takes no part in the column scales: adding one leaves them as they were.
 TEST(Scaling, FreeRowDoesNotMoveColumnScales) {
@@ -125,7 +139,8 @@ TEST(Scaling, FreeRowDoesNotMoveColumnScales) {
 
 double ulps_apart(double a, double b) {
   if (a == b) return 0.0;
-  return std::fabs(a - b) / (std::numeric_limits<double>::epsilon() * std::max(std::fabs(a), std::fabs(b)));
+  return std::fabs(a - b) /
+         (std::numeric_limits<double>::epsilon() * std::max(std::fabs(a), std::fabs(b)));
 }
 
 // "Scale" then "Unscale" with the same factors returns every array to a few ulps; infinite

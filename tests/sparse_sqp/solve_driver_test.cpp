@@ -31,8 +31,16 @@ constexpr double kFeasibilityTol = 1e-6;
 
 // Test user routines: x1^2 + x2^2 in the one nonlinear row, (x1 - 1)^2 + (x2 - 2)^2 as the
 // objective.  IUSR(1) counts the calls, IUSR(2) keeps the last FIRSTCALL.
-void circle(int& mode, const int&, const int&, const int&, const double* x, double* f, double* g,
-            const int& firstcall, int* iusr, double*) {
+void circle(int& mode,
+            const int&,
+            const int&,
+            const int&,
+            const double* x,
+            double* f,
+            double* g,
+            const int& firstcall,
+            int* iusr,
+            double*) {
   ++iusr[0];
   iusr[1] = firstcall;
   if (mode != 1) f[0] = x[0] * x[0] + x[1] * x[1];
@@ -42,8 +50,14 @@ void circle(int& mode, const int&, const int&, const int&, const double* x, doub
   }
 }
 
-void distance(int& mode, const int&, const double* x, double& f, double* g, const int& firstcall,
-              int* iusr, double*) {
+void distance(int& mode,
+              const int&,
+              const double* x,
+              double& f,
+              double* g,
+              const int& firstcall,
+              int* iusr,
+              double*) {
   ++iusr[0];
   iusr[1] = firstcall;
   if (mode != 1) f = (x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2);
@@ -67,8 +81,10 @@ struct SolveRun {
   SparseOptionStore store{};
   std::vector<int> codes;
 
-  SolveRun(const std::vector<std::vector<double>>& rows, std::vector<double> lower,
-      std::vector<double> upper, std::vector<double> start)
+  SolveRun(const std::vector<std::vector<double>>& rows,
+           std::vector<double> lower,
+           std::vector<double> upper,
+           std::vector<double> start)
       : bl(std::move(lower)), bu(std::move(upper)), xv(std::move(start)) {
     const run_test::OwnedMatrix matrix(rows);
     m = matrix.view.m;
@@ -80,8 +96,8 @@ struct SolveRun {
     istate.assign(static_cast<std::size_t>(n + m), 0);
     mult.assign(static_cast<std::size_t>(n + m), 0.0);
     namespace lw = sparse_option::logical_word;
-    for (int k : {lw::kInitializeOnNextUse, lw::kListingState, lw::kDefaultsNotSet,
-                  lw::kFirstDefaults}) {
+    for (int k :
+         {lw::kInitializeOnNextUse, lw::kListingState, lw::kDefaultsNotSet, lw::kFirstDefaults}) {
       store.logical[k - 1] = kTrue;
     }
     initialize_options(store.logical, store.integer, sparse_option::kOptionWordCount, store.real,
@@ -135,9 +151,12 @@ struct SolveRun {
   int solve() {
     for (;;) {
       const int code = solve_once();
-      if (code == 15 || code == 12) iz.assign(std::max<std::size_t>(neediz, 2 * iz.size()), 0);
-      else if (code == 16 || code == 13) z.assign(std::max<std::size_t>(needz, 2 * z.size()), 0.0);
-      else return code;
+      if (code == 15 || code == 12)
+        iz.assign(std::max<std::size_t>(neediz, 2 * iz.size()), 0);
+      else if (code == 16 || code == 13)
+        z.assign(std::max<std::size_t>(needz, 2 * z.size()), 0.0);
+      else
+        return code;
     }
   }
 
@@ -249,8 +268,10 @@ TEST(LinearPhases, InfeasibleLinearRowsEndTheRunWithTheListing) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   };
   EXPECT_TRUE(has(" Exit SPNLPF - No feasible point for the linear constraints."));
-  EXPECT_TRUE(has(" Variable State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual"));
-  EXPECT_TRUE(has(" Constrnt State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual"));
+  EXPECT_TRUE(
+      has(" Variable State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual"));
+  EXPECT_TRUE(
+      has(" Constrnt State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual"));
   const auto sum_line = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
     return l.rfind(" Sum of infeasibilities = ", 0) == 0;
   });
@@ -289,7 +310,8 @@ TEST(LinearPhases, RerunAfterTooLittleRoomForTheFactorsEndsAsOneRun) {
 // routines sees the final point with FIRSTCALL = end class + 2.
 TEST(LinearPhases, NonlinearProblemReachesTheMajorIterationsAndCallsTheUserOnce) {
   for (int option : {0, 1, 2}) {
-    SolveRun r({{1.0, 1.0, 0.0}, {1.0, 1.0, 1.0}}, {-5, -5, 0, -kInf, 1}, {5, 5, 4, 4, 1}, {3, -4, 0});
+    SolveRun r({{1.0, 1.0, 0.0}, {1.0, 1.0, 1.0}}, {-5, -5, 0, -kInf, 1}, {5, 5, 4, 4, 1},
+               {3, -4, 0});
     r.ncnln = 1;
     r.njnln = 2;
     r.nonln = 2;
@@ -324,8 +346,8 @@ TEST_P(PartialPrice, IsReducedForSmallSections) {
   r.solve();
   EXPECT_EQ(r.iz[iw::kPartialPrice - 1], c.reduced);
   const std::vector<std::string> lines = print.lines();
-  const std::string message = " Itn      0 -- Partial price reduced from " +
-                              std::string(14, ' ') + std::to_string(c.price) + " to " +
+  const std::string message = " Itn      0 -- Partial price reduced from " + std::string(14, ' ') +
+                              std::to_string(c.price) + " to " +
                               std::string(16 - std::to_string(c.reduced).size(), ' ') +
                               std::to_string(c.reduced) + ".";
   EXPECT_EQ(std::count(lines.begin(), lines.end(), message), c.price != c.reduced ? 1 : 0);
@@ -350,10 +372,11 @@ TEST(SolveRun, ScaleOptionOneWithOnlyNonlinearVariablesIsLowered) {
   r.solve();
   EXPECT_EQ(r.iz[iw::kScaleOption - 1], 0);
   const std::vector<std::string> lines = print.lines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(),
-                       " Itn      0 -- Scale option reduced from                1 to                "
-                       "0."),
-            1);
+  EXPECT_EQ(
+      std::count(lines.begin(), lines.end(),
+                 " Itn      0 -- Scale option reduced from                1 to                "
+                 "0."),
+      1);
   r.expect_linear_feasible();
 }
 
