@@ -80,6 +80,7 @@ struct SolveRun {
   double rusr[1] = {0.0};
   SparseOptionStore store{};
   std::vector<int> codes;
+  char start = 'C';
 
   SolveRun(const std::vector<std::vector<double>>& rows,
            std::vector<double> lower,
@@ -114,6 +115,7 @@ struct SolveRun {
     SparseProblem p;
     p.confun = circle;
     p.objfun = distance;
+    p.start = start;
     p.n = n;
     p.m = m;
     p.ncnln = ncnln;
@@ -378,6 +380,43 @@ TEST(SolveRun, ScaleOptionOneWithOnlyNonlinearVariablesIsLowered) {
                  "0."),
       1);
   r.expect_linear_feasible();
+}
+
+// The monitoring file of an infeasible run at print level 20: the end statistics and the
+// status block.
+TEST(LinearPhases, InfeasibleRunReportsItsStatusOnTheMonitoringFile) {
+  sqp_test::UnitCapture monitor(77);
+  SolveRun r = infeasible_lp();
+  r.set(iw::kMonitoringUnit, monitor.unit());
+  r.set(iw::kMajorPrintLevel, 20);
+  EXPECT_EQ(r.solve(), sparse_inform::kInfeasible);
+  const std::vector<std::string> lines = monitor.lines();
+  const auto starts = [&](const std::string& head) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.rfind(head, 0) == 0; });
+  };
+  EXPECT_EQ(starts(" No. of iterations"), 1);
+  EXPECT_EQ(starts(" No. of infeasibilities"), 1);
+  EXPECT_EQ(starts(" No. of degenerate steps"), 1);
+  EXPECT_EQ(starts(" No. of major iterations"), 0);  // no nonlinear variables
+  const std::string status = " Status" + std::string(19, ' ') + "  Infeasible";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), status), 1);
+  EXPECT_EQ(starts(" Max Primal infeas   "), 1);
+  EXPECT_EQ(starts(" Section 2 - Rows"), 1);  // the full listing at level 10 and above
+}
+
+// A warm start from the states of a finished run keeps them (no crash) and again ends on the
+// linear constraints.
+TEST(LinearPhases, WarmStartFromAFinishedRun) {
+  std::mt19937 gen(4242);
+  for (int trial = 0; trial < 10; ++trial) {
+    SolveRun r = random_lp(gen);
+    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
+    r.start = 'W';
+    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
+    EXPECT_EQ(r.ninfs, 0);
+    r.expect_linear_feasible();
+  }
 }
 
 }  // namespace
