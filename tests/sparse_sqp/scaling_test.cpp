@@ -7,10 +7,12 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "library/sparse_sqp/matrix_statistics.h"
 #include "tests/sparse_sqp/run_test_support.h"
+#include "tests/sparse_sqp/sqp_test_support.h"
 
 namespace zun {
 namespace {
@@ -73,6 +75,44 @@ TEST(Scaling, HandWorkedExample) {
     EXPECT_DOUBLE_EQ(pi[0], 24.0);
     EXPECT_EQ(blv[2], -kInf);
   }
+}
+
+// The scaling statistics of one row [4 64] on the monitoring unit at print level 20: column
+// scales 4 and 1/4, row scale 16.
+TEST(Scaling, StatisticsLines) {
+  sqp_test::UnitCapture monitor(78);
+  SmallWorkspace w;
+  w.i(iw::kMonitoringUnit) = monitor.unit();
+  OwnedMatrix a({{4.0, 64.0}});
+  const std::vector<double> bl{0.0, 0.0, -kInf}, bu{10.0, 10.0, 5.0};
+  std::vector<int> types{1};
+  std::vector<double> s(3), w1(1), w2(1);
+  ScaleRequest r;
+  r.print_level = 20;
+  r.row_types = types.data();
+  r.bl = bl.data();
+  r.bu = bu.data();
+  compute_scales(r, a.view, s.data(), w1.data(), w2.data(), w.iz.data(), w.z.data());
+  const std::string pass = "    1.00E+00    1.00E+00                1.00";
+  const std::vector<std::string> want{
+      " ",
+      " ",
+      " Scaling",
+      " -------",
+      "                  Min elem    Max elem       Max col ratio",
+      " After pass  0" + pass,
+      " After pass  1" + pass,
+      " After pass  2" + pass,
+      " After pass  3" + pass,
+      " ",
+      "            Min scale                       Max scale",
+      " Col      1   2.5E-01            Col      2   4.0E+00",
+      " No. of col scales between 0.5 and 2.0 =       0 (or   0.0 per cent).",
+      " ",
+      "            Min scale                       Max scale",
+      " Row      1   1.6E+01            Row      1   1.6E+01",
+      " No. of row scales between 0.5 and 2.0 =       0 (or   0.0 per cent)."};
+  EXPECT_EQ(monitor.lines(), want);
 }
 
 struct KeepCase {
