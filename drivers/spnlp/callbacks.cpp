@@ -37,7 +37,9 @@ bool constraint_values(int ncnln, real* x, double* fcon) {
 }
 
 // Jacobian elements of rows 0..ncnln-1 in the leading njnln variables, scattered into gCon
-// through the walk-order map iusr(2..); false after an evaluation error.
+// through the walk-order map iusr(2..); false after an evaluation error.  The compact gradient
+// follows the row's term list, which need not be in increasing variable order: every term is
+// visited, and those of later variables are skipped.
 bool constraint_gradients(
     int ncnln, int njnln, real* x, double* gcon, const int* iusr, real* gradient) {
   int c = 0;
@@ -46,9 +48,8 @@ bool constraint_gradients(
     congrd(i, x, gradient, &error);
     if (error != 0) return false;
     int k = 0;
-    for (const cgrad* e = Cgrad[i]; e != nullptr && e->varno < njnln; e = e->next, ++k) {
-      ++c;
-      gcon[iusr[c]] = gradient[k];
+    for (const cgrad* e = Cgrad[i]; e != nullptr; e = e->next, ++k) {
+      if (e->varno < njnln) gcon[iusr[++c]] = gradient[k];
     }
   }
   return true;

@@ -194,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(Problems,
                                            "bratu5.nl",
                                            "hs022.nl",
                                            "log_error.nl",
-                                           "no_objective.nl"),
+                                           "no_objective.nl",
+                                           "unsorted_jacobian.nl"),
                          file_stem);
 
 INSTANTIATE_TEST_SUITE_P(Problems,

@@ -400,4 +400,64 @@ TEST_F(SpnlpProgram, SolutionMessageFollowsTheFinalFlag) {
   EXPECT_EQ(y.size(), 2u);
 }
 
+// Linear rows that no point satisfies: the exit message with the sum of infeasibilities, the
+// solution listing at print level 10 (none at the default level 5) and the .sol file with the
+// solve message of code 1.
+TEST_F(SpnlpProgram, InfeasibleLinearConstraintsAreReportedWithTheListing) {
+  const std::string s = stub("infeasible_linear.nl");
+  const RunResult quiet = run({s});
+  EXPECT_EQ(quiet.exit_code, 0);
+  EXPECT_EQ(count_of(quiet.output, " Variable State"), 0u) << quiet.output;
+  const RunResult r = run({s, "-AMPL", "print=10"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(r.output,
+                       {"\n Variable State     Value       Lower Bound  Upper Bound   Lagr Mult  "
+                        "Residual\n",
+                        "\n Constrnt State     Value       Lower Bound  Upper Bound   Lagr Mult  "
+                        "Residual\n",
+                        "\n Exit SPNLPF - No feasible point for the linear constraints.\n",
+                        "\n Sum of infeasibilities = ",
+                        "\n ** No feasible point for the linear constraints.\n",
+                        "SPNLP finished with an error/warning; flag: 1\n"}))
+      << r.output;
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y));
+  EXPECT_EQ(message.rfind(spnlp::solve_message(1), 0), 0u) << message;
+  EXPECT_EQ(x.size(), 2u);
+  EXPECT_EQ(y.size(), 2u);
+}
+
+// The run stops before the major iterations with a point on the linear rows: the .sol file
+// holds each variable's value and each row's multiplier in its own place (the starting dual
+// of the nonlinear row first, zeros for the linear rows).
+TEST_F(SpnlpProgram, SolutionFileCarriesThePointAndTheRowMultipliersInTheirPlaces) {
+  const std::string s = stub("start_duals.nl");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
+  ASSERT_EQ(x.size(), 3u);
+  ASSERT_EQ(y.size(), 3u);
+  EXPECT_EQ(x[0], 2.0);
+  EXPECT_EQ(x[1], 2.0);
+  EXPECT_NEAR(x[2], -3.0, 1e-12);
+  EXPECT_NEAR(y[0], 0.5, 1e-12);
+  EXPECT_EQ(y[1], 0.0);
+  EXPECT_EQ(y[2], 0.0);
+  const std::vector<double> lower = problem.row_lower(), upper = problem.row_upper();
+  for (int i = 1; i < 3; ++i) {
+    bool error = false;
+    const double body = problem.constraint(i, x, error);
+    ASSERT_FALSE(error);
+    EXPECT_GE(body, lower[i] - 1e-9);
+    EXPECT_LE(body, upper[i] + 1e-9);
+  }
+}
+
 }  // namespace

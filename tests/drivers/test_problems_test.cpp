@@ -49,6 +49,13 @@ const HandWritten kFiles[] = {
     {"inconsistent_bounds.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {4.5, 2.0}, {}, 0.0},
     {"nonlinear_integer.nl", {1, 0, 1, 0, 0, 1, 0, 0, 1}, false, {2.2}, {1.0}, 0.25},
     {"user_function.nl", {2, 0, 1, 0, 0, 2, 0, 0}, false, {1.7, -0.4}, {1.0, 1.0}, 1.0},
+    {"start_duals.nl",
+     {3, 3, 1, 1, 2, 1, 0, 0},
+     false,
+     {0.3, -1.2, 0.7},
+     {1.149037852672035, 1.63698259402073, -1.7860204466927652},
+     -1.763808165163674},
+    {"infeasible_linear.nl", {2, 2, 1, 0, 0, 2, 0, 0}, false, {0.3, 1.2}, {}, 0.0},
 };
 
 class HandWrittenFile : public ::testing::TestWithParam<HandWritten> {
