@@ -107,7 +107,7 @@ class LsQpRun {
   double* rw = nullptr;
 
   int run(int& iter);
-  void finish(int inform, int iter);
+  void finish(int iter);
 
  private:
   LsQpWorkLayout lay_;
@@ -246,12 +246,10 @@ void LsQpRun::form_gradient(bool reclassify, bool& became_feasible) {
 int LsQpRun::leading_hessian_dimension() const {
   if (nrank < 1) return 0;
   const tq::Mat rm{r, ldr};
-  const int one = 1;
   const double row1 = dnrm2_(&n, r, &ldr);
   if (row1 <= tol_rz_ || std::fabs(rm(1, 1)) <= tol_rz_ * row1) return 0;
   const int len = std::min(nrank, *nz);
   const int stride = ldr + 1;
-  (void)one;
   return count_leading_significant(len, r, stride, tol_rz_);
 }
 
@@ -380,7 +378,7 @@ int LsQpRun::working_set_violation() const {
   return worst;
 }
 
-void LsQpRun::finish(int inform, int iter) {
+void LsQpRun::finish(int iter) {
   const int print_unit = iw_(qw::kPrintFile);
   if (msglvl_ > 0) {
     write_text_line(print_unit, "");
@@ -395,7 +393,6 @@ void LsQpRun::finish(int inform, int iter) {
     print_solution_table(msglvl_, iw, n, nclin, none, bigbnd_, predicted.data(), values.data(), bl,
                          bu, clamda, featol);
   }
-  (void)inform;
 }
 
 int LsQpRun::run(int& iter) {
@@ -675,7 +672,7 @@ void solve_ls_qp(const char* prbtyp,
   run.iw = iw;
   run.rw = rw;
   inform = run.run(iter);
-  run.finish(inform, iter);
+  run.finish(iter);
 }
 
 }  // namespace zun
