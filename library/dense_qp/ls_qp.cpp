@@ -348,7 +348,10 @@ bool LsQpRun::add_constraint(int jadd, bool at_lower) {
   add_to_working_set(*unitq, added, ifix, iadd, jadd, *nactiv, *nz, *nfree, nrank, nres_, ngq_, n,
                      lda, lay_.ldq, ldr, lay_.ldt, kx, limit, a, r, t_, res_, gq_, q_, scratch_,
                      print, iw, rw);
-  if (jadd > n && added != 0) return false;
+  if (jadd > n && added != 0) {
+    istate[jadd - 1] = 0;
+    return false;
+  }
   istate[jadd - 1] = status;
   if (jadd > n) {
     ++*nactiv;

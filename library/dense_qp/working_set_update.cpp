@@ -222,6 +222,7 @@ void add_to_working_set(Logical& unitq,
   tq::Basis b = make_basis(is_true(unitq), n, nactiv, nfree, nrank, kx, q, ldq, r, ldr, t, ldt,
                            gq, ngq, res, nres);
   b.nz = nz;
+  inform = 0;
   if (jadd > n) {
     add_general_row(b, inform, iadd, jadd, condmx, a, lda, w, msglvl, iw, Words<double>(rw));
   } else {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "library/dense_qp/ls_qp.h"
 #include "library/dense_qp/working_set.h"
 #include "tests/dense_qp/qp_test_util.h"
+#include "tests/support/capture.h"
 
 namespace zun {
 namespace {
@@ -387,6 +389,45 @@ TEST(WorkingSet, ProductsWithTheBasisAreInverseAndSolvesWithTMatchT) {
       EXPECT_NEAR(s, b[i - 1], 1e-12) << "mode " << mode;
     }
   }
+}
+
+}  // namespace
+}  // namespace zun
+
+namespace zun {
+namespace {
+
+TEST(WorkingSet, IllConditionedRowIsKeptWithAWarning) {
+  testing::UnitCapture print(74);
+  std::mt19937 rng(13);
+  const int n = 3;
+  WorkingSetState st(n, 1);
+  Dense a(1, n);
+  a(1, 1) = 1.0;
+  Dense r = dense_test::random_upper(n, rng);
+  SharedWords words;
+  words.integer(qp_words::kPrintFile) = 74;
+  // The reference row norm makes the first row's estimate 1e15, beyond 1 / eps^0.9.
+  words.real(qp_words::kReferenceRowNorm) = 1e15;
+  int inform = -1;
+  for (int msglvl : {0, 1}) {
+    WorkingSetState fresh(n, 1);
+    add_to_working_set(fresh.unitq, inform, 0, 1, n + 1, 0, n, n, n, 2, 1, n, 1, fresh.lay.ldq, n,
+                       fresh.lay.ldt, fresh.kx.data(), 1.0 / std::numeric_limits<double>::min(),
+                       a.data(), r.data(), fresh.t(), fresh.res(), fresh.gq(), fresh.q(),
+                       fresh.scratch(), msglvl, words.iw.data(), words.rw.data());
+    EXPECT_EQ(inform, 0);
+    EXPECT_NEAR(std::fabs(fresh.t_at(1, n)), 1.0, 1e-15);
+  }
+  const std::vector<std::string> expected = {
+      "", " XXX  Serious ill-conditioning in the working set after adding constraint     4", ""};
+  EXPECT_EQ(print.lines(), expected);
+  // The same row against the initial working set's limit is rejected as dependent.
+  add_to_working_set(st.unitq, inform, 0, 1, n + 1, 0, n, n, n, 2, 1, n, 1, st.lay.ldq, n,
+                     st.lay.ldt, st.kx.data(), kInitialDependencyLimit, a.data(), r.data(), st.t(),
+                     st.res(), st.gq(), st.q(), st.scratch(), 1, words.iw.data(), words.rw.data());
+  EXPECT_EQ(inform, 1);
+  EXPECT_TRUE(is_true(st.unitq));
 }
 
 }  // namespace
