@@ -358,6 +358,44 @@ TEST(WorkingSet, InitialWorkingSetRejectsDuplicatesAndCompactsTheList) {
   EXPECT_FALSE(is_true(st.unitq));
 }
 
+TEST(WorkingSet, InitialWorkingSetFixesTheRemainingVariablesOnRequest) {
+  std::mt19937 rng(8);
+  const int n = 5;
+  const int nclin = 3;
+  WorkingSetState st(n, nclin);
+  Dense a = dense_test::random_matrix(nclin, n, rng);
+  for (int j = 1; j <= n; ++j) a(3, j) = -a(1, j);  // dependent on row 1
+  Dense r = dense_test::random_upper(n, rng);
+  SharedWords words;
+  st.kactiv = {1, 2, 3};
+  for (int k = 1; k <= nclin; ++k) st.istate[n + k - 1] = 1;
+  int inform = -1;
+  int nartif = 0;
+  int nrejtd = 0;
+  add_initial_working_set(st.unitq, 1, inform, 1, 3, st.nactiv, nartif, st.nz, st.nfree, n, nrejtd,
+                          2, 1, n, nclin, st.lay.ldq, n, st.lay.ldt, st.istate.data(),
+                          st.kactiv.data(), st.kx.data(), kInitialDependencyLimit, a.data(),
+                          r.data(), st.t(), st.res(), st.gq(), st.q(), st.scratch(), 0,
+                          words.iw.data(), words.rw.data());
+  EXPECT_EQ(st.nactiv, 2);
+  EXPECT_EQ(nartif, 3);
+  EXPECT_EQ(st.nz, 0);
+  EXPECT_EQ(st.nfree, 2);
+  int fixed = 0;
+  for (int j = 1; j <= n; ++j) fixed += st.istate[j - 1] == 4 ? 1 : 0;
+  EXPECT_EQ(fixed, 3);
+  // The working rows on the remaining free variables still satisfy A_F Q = T.
+  const Dense qf = st.q_free();
+  for (int i = 1; i <= st.nactiv; ++i) {
+    for (int j = 1; j <= st.nfree; ++j) {
+      double m = 0.0;
+      for (int l = 1; l <= st.nfree; ++l) m += a(st.kactiv[i - 1], st.kx[l - 1]) * qf(l, j);
+      const double expected = (j >= st.nfree + 1 - i) ? st.t_at(i, j) : 0.0;
+      EXPECT_NEAR(m, expected, 1e-13);
+    }
+  }
+}
+
 TEST(WorkingSet, ProductsWithTheBasisAreInverseAndSolvesWithTMatchT) {
   std::mt19937 rng(3);
   Sequence seq(6, 4, 6, false, rng);
