@@ -330,6 +330,24 @@ TEST(WorkingSet, DependentRowIsRejectedAndNothingChanges) {
   EXPECT_LT(seq.invariant_error(), 1e-12);
 }
 
+// add_initial_working_set over every candidate of st.kactiv (all rows), R of full rank.
+int initial_working_set(WorkingSetState& st,
+                        Dense& a,
+                        Dense& r,
+                        SharedWords& words,
+                        int ioption,
+                        int& nartif,
+                        int& nrejtd) {
+  int inform = -1;
+  const int n = st.n;
+  add_initial_working_set(st.unitq, ioption, inform, 1, st.nclin, st.nactiv, nartif, st.nz,
+                          st.nfree, n, nrejtd, 2, 1, n, st.nclin, st.lay.ldq, n, st.lay.ldt,
+                          st.istate.data(), st.kactiv.data(), st.kx.data(),
+                          kInitialDependencyLimit, a.data(), r.data(), st.t(), st.res(), st.gq(),
+                          st.q(), st.scratch(), 0, words.iw.data(), words.rw.data());
+  return inform;
+}
+
 TEST(WorkingSet, InitialWorkingSetRejectsDuplicatesAndCompactsTheList) {
   std::mt19937 rng(5);
   const int n = 5;
@@ -341,15 +359,9 @@ TEST(WorkingSet, InitialWorkingSetRejectsDuplicatesAndCompactsTheList) {
   SharedWords words;
   st.kactiv = {1, 2, 3, 4};
   for (int k = 1; k <= nclin; ++k) st.istate[n + k - 1] = 1;
-  int inform = -1;
   int nartif = 0;
   int nrejtd = 0;
-  add_initial_working_set(st.unitq, 0, inform, 1, 4, st.nactiv, nartif, st.nz, st.nfree, n, nrejtd,
-                          2, 1, n, nclin, st.lay.ldq, n, st.lay.ldt, st.istate.data(),
-                          st.kactiv.data(), st.kx.data(), kInitialDependencyLimit, a.data(),
-                          r.data(), st.t(), st.res(), st.gq(), st.q(), st.scratch(), 0,
-                          words.iw.data(), words.rw.data());
-  EXPECT_EQ(inform, 0);
+  EXPECT_EQ(initial_working_set(st, a, r, words, 0, nartif, nrejtd), 0);
   EXPECT_EQ(st.nactiv, 3);
   EXPECT_EQ(nrejtd, 1);
   EXPECT_EQ(st.nz, 2);
@@ -369,14 +381,9 @@ TEST(WorkingSet, InitialWorkingSetFixesTheRemainingVariablesOnRequest) {
   SharedWords words;
   st.kactiv = {1, 2, 3};
   for (int k = 1; k <= nclin; ++k) st.istate[n + k - 1] = 1;
-  int inform = -1;
   int nartif = 0;
   int nrejtd = 0;
-  add_initial_working_set(st.unitq, 1, inform, 1, 3, st.nactiv, nartif, st.nz, st.nfree, n, nrejtd,
-                          2, 1, n, nclin, st.lay.ldq, n, st.lay.ldt, st.istate.data(),
-                          st.kactiv.data(), st.kx.data(), kInitialDependencyLimit, a.data(),
-                          r.data(), st.t(), st.res(), st.gq(), st.q(), st.scratch(), 0,
-                          words.iw.data(), words.rw.data());
+  EXPECT_EQ(initial_working_set(st, a, r, words, 1, nartif, nrejtd), 0);
   EXPECT_EQ(st.nactiv, 2);
   EXPECT_EQ(nartif, 3);
   EXPECT_EQ(st.nz, 0);
