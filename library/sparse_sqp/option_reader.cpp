@@ -50,20 +50,6 @@ bool is_silent_key(std::string_view key) {
          key == "*";
 }
 
-// The first of words 2..count that reads as a number; 0.0 when there is none.  A word that
-// looks like a number but cannot be read ("1+2") is not a value.
-double line_value(const char* words, int count) {
-  for (int k = 2; k <= count; ++k) {
-    const char* word = words + (k - 1) * kKeywordLength;
-    double value = 0.0;
-    if (is_number_token(word, kKeywordLength) &&
-        platform::read_real(word, kKeywordLength, &value)) {
-      return value;
-    }
-  }
-  return 0.0;
-}
-
 int integer_value(double value) {
   if (!(std::fabs(value) < sparse_option::kIntegerValueLimit)) return kUnsetInteger;
   return static_cast<int>(std::trunc(value));
@@ -155,7 +141,7 @@ void read_option_line(int print_unit,
   }
   if (is_silent_key(trimmed(key))) return;
 
-  const double value = line_value(words, count);
+  const double value = option_line_value(words, count);
 
   int first_index = 0;
   lookup_keyword(first_keyword_count(), first_keyword_table(), true, key, first_index,
