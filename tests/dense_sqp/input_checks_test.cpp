@@ -189,6 +189,24 @@ TEST_F(DenseExits, StopBeforeTheMajorIterationsHasOnlyItsPrintLine) {
   EXPECT_TRUE(h.log().empty());
   EXPECT_EQ(h.irevcm, 0);
   EXPECT_EQ(h.store.i(dense_words::integer_word::kBodyState), 0);
+  EXPECT_TRUE(printed(" Workspace provided is     IWORK(       9),  WORK(      90)."));
+  EXPECT_TRUE(printed(" To solve problem we need  IWORK(       9),  WORK(      90)."));
+}
+
+TEST_F(DenseExits, UserStopPrintsOnBothUnitsAndGivesBackThePoint) {
+  DenseHarness h(small_problem(), {"Print level 1", "Verify level 10"});
+  h.stop_at = 1;
+  h.stop_value = -1;
+  EXPECT_EQ(h.run(-1), -1);
+  EXPECT_EQ(tail_of(print_, 1),
+            std::vector<std::string>{" Exit DNNLPF - User requested termination."});
+  const std::vector<std::string> expected = {
+      " ", " ** User requested termination.",
+      " ** ABNORMAL EXIT from ZUN Library routine DNNLPF: IFAIL =    -1",
+      " ** ZUN soft failure - control returned"};
+  EXPECT_EQ(error_.lines(), expected);
+  EXPECT_EQ(h.x, h.prob.x0);
+  EXPECT_EQ(h.store.i(dense_words::integer_word::kMajorPrintLevel), 1);  // options given back
 }
 
 TEST_F(DenseExits, HardFailureModeStopsTheProgram) {
