@@ -167,6 +167,7 @@ constexpr int kFdObjective2 = 423;           // objective at x + 2h
 constexpr int kSearchValue1 = 424;           // interval search: the value at x + h
 constexpr int kCheckH = 425;                 // step along the check direction
 constexpr int kCheckLargestError = 426;      // largest relative error of the element checks
+constexpr int kFpSumInfeasibilities = 427;   // sum of infeasibilities of the FP problem
 constexpr WordRange kIntervalSearchBlock{430, 445};  // state of the interval search
 }  // namespace real_word
 

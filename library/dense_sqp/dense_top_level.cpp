@@ -12,6 +12,8 @@
 #include "library/dense_sqp/dense_run.h"
 #include "library/dense_sqp/dense_sqp.h"
 #include "library/dense_sqp/derivative_phase.h"
+#include "library/dense_sqp/feasible_point.h"
+#include "library/dense_qp/ls_qp.h"
 #include "library/platform/format.h"
 #include "library/support/blas_lapack.h"
 #include "library/support/failure.h"
@@ -29,6 +31,7 @@ constexpr int kRecordLength = 80;
 constexpr int kValueWidth = 16;
 constexpr int kFirstVerifyStage = 10;
 constexpr int kRoutineNameLength = 6;
+constexpr double kUnmovedFactor = 10.0;
 
 enum BodyState { kFresh = 0, kFirstPhase = 1, kSecondPhase = 2, kMajorNoNonlinear = 3, kMajorNonlinear = 4 };
 enum State { kFree = 0, kAtLower = 1, kAtUpper = 2, kEqual = 3 };
@@ -65,6 +68,7 @@ void finish_solve(DenseProblem& p, DenseStoreView s, std::string_view routine, i
   const bool has_tail = code != ex::kInputErrors;
   DenseRun run(p, s);
   if (has_tail) e.objective = run.f();
+  e.sum_infeasibilities = s.r(rw::kFpSumInfeasibilities);
   print_dense_exit_message(e, routine, s);
   restore_qp_option_set(s);
   restore_np_option_set(s);
@@ -78,6 +82,10 @@ void finish_solve(DenseProblem& p, DenseStoreView s, std::string_view routine, i
     }
   }
   print_dense_error_message(e, s);
+  if (e.fp_inform >= 0) {
+    const Words<double> clamda = run.array(dense_array::kQpMultipliers);
+    for (int j = 1; j <= p.n + p.nclin; ++j) p.mult(j) = clamda(j);
+  }
   if (has_tail && code <= ex::kCannotImprove && code != ex::kDerivativeErrors) {
     for (int j = 1; j <= p.n; ++j) p.x(j) = run.x(j);
     if (known) {
@@ -116,21 +124,21 @@ double base_interval(const DenseStoreView s) {
   return std::sqrt(s.r(rw::kFunctionPrecision));
 }
 
-// Row norms of A; each linear row's tolerance scaled by its own norm (0 counts as 1); the
-// largest norm is the reference of the first dependency test.
+// Each linear row's tolerance scaled by the row's own norm (0 counts as 1); the largest norm is
+// the reference of the first dependency test.
 void scale_row_tolerances(DenseRun& run) {
   const DenseProblem& p = run.p;
-  Words<double> norms = run.array(dense_array::kRowNorms);
   Words<double> featol = run.array(dense_array::kFeasibilityTolerances);
   double largest = 0.0;
   for (int i = 1; i <= p.nclin; ++i) {
     const double norm = dnrm2_(&p.n, &p.a(i, 1), &p.lda);
-    norms(p.n + i) = norm;
     largest = std::max(largest, norm);
     featol(p.n + i) *= norm > 0.0 ? norm : 1.0;
   }
   run.s.r(rw::kReferenceRowNorm) = largest;
 }
+
+void resume_phase(DenseProblem& p, DenseStoreView s, std::string_view routine);
 
 void start_derivative_phase(DenseRun& run, BodyState body, int check_level) {
   run.s.i(iw::kCheckLevel) = check_level;
@@ -145,6 +153,7 @@ bool set_up(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   s.i(iw::kBodyState) = kFresh;
   s.i(iw::kIfailOnEntry) = p.ifail;
   s.i(iw::kFpInform) = -1;
+  s.r(rw::kFpSumInfeasibilities) = 0.0;
   s.i(iw::kDerivativesKnown) = 0;
   s.i(iw::kObjectiveEvaluations) = 0;
   s.i(iw::kConstraintEvaluations) = 0;
@@ -179,15 +188,41 @@ bool set_up(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   return true;
 }
 
-// What follows the derivative phase at the caller's point: the stages before the FP problem.
-void before_feasible_point(DenseProblem& p, DenseStoreView s, std::string_view routine) {
+// The derivative phase at the feasible point, unless the first phase already ran there.
+void after_feasible_point(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   DenseRun run(p, s);
-  scale_row_tolerances(run);
-  // The working set, the FP problem and the major iterations are not built yet.
-  finish_solve(p, s, routine, ex::kNotBuilt);
+  const Words<double> start = run.array(dense_array::kStartPoint);
+  double moved = 0.0;
+  for (int j = 1; j <= p.n; ++j) moved = std::hypot(moved, start(j) - run.x(j));
+  const int verify = s.i(iw::kVerifyLevel);
+  if (verify >= kFirstVerifyStage && moved <= kUnmovedFactor * s.r(rw::kEps)) {
+    // The major iterations are not built yet: the solve stops where they would begin.
+    finish_solve(p, s, routine, ex::kNotBuilt);
+    return;
+  }
+  s.i(iw::kDerivativesKnown) = 0;
+  start_derivative_phase(run, kSecondPhase, verify < kFirstVerifyStage ? verify : -1);
+  resume_phase(p, s, routine);
 }
 
-// Resumes the derivative phase of BODY; on its end goes on with the next stage.
+// The linear feasible point: exit 2 when there is none.
+void feasible_point_stage(DenseProblem& p, DenseStoreView s, std::string_view routine) {
+  DenseRun run(p, s);
+  scale_row_tolerances(run);
+  const int inform = solve_feasible_point(run);
+  s.i(iw::kFpInform) = inform;
+  if (inform > static_cast<int>(LsQpExit::kWeakMinimum)) {
+    finish_solve(p, s, routine, ex::kLinearInfeasible);
+    return;
+  }
+  if (s.i(iw::kMinorPrintLevel) > 0) {
+    emit(s.i(iw::kPrintFile), "");
+    emit(s.i(iw::kPrintFile), " The linear constraints are feasible.");
+  }
+  after_feasible_point(p, s, routine);
+}
+
+// Resumes the derivative phase of the body state; on its end goes on with the next stage.
 void resume_phase(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   DenseRun run(p, s);
   int inform = 0;
@@ -197,7 +232,12 @@ void resume_phase(DenseProblem& p, DenseStoreView s, std::string_view routine) {
     finish_solve(p, s, routine, inform > 0 ? ex::kDerivativeErrors : inform);
     return;
   }
-  before_feasible_point(p, s, routine);
+  if (s.i(iw::kBodyState) == kFirstPhase) {
+    feasible_point_stage(p, s, routine);
+    return;
+  }
+  // The major iterations are not built yet: the solve stops where they would begin.
+  finish_solve(p, s, routine, ex::kNotBuilt);
 }
 
 }  // namespace
@@ -227,7 +267,7 @@ void solve_dense_nlp(DenseProblem& p, DenseStoreView s, std::string_view routine
     resume_phase(p, s, routine);
     return;
   }
-  before_feasible_point(p, s, routine);
+  feasible_point_stage(p, s, routine);
 }
 
 int set_initial_point_status(const DenseProblem& p,

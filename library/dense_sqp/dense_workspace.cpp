@@ -5,13 +5,15 @@
 #include <climits>
 #include <iterator>
 
+#include "library/dense_qp/ls_qp.h"
+
 namespace zun {
 namespace {
 
 namespace da = dense_array;
 
 // The length of an array in terms of the problem's sizes.
-enum class Shape { kSquare, kConstraintMatrix, kJacobian, kAllRows, kVariables, kNonlinear };
+enum class Shape { kQpArea, kConstraintMatrix, kJacobian, kAllRows, kVariables, kNonlinear };
 
 struct ArrayShape {
   int word;
@@ -19,26 +21,14 @@ struct ArrayShape {
 };
 
 constexpr ArrayShape kRealArrays[] = {
-    {da::kTFactor, Shape::kSquare},
-    {da::kQFactor, Shape::kSquare},
+    {da::kQpWorkArea, Shape::kQpArea},
     {da::kConstraintMatrix, Shape::kConstraintMatrix},
     {da::kJacobian, Shape::kJacobian},
     {da::kFeasibilityTolerances, Shape::kAllRows},
     {da::kQpMultipliers, Shape::kAllRows},
-    {da::kQpLowerBounds, Shape::kAllRows},
-    {da::kQpUpperBounds, Shape::kAllRows},
-    {da::kRowValues, Shape::kAllRows},
-    {da::kRowNorms, Shape::kAllRows},
-    {da::kInfeasibilityWeights, Shape::kAllRows},
-    {da::kStepWork1, Shape::kAllRows},
-    {da::kStepWork2, Shape::kAllRows},
-    {da::kStepWork3, Shape::kAllRows},
     {da::kGradient, Shape::kVariables},
-    {da::kGradientSaved, Shape::kVariables},
-    {da::kGradientQ, Shape::kVariables},
     {da::kStartPoint, Shape::kVariables},
     {da::kPointSaved, Shape::kVariables},
-    {da::kDirection, Shape::kVariables},
     {da::kForwardIntervals, Shape::kVariables},
     {da::kCentralIntervals, Shape::kVariables},
     {da::kCheckDirection, Shape::kVariables},
@@ -65,8 +55,10 @@ constexpr ArrayShape kIntegerArrays[] = {
 
 std::int64_t length_of(Shape shape, std::int64_t n, std::int64_t nclin, std::int64_t ncnln) {
   switch (shape) {
-    case Shape::kSquare:
-      return nclin + ncnln > 0 ? n * n : 0;
+    case Shape::kQpArea:
+      if (nclin + ncnln == 0 || n == 0) return 0;
+      return ls_qp_work_length(static_cast<int>(std::min<std::int64_t>(n, INT_MAX)),
+                               static_cast<int>(std::min<std::int64_t>(nclin + ncnln, INT_MAX)));
     case Shape::kConstraintMatrix:
       return ncnln > 0 ? (nclin + ncnln) * n : 0;
     case Shape::kJacobian:
@@ -79,6 +71,15 @@ std::int64_t length_of(Shape shape, std::int64_t n, std::int64_t nclin, std::int
       return ncnln;
   }
   return 0;
+}
+
+// The real need in closed form: room for the arrays above and the tail.
+std::int64_t closed_form_reals(std::int64_t n, std::int64_t nclin, std::int64_t ncnln) {
+  if (ncnln >= 1) {
+    return 2 * n * n + n * nclin + 2 * n * ncnln + 21 * n + 11 * nclin + 22 * ncnln + 1;
+  }
+  if (nclin >= 1) return 2 * n * n + 21 * n + 11 * nclin + 2;
+  return 21 * n + 2;
 }
 
 template <std::size_t K>
@@ -106,8 +107,8 @@ DensePartition plan_dense_workspace(int n, int nclin, int ncnln) {
   const std::int64_t nn = std::max(n, 0), nl = std::max(nclin, 0), nc = std::max(ncnln, 0);
   DensePartition p{};
   p.need.integers = lay_out(kIntegerArrays, p.integer_arrays, nn, nl, nc);
-  const std::int64_t area = lay_out(kRealArrays, p.real_arrays, nn, nl, nc);
-  p.need.reals = area + nn + nl + std::max<std::int64_t>(1, nc) + 1;
+  lay_out(kRealArrays, p.real_arrays, nn, nl, nc);
+  p.need.reals = closed_form_reals(nn, nl, nc);
   return p;
 }
 

@@ -13,26 +13,14 @@ namespace zun {
 
 namespace dense_array {
 // The store word that holds the start of each real array of WORK.
-constexpr int kTFactor = 67;                 // T of the working set, N x N with constraints
-constexpr int kQFactor = 68;                 // orthogonal factor Q, N x N with constraints
+constexpr int kQpWorkArea = 67;              // work area of the QP/LS solver (T and Q inside)
 constexpr int kConstraintMatrix = 69;        // rows of A, then the Jacobian (NCNLN > 0)
 constexpr int kJacobian = 70;                // current Jacobian, NCNLN x N
-constexpr int kFeasibilityTolerances = 71;   // N + NCLIN + NCNLN each from here ...
-constexpr int kQpMultipliers = 72;
-constexpr int kQpLowerBounds = 73;
-constexpr int kQpUpperBounds = 74;
-constexpr int kRowValues = 75;
-constexpr int kRowNorms = 76;
-constexpr int kInfeasibilityWeights = 77;
-constexpr int kStepWork1 = 78;
-constexpr int kStepWork2 = 79;
-constexpr int kStepWork3 = 80;               // ... to here
+constexpr int kFeasibilityTolerances = 71;   // N + NCLIN + NCNLN
+constexpr int kQpMultipliers = 72;           // N + NCLIN + NCNLN
 constexpr int kGradient = 81;                // N each from here ...
-constexpr int kGradientSaved = 82;
-constexpr int kGradientQ = 83;
 constexpr int kStartPoint = 84;
 constexpr int kPointSaved = 85;
-constexpr int kDirection = 86;
 constexpr int kForwardIntervals = 87;
 constexpr int kCentralIntervals = 88;
 constexpr int kCheckDirection = 89;
@@ -62,8 +50,10 @@ struct DenseArraySpan {
 };
 
 // Writes the start of every array into its store word (clamped to 32 bits) and returns the
-// integer and real lengths needed: 3N + NCLIN + 2 NCNLN integers, the partitioned reals plus
-// the tail N + NCLIN + max(1, NCNLN) + 1.
+// integer and real lengths needed: 3N + NCLIN + 2 NCNLN integers and, for the reals, a fixed
+// closed form that holds the partitioned arrays and the tail N + NCLIN + max(1, NCNLN) + 1.
+// The QP/LS work area is laid out for N variables and NCLIN + NCNLN general rows (none when
+// there are no general rows).
 using DenseNeed = DenseWorkspaceNeed;
 DenseNeed partition_dense_workspace(int n, int nclin, int ncnln, DenseStoreView store);
 
@@ -71,7 +61,7 @@ DenseNeed partition_dense_workspace(int n, int nclin, int ncnln, DenseStoreView 
 // for the partition itself).
 struct DensePartition {
   DenseArraySpan integer_arrays[4];
-  DenseArraySpan real_arrays[35];
+  DenseArraySpan real_arrays[23];
   DenseNeed need;
 };
 DensePartition plan_dense_workspace(int n, int nclin, int ncnln);

@@ -186,7 +186,8 @@ TEST_F(DenseExits, StopBeforeTheMajorIterationsHasOnlyItsPrintLine) {
   EXPECT_EQ(tail_of(print_, 1),
             std::vector<std::string>{" Exit DNNLPF - Major iterations not built yet."});
   EXPECT_TRUE(error_.lines().empty());
-  EXPECT_TRUE(h.log().empty());
+  ASSERT_FALSE(h.log().empty());  // the derivative phase at the feasible point
+  EXPECT_EQ(h.log()[0].code, request::kConstraintsBoth);
   EXPECT_EQ(h.irevcm, 0);
   EXPECT_EQ(h.store.i(dense_words::integer_word::kBodyState), 0);
   EXPECT_TRUE(printed(" Workspace provided is     IWORK(       9),  WORK(      90)."));
@@ -207,6 +208,59 @@ TEST_F(DenseExits, UserStopPrintsOnBothUnitsAndGivesBackThePoint) {
   EXPECT_EQ(error_.lines(), expected);
   EXPECT_EQ(h.x, h.prob.x0);
   EXPECT_EQ(h.store.i(dense_words::integer_word::kMajorPrintLevel), 1);  // options given back
+}
+
+TEST_F(DenseExits, InfeasibleLinearConstraintsEndWithExitTwo) {
+  TestProblem p = small_problem();
+  p.bl[0] = 0.0;
+  p.bl[1] = 0.0;
+  p.bu[0] = 1.0;
+  p.bu[1] = 1.0;
+  p.bl[2] = 3.0;  // x1 + x2 >= 3 cannot hold in the unit box
+  DenseHarness h(p, {"Print level 1"});
+  h.mult.assign(h.mult.size(), 7.0);
+  EXPECT_EQ(h.run(-1), 2);
+  EXPECT_TRUE(h.log().empty());
+  EXPECT_TRUE(printed(" Exit DNNLPF - No feasible point for the linear constraints."));
+  const std::vector<std::string> lines = print_.lines();
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                         [](const std::string& l) {
+                           return l.starts_with(" Minimum sum of infeasibilities =") ||
+                                  l.starts_with(" Final sum of infeasibilities =");
+                         }),
+            lines.end());
+  EXPECT_EQ(tail_of(error_, 3),
+            (std::vector<std::string>{" ** No feasible point for the linear constraints.",
+                                      " ** ABNORMAL EXIT from ZUN Library routine DNNLPF: IFAIL =     2",
+                                      " ** ZUN soft failure - control returned"}));
+  for (int j = 0; j < 2; ++j) {
+    EXPECT_GE(h.x[j], 0.0);
+    EXPECT_LE(h.x[j], 1.0);
+    EXPECT_NE(h.mult[j], 7.0);  // the FP problem's multipliers are handed back
+  }
+  EXPECT_EQ(h.mult[3], 7.0);  // the nonlinear row's is not touched
+}
+
+TEST_F(DenseExits, InfeasibleStartIsMovedOntoTheLinearConstraints) {
+  TestProblem p = small_problem();
+  p.bl[2] = 2.0;  // x1 + x2 >= 2 while the start has 0.75
+  DenseHarness h(p, {"Print level 1", "Minor print level 1"});
+  EXPECT_EQ(h.run(-1), 5);
+  EXPECT_TRUE(printed(" The linear constraints are feasible."));
+  EXPECT_GE(h.x[0] + h.x[1], 2.0 - 1e-8);
+  ASSERT_FALSE(h.log().empty());
+  EXPECT_EQ(h.log()[0].x, h.x);  // the derivatives are taken at the feasible point
+  EXPECT_TRUE(h.canaries_intact());
+}
+
+TEST_F(DenseExits, VerifyAtAFeasibleStartRunsTheDerivativePhaseOnce) {
+  DenseHarness h(small_problem(), {"Print level 0", "Verify level 13"});
+  EXPECT_EQ(h.run(-1), 5);
+  EXPECT_EQ(h.count(request::kObjectiveBoth), 1);
+  DenseHarness moved(small_problem(), {"Print level 0", "Verify level 10"});
+  moved.prob.bl[2] = 2.0;
+  EXPECT_EQ(moved.run(-1), 5);
+  EXPECT_EQ(moved.count(request::kObjectiveBoth), 2);  // again at the feasible point
 }
 
 TEST_F(DenseExits, HardFailureModeStopsTheProgram) {

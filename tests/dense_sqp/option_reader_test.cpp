@@ -67,7 +67,7 @@ TEST(DenseWordMap, WordsUniquePerKindAndOptionRangesDisjoint) {
       rw::kLargestTDiagonal, rw::kSmallestTDiagonal, rw::kRootConditionLimit,
       rw::kRFrobeniusNorm, rw::kEps, rw::kBaseInterval, rw::kRootN, rw::kStartPointNorm,
       rw::kFdStepSize, rw::kFdLargestStep, rw::kFdObjective1, rw::kFdObjective2,
-      rw::kSearchValue1, rw::kCheckH, rw::kCheckLargestError};
+      rw::kSearchValue1, rw::kCheckH, rw::kCheckLargestError, rw::kFpSumInfeasibilities};
   const auto inside = [](int w, dw::WordRange r) { return w >= r.first && w <= r.last; };
   std::set<int> seen;
   for (int w : integers) {
