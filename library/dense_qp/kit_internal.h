@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "library/support/column_major.h"
+
 namespace zun::dense_kit {
 
 // The first letter of an option word, upper-cased; a blank for an empty word.
@@ -14,19 +16,7 @@ inline char option_letter(const char* word, int len) {
 }
 
 // 1-based element access to a column-major matrix with leading dimension ld.
-class ColumnMajor {
- public:
-  ColumnMajor(double* data, int ld) : data_(data), ld_(ld) {}
-  double& operator()(int i, int j) const {
-    return data_[(i - 1) + static_cast<std::int64_t>(j - 1) * ld_];
-  }
-  // Address of element (i, j), for BLAS calls.
-  double* at(int i, int j) const { return &(*this)(i, j); }
-
- private:
-  double* data_;
-  std::int64_t ld_;
-};
+using ColumnMajor = zun::ColumnMajor;
 
 // 1-based access to the n elements of a strided vector, BLAS style: a negative stride walks
 // the storage backwards from its far end.

@@ -163,10 +163,6 @@ void print_on_error_unit(int unit, const ExitChoice& choice) {
 
 }  // namespace
 
-bool failure_mode_prints(int ifail_on_entry) {
-  return ifail_on_entry == 0 || ifail_on_entry == -1 || ifail_on_entry == -13;
-}
-
 void print_exit_message(const ExitSituation& situation,
                         int& ifail,
                         const int* iz,

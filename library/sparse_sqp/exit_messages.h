@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "library/support/failure.h"
+
 namespace zun {
 
 struct ExitSituation {
@@ -34,8 +36,5 @@ void print_exit_message(const ExitSituation& situation,
                         int ifail_on_entry,
                         std::string_view routine,
                         int& monitoring_status);
-
-// Whether the failure mode prints messages on the error unit (0, -1 and -13).
-bool failure_mode_prints(int ifail_on_entry);
 
 }  // namespace zun

@@ -10,6 +10,7 @@
 #include "library/sparse_sqp/option_keywords.h"
 #include "library/sparse_sqp/option_tasks.h"
 #include "library/sparse_sqp/sparse_option_words.h"
+#include "library/support/option_listing.h"
 #include "library/support/option_words.h"
 #include "library/support/output.h"
 
@@ -23,7 +24,6 @@ using sparse_option::kOptionWordCount;
 constexpr int kMaxWords = 10;
 constexpr int kMessageTextLength = 38;
 constexpr int kListingRecordLength = 80;
-constexpr int kEchoIndent = 6;
 
 std::string padded(std::string_view s, int width) { return platform::format_a(s, width); }
 
@@ -48,20 +48,6 @@ void report_line_error(int unit, bool listing, std::string_view text, const char
 bool is_silent_key(std::string_view key) {
   return key.empty() || key == "BEGIN" || key == "LIST" || key == "NOLIST" || key == "END" ||
          key == "*";
-}
-
-// The first of words 2..count that reads as a number; 0.0 when there is none.  A word that
-// looks like a number but cannot be read ("1+2") is not a value.
-double line_value(const char* words, int count) {
-  for (int k = 2; k <= count; ++k) {
-    const char* word = words + (k - 1) * kKeywordLength;
-    double value = 0.0;
-    if (is_number_token(word, kKeywordLength) &&
-        platform::read_real(word, kKeywordLength, &value)) {
-      return value;
-    }
-  }
-  return 0.0;
 }
 
 int integer_value(double value) {
@@ -124,24 +110,6 @@ void clear_all_words(int* iw, int niw, double* rw, int nrw) {
   for (int k = 0; k < nrw; ++k) rw[k] = kUnsetReal;
 }
 
-void echo_line(int unit, const std::string& text) {
-  write_record(unit, std::string(kEchoIndent, ' ') + text);
-}
-
-void write_listing_header(int unit, std::string_view caller) {
-  const std::string blank(kListingRecordLength, ' ');
-  write_record(unit, blank);
-  write_record(unit, blank);
-  write_record(unit, padded(" Calls to " + std::string(caller), kListingRecordLength));
-  write_record(unit, padded(" ---------------", kListingRecordLength));
-  write_record(unit, blank);
-}
-
-void update_listing_state(std::string_view key, Logical& listing) {
-  if (key == "NOLIST") listing = kFalse;
-  if (key == "LIST") listing = kTrue;
-}
-
 }  // namespace
 
 void read_option_line(int print_unit,
@@ -173,7 +141,7 @@ void read_option_line(int print_unit,
   }
   if (is_silent_key(trimmed(key))) return;
 
-  const double value = line_value(words, count);
+  const double value = option_line_value(words, count);
 
   int first_index = 0;
   lookup_keyword(first_keyword_count(), first_keyword_table(), true, key, first_index,
@@ -230,23 +198,13 @@ void process_option_line(const char* line,
   Logical& listing = logical(lw_words::kListingState);
   Logical& first_defaults = logical(lw_words::kFirstDefaults);
   const int unit = iword(iw_words::kPrintUnit);
-
-  if (iword(iw_words::kFirstLineFlag) == 1) {
-    iword(iw_words::kFirstLineFlag) = -1;
-    listing = listing_flag ? kTrue : kFalse;
-    read_option_line(unit, text.data(), key, iw, kOptionWordCount, rw, kOptionWordCount,
-                     is_true(listing), first_defaults, inform);
-    update_listing_state(trimmed(key), listing);
-    if (is_true(listing)) {
-      write_listing_header(unit, caller);
-      echo_line(unit, text);
-    }
-    return;
-  }
-  if (is_true(listing)) echo_line(unit, text);
-  read_option_line(unit, text.data(), key, iw, kOptionWordCount, rw, kOptionWordCount,
-                   is_true(listing), first_defaults, inform);
-  update_listing_state(trimmed(key), listing);
+  const bool first_line = iword(iw_words::kFirstLineFlag) == 1;
+  if (first_line) iword(iw_words::kFirstLineFlag) = -1;
+  list_option_line(text, first_line, listing_flag, listing, unit, caller, [&](bool listed) {
+    read_option_line(unit, text.data(), key, iw, kOptionWordCount, rw, kOptionWordCount, listed,
+                     first_defaults, inform);
+    return trimmed(key);
+  });
 }
 
 }  // namespace zun

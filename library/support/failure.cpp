@@ -58,6 +58,10 @@ int report_failure(const int& ifail,
   stop_on_hard_failure();
 }
 
+bool failure_mode_prints(int ifail_on_entry) {
+  return ifail_on_entry == 0 || ifail_on_entry == -1 || ifail_on_entry == -13;
+}
+
 void stop_on_hard_failure() { platform::stop_run(); }
 
 }  // namespace zun

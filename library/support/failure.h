@@ -19,6 +19,10 @@ int report_failure(const int& ifail,
                    int srname_len,
                    int record_len);
 
+// Whether the failure mode IFAIL on entry prints the entry's own messages on the error unit
+// (0, -1 and -13).
+bool failure_mode_prints(int ifail_on_entry);
+
 // Ends the program through the run-time's stop (non-zero exit status).
 [[noreturn]] void stop_on_hard_failure();
 

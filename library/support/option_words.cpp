@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "library/platform/format.h"
+
 namespace zun {
 namespace {
 
@@ -193,6 +195,18 @@ void lookup_keyword(const int& n,
   if (index > 0) {
     copy_padded(word, word_len, table + static_cast<long>(index - 1) * entry_len, entry_len);
   }
+}
+
+double option_line_value(const char* words, int count) {
+  for (int k = 2; k <= count; ++k) {
+    const char* word = words + (k - 1) * kKeywordLength;
+    double value = 0.0;
+    if (is_number_token(word, kKeywordLength) &&
+        platform::read_real(word, kKeywordLength, &value)) {
+      return value;
+    }
+  }
+  return 0.0;
 }
 
 }  // namespace zun

@@ -36,6 +36,11 @@ void split_words(const char* line,
 // blank: at least one digit, at most one D or E, two "+", two "-" and one ".".
 bool is_number_token(const char* str, int len);
 
+// The value of an option line cut into COUNT words of kKeywordLength characters: the first of
+// words 2..COUNT that reads as a number (a word that looks like one but cannot be read, such
+// as "1+2", is not a value); 0.0 when there is none.
+double option_line_value(const char* words, int count);
+
 // Looks WORD up in the N-entry TABLE (entries `entry_len` characters, sorted ascending).
 // INDEX := the entry found (WORD is then overwritten by the entry), 0 when not found, or
 // minus the second matching entry when the abbreviation is ambiguous.  Aliases

@@ -1,0 +1,25 @@
+// The body of DNNLPF: a fresh solve's set-up, checks and derivative phase, the resumption of
+// the stage that issued the last request, and the exit.
+#pragma once
+
+#include <string_view>
+
+#include "library/dense_sqp/dense_problem.h"
+#include "library/dense_sqp/dense_store.h"
+
+namespace zun {
+
+// One call of the solver with the caller's arguments and the program's option store.
+// ROUTINE names the solver in the messages.
+void solve_dense_nlp(DenseProblem& p, DenseStoreView store, std::string_view routine);
+
+// Variables and linear rows: the point put inside its bounds and the start states of ISTATE
+// (cold or warm start), candidates of the working set as room allows.  X: the current point;
+// returns the number of fixed variables plus candidate rows.
+int set_initial_point_status(const DenseProblem& p,
+                             bool cold,
+                             double bigbnd,
+                             double crash_tolerance,
+                             Words<double> x);
+
+}  // namespace zun
