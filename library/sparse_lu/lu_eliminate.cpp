@@ -417,18 +417,9 @@ void update_indexed_column(FactorWork& s, const StepLayout& st, int j, double u,
     x.largest.set(offset, magnitude_key(v));
   }
   std::sort(dead.begin(), dead.end());
-  // The sweep deletes the entry at dead[lo], then looks at the last entry moved there, which
-  // is deleted in turn when it is dead[hi].
-  int hi = static_cast<int>(dead.size()) - 1;
-  for (int lo = 0; lo <= hi; ++lo) {
-    const int l = l1 + dead[static_cast<std::size_t>(lo)];
-    for (;;) {
-      const bool last_dead = hi > lo && dead[static_cast<std::size_t>(hi)] == f.lenc[j] - 1;
-      delete_entry(s, j, l, f.indc[l]);
-      if (!last_dead) break;
-      --hi;
-    }
-  }
+  delete_as_swept(dead, f.lenc[j], [&s, &f, j, l1](int offset) {
+    delete_entry(s, j, l1 + offset, f.indc[l1 + offset]);
+  });
 }
 
 // Place of the pivot row's entry in column j (U place idx).
