@@ -225,16 +225,29 @@ void read_settings(FactorWork& s) {
   s.keep = f.iword(iw::kKeepFactors) != 0;
 }
 
+bool factors_usable(const FactorWork& s) {
+  return s.inform == lu_inform::kOk || s.inform == lu_inform::kSingular;
+}
+
+// After a failure the factors are unusable: they are left empty (rank 0, no L or U entries,
+// identity permutations), so that a solve called with them all the same reads nothing of
+// the files.
+void leave_empty_factors(const FactorWork& s) {
+  const Factors& f = s.f;
+  for (int k = 1; k <= f.m; ++k) f.ip[k] = k;
+  for (int k = 1; k <= f.n; ++k) f.iq[k] = k;
+}
+
 void store_words(const FactorWork& s, double amax) {
   const Factors& f = s.f;
-  const bool good = s.inform == lu_inform::kOk || s.inform == lu_inform::kSingular;
+  const bool good = factors_usable(s);
   const int num_l0 = (good && s.keep) ? s.num_l0 : 0;
-  const int len_l = clamp_to_int(s.len_l);
-  const int len_u = clamp_to_int(s.len_u);
+  const int len_l = good ? clamp_to_int(s.len_l) : 0;
+  const int len_u = good ? clamp_to_int(s.len_u) : 0;
   f.luparm[iw::kInform] = s.inform;
   f.luparm[iw::kMinLength] = clamp_to_int(s.minlen);
   f.luparm[iw::kReplacements] = 0;
-  f.luparm[iw::kRank] = s.nrank;
+  f.luparm[iw::kRank] = good ? s.nrank : 0;
   f.luparm[iw::kDense1Columns] = s.ndens1;
   f.luparm[iw::kDense2Columns] = s.ndens2;
   f.luparm[iw::kNumL0] = num_l0;
@@ -347,6 +360,7 @@ void PRUNEN(const int& m,
       s.inform == lu_inform::kInternalError) {
     s.minlen = s.len_l + s.len_u + 2 * (static_cast<std::int64_t>(m) + n);
   }
+  if (!lu::factors_usable(s)) lu::leave_empty_factors(s);
   lu::store_words(s, amax);
   lu::report_factorization(s.f.luparm, s.f.parmlu, n, lena, s.bad);
   inform = s.inform;

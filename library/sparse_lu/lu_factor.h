@@ -102,6 +102,12 @@ struct FactorWork {
 // Elimination loop.  Leaves inform 0, 7 or 8.
 void PRUNEM(FactorWork& s);
 
+// One elimination step with pivot p.  False on a storage shortage (inform 7).
+bool lu_eliminate_pivot(FactorWork& s, const Pivot& p);
+
+// Ends the map of the upper-triangular phase for good.
+void retire_triangular_map(FactorWork& s);
+
 // Best pivot by the Markowitz merit under threshold pivoting, examining up to maxcol columns
 // and maxrow rows of the shortest counts.  Always returns a pivot while an active entry exists.
 Pivot lu_pivot_search(const FactorWork& s, int maxcol, int maxrow);

@@ -12,9 +12,15 @@ int Tournament::better(int p, int q) const {
   return key_[static_cast<std::size_t>(q)] > key_[static_cast<std::size_t>(p)] ? q : p;
 }
 
+// Replays the matches above the leaf of offset.  A match whose winner stays the same entry,
+// other than offset, leaves every match above it as it was.
 void Tournament::fix(int offset) {
   std::size_t node = static_cast<std::size_t>(cap_ + offset) / 2;
-  for (; node >= 1; node /= 2) node_[node] = better(node_[2 * node], node_[2 * node + 1]);
+  for (; node >= 1; node /= 2) {
+    const int before = node_[node];
+    node_[node] = better(node_[2 * node], node_[2 * node + 1]);
+    if (node_[node] == before && before != offset) return;
+  }
 }
 
 void Tournament::build(const double* values, int len) {

@@ -42,6 +42,25 @@ class Tournament {
   std::vector<int> node_;    // heap order, 1..2 cap - 1: winning offset, -1 when none
 };
 
+// Deletes the entries at the offsets `dead` (ascending) of a line of len entries in the order
+// of a sweep from the line's start, where each deletion moves the line's last entry into the
+// hole and the sweep looks at that entry next: remove(offset) deletes the entry at offset.
+template <class Remove>
+void delete_as_swept(const std::vector<int>& dead, int len, Remove remove) {
+  int hi = static_cast<int>(dead.size()) - 1;
+  for (int lo = 0; lo <= hi; ++lo) {
+    const int offset = dead[static_cast<std::size_t>(lo)];
+    for (;;) {
+      // The entry that moves into the hole is deleted in turn when it is dead[hi].
+      const bool last_dead = hi > lo && dead[static_cast<std::size_t>(hi)] == len - 1;
+      remove(offset);
+      --len;
+      if (!last_dead) break;
+      --hi;
+    }
+  }
+}
+
 // The index of one line: offset(item) for the line's items, -1 for all others.
 struct LineIndex {
   std::vector<int> offset;

@@ -24,6 +24,8 @@ constexpr int kInternalError = 8;  // PRUNEN: inconsistency; PRUNEP: jrep out of
 // (n), lenr RowLength (m), locc ColStart (n), locr RowStart (m), iploc RowCountStart (n),
 // iqloc ColCountStart (m), ipinv, iqinv inverse permutations (m, n), w (n) the largest
 // magnitude of each U column, negated for a singular column.  nelem is returned unchanged.
+// After a failure (inform 3, 4, 7 or 8) the factors are left empty: rank 0, no L or U
+// entries and identity permutations.
 void PRUNEN(const int& m,
             const int& n,
             int& nelem,

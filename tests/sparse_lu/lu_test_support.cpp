@@ -178,6 +178,25 @@ Dense LuHarness::dense_u() const {
   return u;
 }
 
+double solve_residual(LuHarness& h, const Triples& t) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> val(-1.0, 1.0);
+  std::vector<double> b(t.m);
+  for (double& x : b) x = val(rng);
+  std::vector<double> v = b;
+  std::vector<double> x(t.n);
+  h.solve(5, v, x);
+  std::vector<double> r = b;
+  double scale = 0.0;
+  for (std::size_t k = 0; k < t.a.size(); ++k) {
+    r[t.row[k] - 1] -= t.a[k] * x[t.col[k] - 1];
+    scale = std::max(scale, std::abs(t.a[k] * x[t.col[k] - 1]));
+  }
+  double rmax = 0.0;
+  for (double y : r) rmax = std::max(rmax, std::abs(y));
+  return rmax / std::max(scale, 1.0);
+}
+
 std::string triangular_fault(const LuHarness& h) {
   namespace iw = lu_integer_words;
   std::vector<int> qinv(h.n() + 1);

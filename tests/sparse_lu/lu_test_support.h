@@ -81,6 +81,10 @@ class LuHarness {
   int lena_;
 };
 
+// Max relative residual of A x = b after the solve (mode 5) with the factors of A, for a
+// seeded b.
+double solve_residual(LuHarness& h, const Triples& t);
+
 // Empty when U is upper triangular in the order (ip, iq) with each row of the rank starting
 // with its diagonal and the rows beyond the rank empty; else a description of the fault.
 std::string triangular_fault(const LuHarness& h);
