@@ -44,6 +44,12 @@ class SeenOnce {
     return true;
   }
   bool seen(std::int64_t i) const { return seen_[static_cast<std::size_t>(i)]; }
+  // The first number not yet marked, or -1 when every one is.
+  std::int64_t first_unseen() const {
+    for (std::size_t k = 0; k < seen_.size(); ++k)
+      if (!seen_[k]) return static_cast<std::int64_t>(k);
+    return -1;
+  }
 
  private:
   std::vector<bool> seen_;
@@ -223,7 +229,17 @@ class TextWalk {
     if (!defined_.mark(i - h_.variables))
       fail("defined variable " + std::to_string(i) + " is defined twice");
     const std::int64_t terms = count(1, true, "linear term count", h_.variables);
-    integer(2, true, "defined variable kind");
+    const std::int64_t shared_end = h_.variables + h_.common_both + h_.common_constraints +
+                                    h_.common_objectives;
+    const std::int64_t single_constraint_end = shared_end + h_.common_single_constraint;
+    if (i < shared_end) {
+      in_range(2, true, "user of a shared defined variable", 0, 1);
+    } else if (i < single_constraint_end) {
+      in_range(2, true, "constraint of a defined variable", 1, h_.constraints + 1);
+    } else {
+      in_range(2, true, "objective of a defined variable", h_.constraints + 1,
+               h_.constraints + h_.objectives + 1);
+    }
     for (std::int64_t t = 0; t < terms; ++t) {
       require_line("V");
       in_range(0, false, "variable number", 0, h_.variables);
@@ -387,6 +403,11 @@ class TextWalk {
 
   // The Jacobian terms against the header's count and the `k` segment's column counts.
   void finish() {
+    const std::int64_t undefined = defined_.first_unseen();
+    if (undefined >= 0) {
+      fail("defined variable " + std::to_string(h_.variables + undefined) +
+           " is announced but never defined");
+    }
     if (jacobian_terms_ != h_.jacobian_nonzeros) {
       fail("the 'J' segments hold " + std::to_string(jacobian_terms_) +
            " terms, the header announces " + std::to_string(h_.jacobian_nonzeros));

@@ -185,13 +185,37 @@ int read_problem(FILE* nl, int objective, std::optional<ProblemShape>& shape) {
   return shape ? 0 : ASL_readerr_corrupt;
 }
 
-// The read of the problem as the driver does it, run in the screen's child process.
+// One evaluation of every objective and constraint and of their gradients at the start
+// point.  A file whose expressions the ASL read but cannot evaluate (a common expression
+// announced and never defined, say) crashes here, in the child, rather than in the solve.
+// Evaluation errors are reported through `error` and ignored: the solve handles them.
+void evaluate_at_start() {
+  std::vector<real> gradient(static_cast<std::size_t>(std::max(n_var, 1)));
+  asl->i.congrd_mode = 1;
+  for (int i = 0; i < n_obj; ++i) {
+    fint error = 0;
+    objval(i, X0, &error);
+    error = 0;
+    objgrd(i, X0, gradient.data(), &error);
+  }
+  for (int i = 0; i < n_con; ++i) {
+    fint error = 0;
+    conival(i, X0, &error);
+    error = 0;
+    congrd(i, X0, gradient.data(), &error);
+  }
+}
+
+// The read of the problem as the driver does it, then one evaluation, run in the screen's
+// child process.
 int read_in_child(char* stub) {
   FILE* nl = jac0dim(stub, static_cast<fint>(std::strlen(stub)));
   if (nl == nullptr || unsupported_problem()) return 0;
   std::optional<ProblemShape> shape;
   try {
-    return read_problem(nl, choose_objective(), shape);
+    const int read_error = read_problem(nl, choose_objective(), shape);
+    if (read_error == 0) evaluate_at_start();
+    return read_error;
   } catch (const std::bad_alloc&) {
     return 0;
   }

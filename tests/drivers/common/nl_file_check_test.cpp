@@ -213,6 +213,12 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"hs071.nl", 12, "", "line 12", "an empty line"},
         Damage{"ch3.nl", 11, "V4 1 0", "line 14", "defined variable 4 is defined twice"},
         Damage{"ch3.nl", 11, "V15 1 0", "line 11", "defined variable number 15 is out of range"},
-        Damage{"ch3.nl", 11, "V3 4 0", "line 11", "linear term count 4 is out of range"}));
+        Damage{"ch3.nl", 11, "V3 4 0", "line 11", "linear term count 4 is out of range"},
+        Damage{"ch3.nl", 44, "V8 0 1", "line 44", "user of a shared defined variable 1"},
+        Damage{"ch3.nl", 112, "V12 1 3", "line 112", "objective of a defined variable 3"},
+        Damage{"ch3.nl", 112, "V12 1 65536", "line 112", "objective of a defined variable"},
+        Damage{"ch3.nl", 10, " 9 0 0 0 4", "line 195", "defined variable 15 is announced but never"},
+        Damage{"ch3.nl", 10, " 9 0 0 3 0", "line 112", "constraint of a defined variable 4"},
+        Damage{"hs071.nl", 10, " 1 0 0 0 0", "line 70", "defined variable 4 is announced but"}));
 
 }  // namespace
