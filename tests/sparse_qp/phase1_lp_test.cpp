@@ -157,6 +157,7 @@ TEST(Phase1Lp, ElasticRowsOfSmallInfeasibleLpsEndAtTheLeastSumOfViolations) {
   }
   EXPECT_GT(infeasible, 20);
   EXPECT_EQ(detected, infeasible);
+  RecordProperty("infeasible_cases", infeasible);
 }
 
 // A feasible LP made infeasible by a row that is the sum of two boxed rows with bounds beyond
