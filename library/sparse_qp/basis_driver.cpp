@@ -97,12 +97,13 @@ bool list_basics(DriverRun& d) {
 void write_storage_table(const DriverRun& d) {
   if (!d.statistics()) return;
   const int unit = qp::units(d.iz).monitor;
-  const long long more = static_cast<long long>(d.word(mi::kLuMinLength)) - d.word(ws::kLuFileLength);
+  const long long more =
+      static_cast<long long>(d.word(mi::kLuMinLength)) - d.word(ws::kLuFileLength);
   qp::write_record(unit, "        Current    Recommended");
-  qp::write_record(unit, " Total integer workspace" + format_i(d.leniz, 10) +
-                             format_i(d.leniz + 2 * more, 15));
-  qp::write_record(unit, " Total real    workspace" + format_i(d.lenz, 10) +
-                             format_i(d.lenz + more, 15));
+  qp::write_record(
+      unit, " Total integer workspace" + format_i(d.leniz, 10) + format_i(d.leniz + 2 * more, 15));
+  qp::write_record(unit,
+                   " Total real    workspace" + format_i(d.lenz, 10) + format_i(d.lenz + more, 15));
 }
 
 int result_of(int inform) {
@@ -123,9 +124,9 @@ int split_basis(DriverRun& d) {
   const int nbs = m + d.ns;
   int* row_work = qp::int_array(d.iz, qp::ia::kRowWork);
   d.word(mi::kLuNumSingular) = 0;
-  const int inform = qp::factorize_basis(BasisType::kWithSuperbasics, d.print_level, m, d.n, nbs,
-                                         d.a, row_work, d.basis.bs_index, d.iz, d.z, d.itn,
-                                         d.lu_factor);
+  const int inform =
+      qp::factorize_basis(BasisType::kWithSuperbasics, d.print_level, m, d.n, nbs, d.a, row_work,
+                          d.basis.bs_index, d.iz, d.z, d.itn, d.lu_factor);
   if (inform >= FactorInform::kDataError) return result_of(inform);
   const qp::LuView lu = qp::lu_view(d.iz, d.z);
   const int changes = qp::repartition_basis(nbs, m, d.basis.state, lu.iq, d.basis.bs_index,
@@ -150,8 +151,7 @@ int factorize_b(DriverRun& d) {
     if (singular) {
       d.basis_moved = true;
       qp::replace_by_slacks(qp::units(d.iz).monitor, d.m, d.n, lu.w, lu.ip, lu.iq, d.basis.bl,
-                            d.basis.bu, d.basis.state, d.basis.bs_index, d.basis.x,
-                            d.print_level);
+                            d.basis.bu, d.basis.state, d.basis.bs_index, d.basis.x, d.print_level);
     }
     if (d.ns > 0 && d.basis.state[d.basis.bs_index[d.m + d.ns - 1] - 1] == VariableState::kBasic) {
       --d.ns;
@@ -159,9 +159,9 @@ int factorize_b(DriverRun& d) {
     }
     if (!list_basics(d)) return MinorResult::kTooManyBasics;
     d.word(mi::kLuNumSingular) = 0;
-    const int inform = qp::factorize_basis(BasisType::kBasis, d.print_level, d.m, d.n, d.m, d.a,
-                                           nullptr, d.basis.bs_index, d.iz, d.z, d.itn,
-                                           d.lu_factor);
+    const int inform =
+        qp::factorize_basis(BasisType::kBasis, d.print_level, d.m, d.n, d.m, d.a, nullptr,
+                            d.basis.bs_index, d.iz, d.z, d.itn, d.lu_factor);
     ++attempts;
     ++d.factorizations;
     singular = inform == FactorInform::kSingular;
@@ -238,8 +238,8 @@ void factorize_basis_driver(std::string_view basis_type,
   bs_changes = 0;
   basis_moved = false;
   changed = false;
-  DriverRun d{itn, print_level, m, n, jacobian_columns, ns, bs_changes, basis_moved, a, basis,
-              iz, leniz, z, lenz, lu_factor};
+  DriverRun d{itn, print_level, m, n,    jacobian_columns, ns, bs_changes, basis_moved, a, basis,
+              iz,  leniz,       z, lenz, lu_factor};
   if (ns < 0 || ns > d.word(iw::kSuperbasicsLimit)) {
     // BsIndex and xBS hold m + (superbasics limit) words: more superbasics cannot be listed.
     result = MinorResult::kLuDataError;

@@ -27,7 +27,12 @@ constexpr double kReducibleTol = 2.0;  // a factor tolerance at least this may b
 constexpr int kStatisticsLevel = 20;
 
 // Adds the entries of column position k (variable j) to the triples; rows flagged are left out.
-void add_column(int k, int j, int n, const ColumnMatrix& a, const int* row_flags, LuView& lu,
+void add_column(int k,
+                int j,
+                int n,
+                const ColumnMatrix& a,
+                const int* row_flags,
+                LuView& lu,
                 std::int64_t& count) {
   auto push = [&](double value, int row) {
     if (count < lu.lena) {
@@ -48,20 +53,19 @@ void add_column(int k, int j, int n, const ColumnMatrix& a, const int* row_flags
   }
 }
 
-void write_statistics(std::string_view basis_type, int m, std::int64_t entries, const int* iz,
-                      const double* z) {
+void write_statistics(
+    std::string_view basis_type, int m, std::int64_t entries, const int* iz, const double* z) {
   const int unit = units(iz).monitor;
   const int len_l = iz[mi::kLuLenL - 1];
   const int len_u = iz[mi::kLuLenU - 1];
-  const double increase =
-      (static_cast<double>(len_l) + len_u - static_cast<double>(entries)) * 100.0 /
-      static_cast<double>(std::max<std::int64_t>(entries, 1));
+  const double increase = (static_cast<double>(len_l) + len_u - static_cast<double>(entries)) *
+                          100.0 / static_cast<double>(std::max<std::int64_t>(entries, 1));
   const double merit = m > 0 ? static_cast<double>(iz[mi::kLuMeritSum - 1]) / m : 0.0;
   const int ut = iz[mi::kLuUpperTri - 1];
   write_record(unit, " Compressns" + format_i(iz[mi::kLuCompressions - 1], 5) + "   Merit" +
                          format_f(merit, 10, 2) + "   lenL" + format_i(len_l, 11) + "   lenU" +
-                         format_i(len_u, 11) + "   Increase" + format_f(increase, 7, 2) +
-                         "   m " + format_i(m, 6) + "  Ut" + format_i(ut, 6) + "  d1" +
+                         format_i(len_u, 11) + "   Increase" + format_f(increase, 7, 2) + "   m " +
+                         format_i(m, 6) + "  Ut" + format_i(ut, 6) + "  d1" +
                          format_i(iz[mi::kLuDense1 - 1], 6));
   const std::string tail = "   Lt" + format_i(iz[mi::kLuLowerTri - 1], 6) + "  bp" +
                            format_i(m - ut, 6) + "  d2" + format_i(iz[mi::kLuDense2 - 1], 6);
@@ -120,9 +124,18 @@ int map_lu_inform(int inform) {
 
 }  // namespace
 
-int factorize_basis(std::string_view basis_type, int print_level, int m, int n, int nbs,
-                    const ColumnMatrix& a, int* row_flags, const int* bs_index, int* iz,
-                    double* z, int itn, LuFactorRoutine lu_factor) {
+int factorize_basis(std::string_view basis_type,
+                    int print_level,
+                    int m,
+                    int n,
+                    int nbs,
+                    const ColumnMatrix& a,
+                    int* row_flags,
+                    const int* bs_index,
+                    int* iz,
+                    double* z,
+                    int itn,
+                    LuFactorRoutine lu_factor) {
   LuView lu = lu_view(iz, z);
   const bool with_superbasics = basis_type == BasisType::kWithSuperbasics;
   const int ncols = with_superbasics ? nbs : m;
@@ -155,7 +168,8 @@ int factorize_basis(std::string_view basis_type, int print_level, int m, int n, 
   if (units(iz).monitor >= 0 && print_level >= kStatisticsLevel) {
     write_statistics(basis_type, m, entries, iz, z);
   }
-  if (inform == FactorInform::kOk && !with_superbasics) return reduce_tolerances(iz, z, itn, print_level);
+  if (inform == FactorInform::kOk && !with_superbasics)
+    return reduce_tolerances(iz, z, itn, print_level);
   return inform;
 }
 

@@ -21,20 +21,37 @@ struct FactorInform {
 // Factorises "B " (the m columns BsIndex(1..m)) or "BS" (the nbs columns BsIndex(1..nbs),
 // rows of slack columns taken out) with the LU of the workspace.  row_flags: m integers of
 // work.  Returns a FactorInform code; an LU inform 8 is a data error.
-int factorize_basis(std::string_view basis_type, int print_level, int m, int n, int nbs,
-                    const ColumnMatrix& a, int* row_flags, const int* bs_index, int* iz,
-                    double* z, int itn, LuFactorRoutine lu_factor);
+int factorize_basis(std::string_view basis_type,
+                    int print_level,
+                    int m,
+                    int n,
+                    int nbs,
+                    const ColumnMatrix& a,
+                    int* row_flags,
+                    const int* bs_index,
+                    int* iz,
+                    double* z,
+                    int itn,
+                    LuFactorRoutine lu_factor);
 
 // After a "BS" factorisation: BsIndex(k) := saved(ColPerm(k)); positions 1..m basic, the rest
 // superbasic.  Returns the number of positions above m whose variable was not superbasic.
-int repartition_basis(int nbs, int m, int* state, const int* col_perm, int* bs_index,
-                      int* saved);
+int repartition_basis(int nbs, int m, int* state, const int* col_perm, int* bs_index, int* saved);
 
 // After a singular "B " factorisation: each dependent column (w(ColPerm(k)) <= 0) leaves the
 // basis for the slack of row RowPerm(k).  Returns the number of slacks inserted.
-int replace_by_slacks(int unit, int m, int n, const double* w, const int* row_perm,
-                      const int* col_perm, const double* bl, const double* bu, int* state,
-                      const int* bs_index, double* x, int print_level);
+int replace_by_slacks(int unit,
+                      int m,
+                      int n,
+                      const double* w,
+                      const int* row_perm,
+                      const int* col_perm,
+                      const double* bl,
+                      const double* bu,
+                      int* state,
+                      const int* bs_index,
+                      double* x,
+                      int print_level);
 
 // A nonbasic variable leaving the basis with value x: onto a bound it lies beyond, else
 // between its bounds; fixed when bl = bu.  Returns its internal state.

@@ -26,8 +26,7 @@ int leave_basis_state(double bl, double bu, double& x) {
   return bl == bu ? VariableState::kFixed : state;
 }
 
-int repartition_basis(int nbs, int m, int* state, const int* col_perm, int* bs_index,
-                      int* saved) {
+int repartition_basis(int nbs, int m, int* state, const int* col_perm, int* bs_index, int* saved) {
   for (int k = 0; k < nbs; ++k) saved[k] = bs_index[k];
   int changes = 0;
   for (int k = 0; k < nbs; ++k) {
@@ -44,9 +43,18 @@ int repartition_basis(int nbs, int m, int* state, const int* col_perm, int* bs_i
   return changes;
 }
 
-int replace_by_slacks(int unit, int m, int n, const double* w, const int* row_perm,
-                      const int* col_perm, const double* bl, const double* bu, int* state,
-                      const int* bs_index, double* x, int print_level) {
+int replace_by_slacks(int unit,
+                      int m,
+                      int n,
+                      const double* w,
+                      const int* row_perm,
+                      const int* col_perm,
+                      const double* bl,
+                      const double* bu,
+                      int* state,
+                      const int* bs_index,
+                      double* x,
+                      int print_level) {
   int inserted = 0;
   const bool report = print_level >= kReportLevel && unit >= 0;
   for (int k = 0; k < m; ++k) {

@@ -15,15 +15,15 @@ namespace {
 namespace rw = sparse_option::real_word;
 namespace mr = minor_word::real_word;
 
-constexpr int kSolveL = 1;        // v := L^-1 v
-constexpr int kSolveU = 3;        // w := U^-1 v
+constexpr int kSolveL = 1;          // v := L^-1 v
+constexpr int kSolveU = 3;          // w := U^-1 v
 constexpr int kSolveTranspose = 6;  // v := B^-T w
 constexpr int kUpdateReplace = 1;   // the column of U to replace holds entries
 constexpr int kUpdateWithLv = 2;    // v holds L^-1 times the new column
 
 void lu_solve_mode(int mode, int m, double* v, double* w, qp::LuView& lu, int& inform) {
-  lu_solve(mode, m, m, v, w, lu.lena, lu.luparm, lu.parmlu, lu.a, lu.indc, lu.indr, lu.ip,
-           lu.iq, lu.lenc, lu.lenr, lu.locc, lu.locr, inform);
+  lu_solve(mode, m, m, v, w, lu.lena, lu.luparm, lu.parmlu, lu.a, lu.indc, lu.indr, lu.ip, lu.iq,
+           lu.lenc, lu.lenr, lu.locc, lu.locr, inform);
 }
 
 double sum_abs(int n, const double* v) {
@@ -33,15 +33,20 @@ double sum_abs(int n, const double* v) {
 }
 
 // r := c - A x + s over the m rows (c: the first nconst constants, then zeros).
-void row_residuals(int m, int n, const ColumnMatrix& a, int nconst, const double* constants,
-                   const double* x, double* r) {
+void row_residuals(int m,
+                   int n,
+                   const ColumnMatrix& a,
+                   int nconst,
+                   const double* constants,
+                   const double* x,
+                   double* r) {
   for (int i = 0; i < m; ++i) r[i] = i < nconst ? constants[i] : 0.0;
   const double tol = 0.0;
   const double minus_one = -1.0;
   const double one = 1.0;
   const int unused = 0;
-  sparse_multiply("N", tol, unused, unused, a.values, a.rows, a.starts, minus_one, x, n, one, r,
-                  m, 1);
+  sparse_multiply("N", tol, unused, unused, a.values, a.rows, a.starts, minus_one, x, n, one, r, m,
+                  1);
   for (int i = 0; i < m; ++i) r[i] += x[n + i];
 }
 
@@ -78,8 +83,8 @@ void unpack_column(int j, int m, int n, const ColumnMatrix& a, double* y) {
   for (int l = a.starts[j - 1]; l < a.starts[j]; ++l) y[a.rows[l - 1] - 1] = a.values[l - 1];
 }
 
-void solve_with_basis(std::string_view request, int& inform, int m, double* rhs, double* y,
-                      int* iz, double* z) {
+void solve_with_basis(
+    std::string_view request, int& inform, int m, double* rhs, double* y, int* iz, double* z) {
   inform = 0;
   if (request.size() < 2 || m < 1) return;
   qp::LuView lu = qp::lu_view(iz, z);
@@ -106,8 +111,8 @@ double scaled_norm(int m, double* pi, double* rhs, int* iz, double* z) {
   return std::max(1.0, sum_abs(m, pi) / std::sqrt(static_cast<double>(m)));
 }
 
-void update_lu(int& inform, int jrep, int m, double* v, int* iz, int /*leniz*/, double* z,
-               int /*lenz*/) {
+void update_lu(
+    int& inform, int jrep, int m, double* v, int* iz, int /*leniz*/, double* z, int /*lenz*/) {
   qp::LuView lu = qp::lu_view(iz, z);
   double diag = 0.0;
   double vnorm = 0.0;
@@ -115,8 +120,7 @@ void update_lu(int& inform, int jrep, int m, double* v, int* iz, int /*leniz*/, 
          lu.indc, lu.indr, lu.ip, lu.iq, lu.lenc, lu.lenr, lu.locc, lu.locr, inform, diag, vnorm);
 }
 
-void copy_x_bs(std::string_view direction, int count, const int* bs_index, double* xbs,
-               double* x) {
+void copy_x_bs(std::string_view direction, int count, const int* bs_index, double* xbs, double* x) {
   const bool to_x = direction.size() >= 2 && direction[1] == 'B';
   for (int k = 0; k < count; ++k) {
     const int j = bs_index[k];
@@ -129,10 +133,23 @@ void copy_x_bs(std::string_view direction, int count, const int* bs_index, doubl
   }
 }
 
-void recompute_basics(std::string_view mode, int& flag, int itn, int m, int n, int nbs,
-                      double& resid, double& xnorm, const ColumnMatrix& a, int nconst,
-                      const double* constants, double* x, double* xbs, const int* bs_index,
-                      int* iz, double* z, int print_level) {
+void recompute_basics(std::string_view mode,
+                      int& flag,
+                      int itn,
+                      int m,
+                      int n,
+                      int nbs,
+                      double& resid,
+                      double& xnorm,
+                      const ColumnMatrix& a,
+                      int nconst,
+                      const double* constants,
+                      double* x,
+                      double* xbs,
+                      const int* bs_index,
+                      int* iz,
+                      double* z,
+                      int print_level) {
   flag = 0;
   copy_x_bs("x  to xBS", nbs, bs_index, xbs, x);
   double* r = qp::real_array(iz, z, qp::ra::kSolveWork);

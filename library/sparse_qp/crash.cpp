@@ -154,7 +154,8 @@ bool try_column(Crash& c, int pass, int j) {
   const int last = c.a.starts[j];
   double amax = 0.0;
   for (int l = first; l < last; ++l) {
-    if (c.row_state[c.a.rows[l - 1] - 1] != kCovered) amax = std::max(amax, std::abs(c.a.values[l - 1]));
+    if (c.row_state[c.a.rows[l - 1] - 1] != kCovered)
+      amax = std::max(amax, std::abs(c.a.values[l - 1]));
   }
   if (amax <= kSmallColumn) return false;
   const double small = c.tol * amax;
@@ -189,7 +190,8 @@ bool try_column(Crash& c, int pass, int j) {
   ++c.basics;
   for (int l = first; l < last; ++l) {
     const int i = c.a.rows[l - 1];
-    if (c.row_state[i - 1] == kOpen && std::abs(c.a.values[l - 1]) > small) c.row_state[i - 1] = kCovered;
+    if (c.row_state[i - 1] == kOpen && std::abs(c.a.values[l - 1]) > small)
+      c.row_state[i - 1] = kCovered;
   }
   return true;
 }
@@ -206,10 +208,12 @@ void pad_with_slacks(Crash& c, int unit, bool report) {
   const int pad = c.m - c.basics;
   if (report) {
     const auto f = [](int v) { return platform::format_i(v, 6); };
-    qp::write_record(unit, " Slacks   " + f(c.counters[kSlack]) + "   Free cols" + f(c.counters[kFree]) +
-                               "   Preferred" + f(c.counters[kPreferredPass]));
-    qp::write_record(unit, " Unit     " + f(c.counters[kUnit]) + "   Double   " + f(c.counters[kDouble]) +
-                               "   Triangle " + f(c.counters[kTriangle]) + "   Pad      " + f(pad));
+    qp::write_record(unit, " Slacks   " + f(c.counters[kSlack]) + "   Free cols" +
+                               f(c.counters[kFree]) + "   Preferred" +
+                               f(c.counters[kPreferredPass]));
+    qp::write_record(unit, " Unit     " + f(c.counters[kUnit]) + "   Double   " +
+                               f(c.counters[kDouble]) + "   Triangle " + f(c.counters[kTriangle]) +
+                               "   Pad      " + f(pad));
   }
   int left = pad;
   for (int i = 1; i <= c.m && left > 0; ++i) {
@@ -245,7 +249,8 @@ void demote_surplus(Crash& c, const std::vector<char>& was_basic) {
 void write_heading(const Crash& c, int unit, int option_value) {
   if (c.mode <= 3) {
     qp::write_record(unit, " Crash option" + platform::format_i(option_value, 3));
-    if (c.mode == 3 && c.ncnln < c.m) qp::write_record(unit, " Crash on linear E  rows ( equalities ):");
+    if (c.mode == 3 && c.ncnln < c.m)
+      qp::write_record(unit, " Crash on linear E  rows ( equalities ):");
   } else if (c.mode == 4) {
     qp::write_record(unit, " Crash on linear LG rows (inequalities):");
   } else {
@@ -261,11 +266,23 @@ void row_activities(const Crash& c, const double* z) {
 
 }  // namespace
 
-void crash_basis(int mode, int print_level, int m, int n, int option_value, double crash_tol,
-                 const ColumnMatrix& a, int* row_state, int* state, const int* row_type,
-                 const double* bl, const double* bu, double* x, const int* iz, const double* z) {
-  Crash c{mode, m, n, iz[ws::kNonlinearConstraints - 1], crash_tol, a, row_state, state, row_type,
-          bl, bu, x};
+void crash_basis(int mode,
+                 int print_level,
+                 int m,
+                 int n,
+                 int option_value,
+                 double crash_tol,
+                 const ColumnMatrix& a,
+                 int* row_state,
+                 int* state,
+                 const int* row_type,
+                 const double* bl,
+                 const double* bu,
+                 double* x,
+                 const int* iz,
+                 const double* z) {
+  Crash c{mode, m,  n, iz[ws::kNonlinearConstraints - 1], crash_tol, a, row_state, state, row_type,
+          bl,   bu, x};
   const int unit = qp::units(iz).monitor;
   const bool report = unit >= 0 && print_level >= kStatisticsLevel;
   if (report) write_heading(c, unit, option_value);

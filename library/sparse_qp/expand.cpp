@@ -23,8 +23,16 @@ bool is_nonbasic(int state) {
          state == VariableState::kBetweenBounds || state == VariableState::kFixed;
 }
 
-int reset(int print_level, int nb, int itn, ExpandSchedule& s, const int* state,
-          const double* bl, const double* bu, double* x, const int* iz, const double* z) {
+int reset(int print_level,
+          int nb,
+          int itn,
+          ExpandSchedule& s,
+          const int* state,
+          const double* bl,
+          const double* bu,
+          double* x,
+          const int* iz,
+          const double* z) {
   s.last_reset_itn = itn;
   const double counted = z[rw::kEpsPow067 - 1];
   int moved = 0;
@@ -53,9 +61,19 @@ int reset(int print_level, int nb, int itn, ExpandSchedule& s, const int* state,
 
 }  // namespace
 
-void expand_tolerance(std::string_view mode, int& moved, int print_level, int nb, int ninf,
-                      int itn, double tol, ExpandSchedule& schedule, const int* state,
-                      const double* bl, const double* bu, double* x, const int* iz,
+void expand_tolerance(std::string_view mode,
+                      int& moved,
+                      int print_level,
+                      int nb,
+                      int ninf,
+                      int itn,
+                      double tol,
+                      ExpandSchedule& schedule,
+                      const int* state,
+                      const double* bl,
+                      const double* bu,
+                      double* x,
+                      const int* iz,
                       const double* z) {
   moved = 0;
   const char kind = mode.empty() ? ' ' : mode[0];

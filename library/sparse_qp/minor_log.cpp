@@ -19,7 +19,8 @@ constexpr int kHeadingRepeat = 50000;
 constexpr int kItnModulus = 100000;
 
 constexpr std::string_view kLpHeading =
-    "   Itn pp       dj  +SBS  -SBS   -BS    -B    Step    Pivot Ninf  Sinf/Objective     L     U Ncp";
+    "   Itn pp       dj  +SBS  -SBS   -BS    -B    Step    Pivot Ninf  Sinf/Objective     L     U "
+    "Ncp";
 constexpr std::string_view kQpColumns = " Norm rg   nS";
 constexpr std::string_view kHessianColumn = " Cond Hz";
 constexpr std::string_view kShortHeading = "   Itn     Step  Ninf     Sinf      Objective  Norm rg";
@@ -35,23 +36,27 @@ double objective_column(const MinorLogLine& l) {
   return l.objective + l.objective_sign * l.elastic_weight * l.sinf;
 }
 
-bool is_qp(const MinorLogLine& l) { return l.kind.substr(0, 2) == ProblemKind::kQuadratic || l.ns > 0; }
+bool is_qp(const MinorLogLine& l) {
+  return l.kind.substr(0, 2) == ProblemKind::kQuadratic || l.ns > 0;
+}
 
 void detailed_line(const MinorLogLine& l, MinorLogHeadings& h, int* iz, int unit) {
   if (h.detailed == 0 || iz[mi::kFactorStatistics - 1] > 0) {
     std::string heading(kLpHeading);
-    if (is_qp(l)) heading += std::string(kQpColumns) + (l.hessian ? std::string(kHessianColumn) : "");
+    if (is_qp(l))
+      heading += std::string(kQpColumns) + (l.hessian ? std::string(kHessianColumn) : "");
     qp::write_record(unit, " ");
     qp::write_record(unit, heading);
     h.detailed = kHeadingRepeat;
     iz[mi::kFactorStatistics - 1] = 0;
   }
-  std::string line = format_i(l.itn % kItnModulus, 6) + format_i(l.section, 3) + format_e(l.djq, 9, 1) +
-                     format_i(l.step.superbasic_added, 6) + format_i(l.step.superbasic_removed, 6) +
-                     format_i(l.step.basic_removed, 6) + format_i(l.step.leaving, 6) +
-                     format_e(l.step.step, 8, 1) + format_e(l.step.pivot, 9, 1) + format_i(l.ninf, 5) +
-                     format_e(objective_column(l), 16, 8) + format_i(l.len_l, 6) + format_i(l.len_u, 6) +
-                     format_i(l.compressions, 4);
+  std::string line = format_i(l.itn % kItnModulus, 6) + format_i(l.section, 3) +
+                     format_e(l.djq, 9, 1) + format_i(l.step.superbasic_added, 6) +
+                     format_i(l.step.superbasic_removed, 6) + format_i(l.step.basic_removed, 6) +
+                     format_i(l.step.leaving, 6) + format_e(l.step.step, 8, 1) +
+                     format_e(l.step.pivot, 9, 1) + format_i(l.ninf, 5) +
+                     format_e(objective_column(l), 16, 8) + format_i(l.len_l, 6) +
+                     format_i(l.len_u, 6) + format_i(l.compressions, 4);
   if (is_qp(l)) {
     line += format_e(l.rg_norm, 8, 1) + format_i(l.ns, 5);
     if (l.hessian) line += format_e(l.cond_hz, 8, 1);
@@ -72,8 +77,8 @@ void short_line(const MinorLogLine& l, MinorLogHeadings& h, int* iz, int unit) {
   }
   const double objective = l.objective_in_force ? objective_column(l) : 0.0;
   qp::write_record(unit, format_i(l.itn % kItnModulus, 6) + format_e(l.step.step, 9, 1) +
-                             format_i(l.ninf, 6) + format_e(l.sinf, 9, 1) + format_e(objective, 15, 6) +
-                             format_e(l.rg_norm, 9, 1));
+                             format_i(l.ninf, 6) + format_e(l.sinf, 9, 1) +
+                             format_e(objective, 15, 6) + format_e(l.rg_norm, 9, 1));
   iz[mi::kMajorHeadingShort - 1] = 1;
   --h.brief;
 }
@@ -102,7 +107,8 @@ void print_minor_iteration(const MinorLogLine& line, MinorLogHeadings& headings,
   if (line.print_level > 0 && u.monitor >= 0 && due(line.itn, iz[iw::kDetailedLogFrequency - 1])) {
     detailed_line(line, headings, iz, u.monitor);
   }
-  if (line.print_level > 0 && u.print != u.monitor && due(line.itn, iz[iw::kShortLogFrequency - 1])) {
+  if (line.print_level > 0 && u.print != u.monitor &&
+      due(line.itn, iz[iw::kShortLogFrequency - 1])) {
     short_line(line, headings, iz, u.print);
   }
   if (line.print_level > 0 && line.newly_feasible) phase_message(line, u);

@@ -16,8 +16,14 @@ namespace mi = minor_word::integer_word;
 
 // The entering variable at position m+1 with its working bounds.  An elastic entry lives
 // beyond the bound it leaves, feasible or not, so that its cost is its violation's cost.
-void place_entering(bool increasing, bool elastic, int m, int jq,
-                    const int* allowance, int* elastic_state, int* type, const BasisArrays& b,
+void place_entering(bool increasing,
+                    bool elastic,
+                    int m,
+                    int jq,
+                    const int* allowance,
+                    int* elastic_state,
+                    int* type,
+                    const BasisArrays& b,
                     double bigbnd) {
   const int j = jq - 1;
   type[m] = BasicFeasibilityType::kFeasible;
@@ -59,8 +65,9 @@ int leaving_state(int j, int elastic, const RatioTest& rt, const BasisArrays& b,
 void report_unbounded(const int* iz, int itn, int jq, bool increasing) {
   const int level = iz[iw::kMajorPrintLevel - 1];
   if (!qp::messages_on(level)) return;
-  const std::string text = "Variable " + platform::format_i(jq, 6) +
-                           (increasing ? " can increase indefinitely." : " can decrease indefinitely.");
+  const std::string text =
+      "Variable " + platform::format_i(jq, 6) +
+      (increasing ? " can increase indefinitely." : " can decrease indefinitely.");
   qp::write_both(qp::units(iz), itn, text);
 }
 
@@ -90,8 +97,7 @@ void take_minor_step(bool feasible,
                      int lenz,
                      int itn) {
   const double bigbnd = z[rw::kInfiniteBoundSize - 1];
-  place_entering(increasing, elastic, m, jq, allowance, elastic_state, type, basis,
-                 bigbnd);
+  place_entering(increasing, elastic, m, jq, allowance, elastic_state, type, basis, bigbnd);
   if (increasing) {
     for (int i = 0; i < m; ++i) p[i] = -p[i];
   }

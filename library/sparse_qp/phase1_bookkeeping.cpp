@@ -14,8 +14,14 @@ bool may_go_above(int allowance) {
 
 }  // namespace
 
-void phase1_infeasibilities(int count, double tol, int& ninf, double& sinf, int* type,
-                            const double* bl_bs, const double* bu_bs, double* grad,
+void phase1_infeasibilities(int count,
+                            double tol,
+                            int& ninf,
+                            double& sinf,
+                            int* type,
+                            const double* bl_bs,
+                            const double* bu_bs,
+                            double* grad,
                             const double* xbs) {
   ninf = 0;
   sinf = 0.0;
@@ -38,8 +44,13 @@ void phase1_infeasibilities(int count, double tol, int& ninf, double& sinf, int*
   }
 }
 
-void sum_elastic_infeasibilities(int count, const int* elastic_state, const int* bs_index,
-                                 int& ninf, double& sinf, const double* bl, const double* bu,
+void sum_elastic_infeasibilities(int count,
+                                 const int* elastic_state,
+                                 const int* bs_index,
+                                 int& ninf,
+                                 double& sinf,
+                                 const double* bl,
+                                 const double* bu,
                                  const double* x) {
   ninf = 0;
   sinf = 0.0;
@@ -55,9 +66,16 @@ void sum_elastic_infeasibilities(int count, const int* elastic_state, const int*
   }
 }
 
-void flag_near_bound_variables(int count, double tol, double bigbnd, const int* allowance,
-                               int* elastic_state, const int* bs_index, const double* bl,
-                               const double* bu, double* bl_bs, double* bu_bs,
+void flag_near_bound_variables(int count,
+                               double tol,
+                               double bigbnd,
+                               const int* allowance,
+                               int* elastic_state,
+                               const int* bs_index,
+                               const double* bl,
+                               const double* bu,
+                               double* bl_bs,
+                               double* bu_bs,
                                const double* xbs) {
   for (int k = 0; k < count; ++k) {
     const int j = bs_index[k];
@@ -76,8 +94,8 @@ void flag_near_bound_variables(int count, double tol, double bigbnd, const int* 
   }
 }
 
-void shift_elastic_values(int count, double weight, const int* elastic_state,
-                          const int* bs_index, double* g) {
+void shift_elastic_values(
+    int count, double weight, const int* elastic_state, const int* bs_index, double* g) {
   for (int k = 0; k < count; ++k) {
     const int j = bs_index[k];
     if (j < 1) continue;
@@ -90,8 +108,14 @@ void shift_elastic_values(int count, double weight, const int* elastic_state,
   }
 }
 
-void set_elastic_bounds(int count, double bigbnd, const int* elastic_state, const int* bs_index,
-                        const double* bl, const double* bu, double* bl_bs, double* bu_bs) {
+void set_elastic_bounds(int count,
+                        double bigbnd,
+                        const int* elastic_state,
+                        const int* bs_index,
+                        const double* bl,
+                        const double* bu,
+                        double* bl_bs,
+                        double* bu_bs) {
   for (int k = 0; k < count; ++k) {
     const int j = bs_index[k];
     if (j < 1) continue;

@@ -21,22 +21,48 @@ namespace mr = minor_word::real_word;
 namespace ws = sparse_ws::integer_word;
 
 constexpr double kInitialPriceThreshold = 100.0;
-constexpr int kGrowthUpdates = 20;  // updates before the growth of the LU factors is tested
+constexpr int kGrowthUpdates = 20;        // updates before the growth of the LU factors is tested
 constexpr int kElasticObjectiveMode = 2;  // minimise the elastic violations alone
 constexpr int kHeadingLevel = 10;
 
-void convert(const char* mode, int nb, const double* bl, const double* bu, int* state, const double* x) {
+void convert(
+    const char* mode, int nb, const double* bl, const double* bu, int* state, const double* x) {
   convert_state_codes(mode, nb, bl, bu, state, x, 8);
 }
 
 // Everything one call of the LP works on.
 class Phase1Run {
  public:
-  Phase1Run(std::string_view kind, std::string_view label, int m, int n, int print_level,
-            double tol, int& itn, int& degenerate_steps, const ColumnMatrix& a, int* state,
-            const double* bl, const double* bu, double* x, int* iz, int leniz, double* z, int lenz)
-      : kind_(kind), label_(label), m_(m), n_(n), print_level_(print_level), tol_(tol), itn_(itn),
-        degenerate_(degenerate_steps), a_(a), iz_(iz), leniz_(leniz), z_(z), lenz_(lenz) {
+  Phase1Run(std::string_view kind,
+            std::string_view label,
+            int m,
+            int n,
+            int print_level,
+            double tol,
+            int& itn,
+            int& degenerate_steps,
+            const ColumnMatrix& a,
+            int* state,
+            const double* bl,
+            const double* bu,
+            double* x,
+            int* iz,
+            int leniz,
+            double* z,
+            int lenz)
+      : kind_(kind),
+        label_(label),
+        m_(m),
+        n_(n),
+        print_level_(print_level),
+        tol_(tol),
+        itn_(itn),
+        degenerate_(degenerate_steps),
+        a_(a),
+        iz_(iz),
+        leniz_(leniz),
+        z_(z),
+        lenz_(lenz) {
     basis_ = {state,
               qp::int_array(iz, qp::ia::kBsIndex),
               qp::real_array(iz, z, qp::ra::kXBS),
@@ -109,7 +135,7 @@ class Phase1Run {
   bool recount_ = true;        // the infeasibilities must be counted on this pass
   bool feasible_ = false;
   bool newly_feasible_ = false;
-  int count_ = 0;              // infeasible non-elastic variables
+  int count_ = 0;  // infeasible non-elastic variables
   int reason_ = RefactorReason::kNone;
   int section_ = 0;
   int r_ = 0;
@@ -123,9 +149,8 @@ int Phase1Run::refactorize(bool& factorize, bool& reset_basics) {
   int result = 0;
   int ns = 0;
   int bs_changes = 0;
-  factorize_basis_driver(BasisType::kBasis, factorize, changed, moved, result, itn_,
-                         print_level_, reason_, m_, n_, 0, ns, bs_changes, a_, basis_, iz_, leniz_,
-                         z_, lenz_);
+  factorize_basis_driver(BasisType::kBasis, factorize, changed, moved, result, itn_, print_level_,
+                         reason_, m_, n_, 0, ns, bs_changes, a_, basis_, iz_, leniz_, z_, lenz_);
   if (result != 0) return result;
   lu_reference_ = static_cast<double>(word(mi::kLuLenL0)) + word(mi::kLuLenU0);
   reset_basics = false;
@@ -136,8 +161,8 @@ int Phase1Run::refactorize(bool& factorize, bool& reset_basics) {
     if (basis_.state[j] != VariableState::kBasic) elastic_state_[j] = ElasticState::kNone;
   }
   if (elastic_) {
-    set_elastic_bounds(m_, real(rw::kInfiniteBoundSize), elastic_state_, basis_.bs_index,
-                       basis_.bl, basis_.bu, basis_.bl_bs, basis_.bu_bs);
+    set_elastic_bounds(m_, real(rw::kInfiniteBoundSize), elastic_state_, basis_.bs_index, basis_.bl,
+                       basis_.bu, basis_.bl_bs, basis_.bu_bs);
   }
   if (print_level_ >= kHeadingLevel) word(mi::kFactorStatistics) = 1;
   return 0;

@@ -66,8 +66,10 @@ bool ordinary_value(int state, double d, double& a) {
 
 // Attractiveness of an elastic move and the reduced cost it carries; false when not priced.
 bool elastic_value(int state, int allowance, double d, double w, double& a, double& carried) {
-  const bool lower = allowance == ElasticAllowance::kLower || allowance == ElasticAllowance::kEither;
-  const bool upper = allowance == ElasticAllowance::kUpper || allowance == ElasticAllowance::kEither;
+  const bool lower =
+      allowance == ElasticAllowance::kLower || allowance == ElasticAllowance::kEither;
+  const bool upper =
+      allowance == ElasticAllowance::kUpper || allowance == ElasticAllowance::kEither;
   const double down = d - w;
   const double up = -(d + w);
   if (state == VariableState::kAtLower) {
@@ -94,8 +96,16 @@ bool elastic_value(int state, int allowance, double d, double w, double& a, doub
   return true;
 }
 
-void scan_section(const Section& s, int k, bool elastic, int n, double threshold, double w,
-                  const int* allowance, const int* state, const double* d, Best& best) {
+void scan_section(const Section& s,
+                  int k,
+                  bool elastic,
+                  int n,
+                  double threshold,
+                  double w,
+                  const int* allowance,
+                  const int* state,
+                  const double* d,
+                  Best& best) {
   auto ordinary = [&](int j) {
     double a = 0.0;
     if (!ordinary_value(state[j - 1], d[j - 1], a)) return;
@@ -117,8 +127,16 @@ void scan_section(const Section& s, int k, bool elastic, int n, double threshold
 }
 
 // The first nonbasic variable between its bounds with a finite bound enters.
-void fall_back(int nb, double bigbnd, const int* state, const double* bl, const double* bu,
-               const double* d, int& jq, double& djq, bool& increasing, int& count) {
+void fall_back(int nb,
+               double bigbnd,
+               const int* state,
+               const double* bl,
+               const double* bu,
+               const double* d,
+               int& jq,
+               double& djq,
+               bool& increasing,
+               int& count) {
   for (int j = 1; j <= nb; ++j) {
     if (state[j - 1] != VariableState::kBetweenBounds) continue;
     if (bl[j - 1] <= -bigbnd && bu[j - 1] >= bigbnd) continue;
@@ -132,13 +150,21 @@ void fall_back(int nb, double bigbnd, const int* state, const double* bl, const 
 
 }  // namespace
 
-void price_columns(int j1, int j2, bool objective_in_force, int nnobj, double sign,
-                   const ColumnMatrix& a, const int* state, const double* gobj,
-                   const double* pi, double* d) {
+void price_columns(int j1,
+                   int j2,
+                   bool objective_in_force,
+                   int nnobj,
+                   double sign,
+                   const ColumnMatrix& a,
+                   const int* state,
+                   const double* gobj,
+                   const double* pi,
+                   double* d) {
   for (int j = j1; j <= j2; ++j) {
     if (state[j - 1] >= VariableState::kSuperbasic) continue;
     double sum = 0.0;
-    for (int l = a.starts[j - 1]; l < a.starts[j]; ++l) sum += pi[a.rows[l - 1] - 1] * a.values[l - 1];
+    for (int l = a.starts[j - 1]; l < a.starts[j]; ++l)
+      sum += pi[a.rows[l - 1] - 1] * a.values[l - 1];
     d[j - 1] = -sum;
   }
   if (!objective_in_force || j1 > nnobj) return;
@@ -147,15 +173,24 @@ void price_columns(int j1, int j2, bool objective_in_force, int nnobj, double si
   }
 }
 
-void price_slacks(int j1, int j2, bool objective_in_force, int nnobj, double sign,
-                  const ColumnMatrix& a, const int* allowance, const int* state,
-                  const double* gobj, const double* pi, double* d) {
+void price_slacks(int j1,
+                  int j2,
+                  bool objective_in_force,
+                  int nnobj,
+                  double sign,
+                  const ColumnMatrix& a,
+                  const int* allowance,
+                  const int* state,
+                  const double* gobj,
+                  const double* pi,
+                  double* d) {
   for (int j = j1; j <= j2; ++j) {
     if (state[j - 1] != VariableState::kFixed || allowance[j - 1] < ElasticAllowance::kLower) {
       continue;
     }
     double sum = 0.0;
-    for (int l = a.starts[j - 1]; l < a.starts[j]; ++l) sum += pi[a.rows[l - 1] - 1] * a.values[l - 1];
+    for (int l = a.starts[j - 1]; l < a.starts[j]; ++l)
+      sum += pi[a.rows[l - 1] - 1] * a.values[l - 1];
     d[j - 1] = -sum;
     if (objective_in_force && j <= nnobj) d[j - 1] += sign * gobj[j - 1];
   }
@@ -193,7 +228,8 @@ void price_partial(bool elastic,
   if (std::max(n / nprt, m / nprt) < 1) nprt = 1;
   section = std::clamp(section, 1, nprt);
   const double base = z[rw::kOptimalityTolInForce - 1] * pi_norm;
-  double& threshold_word = z[(feasible ? mr::kFeasiblePriceThreshold : mr::kInfeasiblePriceThreshold) - 1];
+  double& threshold_word =
+      z[(feasible ? mr::kFeasiblePriceThreshold : mr::kInfeasiblePriceThreshold) - 1];
   const double threshold = nprt == 1 ? base : threshold_word;
   for (int pass = 1; pass <= nprt; ++pass) {
     section = section % nprt + 1;
@@ -201,8 +237,8 @@ void price_partial(bool elastic,
     price_columns(s.j1, s.j2, objective_in_force, nnobj, objective_sign, a, state, gobj, pi, d);
     for (int i = s.i1; i <= s.i2; ++i) d[n + i - 1] = pi[i - 1];
     if (elastic) {
-      price_slacks(s.j1, s.j2, objective_in_force, nnobj, objective_sign, a, allowance, state,
-                   gobj, pi, d);
+      price_slacks(s.j1, s.j2, objective_in_force, nnobj, objective_sign, a, allowance, state, gobj,
+                   pi, d);
     }
     scan_section(s, section, elastic, n, threshold, elastic_weight, allowance, state, d, best);
     if (best.count > 0 || nprt < 2) break;

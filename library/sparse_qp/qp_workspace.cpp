@@ -38,7 +38,9 @@ void write_record(int unit, const std::string& text) {
   write_line(unit, text.data(), static_cast<int>(text.size()));
 }
 
-void write_both(const Units& u, int itn, const std::string& text) { write_both(u, itn, text, text); }
+void write_both(const Units& u, int itn, const std::string& text) {
+  write_both(u, itn, text, text);
+}
 
 void write_both(const Units& u, int itn, const std::string& text, const std::string& monitor_text) {
   write_record(u.print, " Itn" + platform::format_i(itn, 7) + " -- " + text);

@@ -10,8 +10,15 @@ constexpr double kBreakpointPivotShare = 0.001;  // breakpoints with |p| >= this
 
 // Pass 1: the largest step that keeps every limiting entry within its bound relaxed by tol,
 // and the largest |p| of the entries that are moving back towards a violated bound.
-double relaxed_step(int count, double tol, double alpha_max, double pivot_tol, const int* type,
-                    const double* lower, const double* upper, const double* x, const double* p,
+double relaxed_step(int count,
+                    double tol,
+                    double alpha_max,
+                    double pivot_tol,
+                    const int* type,
+                    const double* lower,
+                    const double* upper,
+                    const double* x,
+                    const double* p,
                     double& pmax) {
   double alpha1 = alpha_max;
   pmax = 0.0;
@@ -41,8 +48,15 @@ struct Candidates {
 
 // Pass 2: among the entries that reach their bound within alpha1 the largest |p| blocks; the
 // breakpoint with the largest ratio is kept beside it.
-Candidates choose(int count, double pivot_tol, double alpha1, double pmax, const int* type,
-                  const double* lower, const double* upper, const double* x, const double* p) {
+Candidates choose(int count,
+                  double pivot_tol,
+                  double alpha1,
+                  double pmax,
+                  const int* type,
+                  const double* lower,
+                  const double* upper,
+                  const double* x,
+                  const double* p) {
   Candidates c;
   for (int i = 0; i < count; ++i) {
     const double pi = p[i];
@@ -90,9 +104,9 @@ void ratio_test(int count,
                 const double* p,
                 RatioTest& out) {
   double pmax = 0.0;
-  out.alpha1 = count < 1 ? alpha_max
-                         : relaxed_step(count, tol, alpha_max, pivot_tol, type, lower, upper, x,
-                                        p, pmax);
+  out.alpha1 = count < 1
+                   ? alpha_max
+                   : relaxed_step(count, tol, alpha_max, pivot_tol, type, lower, upper, x, p, pmax);
   const Candidates c = choose(count, pivot_tol, out.alpha1, pmax, type, lower, upper, x, p);
   if (c.block == 0 && c.breakpoint == 0) {
     set_unbounded(alpha_max, out);

@@ -54,9 +54,9 @@ struct BasicFeasibilityType {
 
 // BasisType: the two-character request of a factorisation.
 struct BasisType {
-  static constexpr std::string_view kBasis = "B ";             // B alone
-  static constexpr std::string_view kNormal = "BT";            // B, (B S) when ill-conditioned
-  static constexpr std::string_view kWithSuperbasics = "BS";   // (B S) with a new split, then B
+  static constexpr std::string_view kBasis = "B ";            // B alone
+  static constexpr std::string_view kNormal = "BT";           // B, (B S) when ill-conditioned
+  static constexpr std::string_view kWithSuperbasics = "BS";  // (B S) with a new split, then B
 };
 
 // ProblemKind: only the first two letters count.
@@ -86,9 +86,9 @@ struct MinorResult {
   static constexpr int kSuperbasicsLimit = 5;
   static constexpr int kIndefinite = 6;
   static constexpr int kStall = 11;
-  static constexpr int kLuStorage = 20;     // not enough storage for the LU factors
-  static constexpr int kLuDataError = 21;   // error in the factorisation data
-  static constexpr int kSingular = 22;      // singular after the slack-replacement limit
+  static constexpr int kLuStorage = 20;      // not enough storage for the LU factors
+  static constexpr int kLuDataError = 21;    // error in the factorisation data
+  static constexpr int kSingular = 22;       // singular after the slack-replacement limit
   static constexpr int kTooManyBasics = 32;  // more basic variables than rows
   static constexpr int kNoMaximumPivot = 99;
 };
@@ -105,13 +105,13 @@ using LuFactorRoutine = decltype(&PRUNEN);
 
 // The arrays of the basis that the factorisation driver and the minor loops share.
 struct BasisArrays {
-  int* state;           // VariableState, nb
-  int* bs_index;        // BsIndex, m + s
-  double* xbs;          // xBS, m + s
-  double* bl_bs;        // working lower bounds of the BsIndex positions, m + s
-  double* bu_bs;        // working upper bounds, m + s
-  double* x;            // values, nb
-  const double* bl;     // bounds, nb
+  int* state;        // VariableState, nb
+  int* bs_index;     // BsIndex, m + s
+  double* xbs;       // xBS, m + s
+  double* bl_bs;     // working lower bounds of the BsIndex positions, m + s
+  double* bu_bs;     // working upper bounds, m + s
+  double* x;         // values, nb
+  const double* bl;  // bounds, nb
   const double* bu;
 };
 
@@ -149,8 +149,8 @@ void unpack_column(int j, int m, int n, const ColumnMatrix& a, double* y);
 // Solves with the current factors by the request's first two characters: "L " y := L^-1 rhs,
 // "B " B y = rhs, "Bt" B' y = rhs.  rhs (m) is overwritten.  inform 1 when the right-hand side
 // has weight on the singular part.
-void solve_with_basis(std::string_view request, int& inform, int m, double* rhs, double* y,
-                      int* iz, double* z);
+void solve_with_basis(
+    std::string_view request, int& inform, int m, double* rhs, double* y, int* iz, double* z);
 
 // pi := B'^-1 rhs; returns max(1, sum |pi_i| / sqrt(m)).  rhs (m) is overwritten.
 double scaled_norm(int m, double* pi, double* rhs, int* iz, double* z);
@@ -160,16 +160,28 @@ void update_lu(int& inform, int jrep, int m, double* v, int* iz, int leniz, doub
 
 // direction with second character 'B': x(BsIndex(k)) := xBS(k); otherwise xBS(k) :=
 // x(BsIndex(k)); k = 1..count.
-void copy_x_bs(std::string_view direction, int count, const int* bs_index, double* xbs,
-               double* x);
+void copy_x_bs(std::string_view direction, int count, const int* bs_index, double* xbs, double* x);
 
 // "Reset xBS": corrects the basic values so that [A -I] x = -c (the constants of the first
 // nconst rows), then checks the residuals; "Check residuals" only checks.  flag 0 good, 10
 // failed.  xnorm returns the scaled norm of xBS.
-void recompute_basics(std::string_view mode, int& flag, int itn, int m, int n, int nbs,
-                      double& resid, double& xnorm, const ColumnMatrix& a, int nconst,
-                      const double* constants, double* x, double* xbs, const int* bs_index,
-                      int* iz, double* z, int print_level);
+void recompute_basics(std::string_view mode,
+                      int& flag,
+                      int itn,
+                      int m,
+                      int n,
+                      int nbs,
+                      double& resid,
+                      double& xnorm,
+                      const ColumnMatrix& a,
+                      int nconst,
+                      const double* constants,
+                      double* x,
+                      double* xbs,
+                      const int* bs_index,
+                      int* iz,
+                      double* z,
+                      int print_level);
 
 // The EXPAND anti-degeneracy schedule of one minor loop.
 struct ExpandSchedule {
@@ -183,16 +195,38 @@ struct ExpandSchedule {
 
 // mode "Initialize", "Optimal" or "End of cycle" (first letter).  moved: the number of
 // nonbasic variables put back on a bound by more than eps^0.67.
-void expand_tolerance(std::string_view mode, int& moved, int print_level, int nb, int ninf,
-                      int itn, double tol, ExpandSchedule& schedule, const int* state,
-                      const double* bl, const double* bu, double* x, const int* iz,
+void expand_tolerance(std::string_view mode,
+                      int& moved,
+                      int print_level,
+                      int nb,
+                      int ninf,
+                      int itn,
+                      double tol,
+                      ExpandSchedule& schedule,
+                      const int* state,
+                      const double* bl,
+                      const double* bu,
+                      double* x,
+                      const int* iz,
                       const double* z);
 
 // Chooses an initial basis (mode 0..5) by the VariableState codes; does not factorise.
 // row_type (m): 0 equality, 1 inequality, 2 free.  row_state: m integers of work.
-void crash_basis(int mode, int print_level, int m, int n, int option_value, double crash_tol,
-                 const ColumnMatrix& a, int* row_state, int* state, const int* row_type,
-                 const double* bl, const double* bu, double* x, const int* iz, const double* z);
+void crash_basis(int mode,
+                 int print_level,
+                 int m,
+                 int n,
+                 int option_value,
+                 double crash_tol,
+                 const ColumnMatrix& a,
+                 int* row_state,
+                 int* state,
+                 const int* row_type,
+                 const double* bl,
+                 const double* bu,
+                 double* x,
+                 const int* iz,
+                 const double* z);
 
 // ---- Pricing, ratio test and the LP step.
 
@@ -230,14 +264,29 @@ void price_partial(bool elastic,
 
 // d_j := sign g_j - pi'a_j for j = j1..j2 with state < 2 (the gradient term for j <= nnobj
 // while the objective is in force).
-void price_columns(int j1, int j2, bool objective_in_force, int nnobj, double sign,
-                   const ColumnMatrix& a, const int* state, const double* gobj,
-                   const double* pi, double* d);
+void price_columns(int j1,
+                   int j2,
+                   bool objective_in_force,
+                   int nnobj,
+                   double sign,
+                   const ColumnMatrix& a,
+                   const int* state,
+                   const double* gobj,
+                   const double* pi,
+                   double* d);
 
 // The same for the columns j1..j2 in state kFixed with an elastic allowance.
-void price_slacks(int j1, int j2, bool objective_in_force, int nnobj, double sign,
-                  const ColumnMatrix& a, const int* allowance, const int* state,
-                  const double* gobj, const double* pi, double* d);
+void price_slacks(int j1,
+                  int j2,
+                  bool objective_in_force,
+                  int nnobj,
+                  double sign,
+                  const ColumnMatrix& a,
+                  const int* allowance,
+                  const int* state,
+                  const double* gobj,
+                  const double* pi,
+                  double* d);
 
 // The outcome of a ratio test (in/out: r, bound, exact_step and hit_lower stay as they were on
 // an unbounded direction without a candidate).
@@ -246,11 +295,11 @@ struct RatioTest {
   bool exact = false;      // the exact step was at least the minimum step
   bool at_bound = false;   // the step is the exact step to the bound
   bool unbounded = false;
-  int r = 0;               // the chosen position
-  double bound = 0.0;      // the bound it meets
+  int r = 0;           // the chosen position
+  double bound = 0.0;  // the bound it meets
   double exact_step = 0.0;
   double step = 0.0;
-  double alpha1 = 0.0;     // the relaxed step of the first pass
+  double alpha1 = 0.0;  // the relaxed step of the first pass
 };
 
 // Harris two-pass ratio test with phase-1 breakpoints over positions 1..count moving as
@@ -312,28 +361,52 @@ void take_minor_step(bool feasible,
 
 // Counts and sums the violations of the working bounds beyond tol; sets type and the phase-1
 // gradient (-1 below, +1 above; a feasible position's gradient is left as it was).
-void phase1_infeasibilities(int count, double tol, int& ninf, double& sinf, int* type,
-                            const double* bl_bs, const double* bu_bs, double* grad,
+void phase1_infeasibilities(int count,
+                            double tol,
+                            int& ninf,
+                            double& sinf,
+                            int* type,
+                            const double* bl_bs,
+                            const double* bu_bs,
+                            double* grad,
                             const double* xbs);
 
 // ninf := the number of elastic BsIndex variables, sinf := the sum of their violations.
-void sum_elastic_infeasibilities(int count, const int* elastic_state, const int* bs_index,
-                                 int& ninf, double& sinf, const double* bl, const double* bu,
+void sum_elastic_infeasibilities(int count,
+                                 const int* elastic_state,
+                                 const int* bs_index,
+                                 int& ninf,
+                                 double& sinf,
+                                 const double* bl,
+                                 const double* bu,
                                  const double* x);
 
 // Makes the BsIndex variables that violate a bound they may violate elastic.
-void flag_near_bound_variables(int count, double tol, double bigbnd, const int* allowance,
-                               int* elastic_state, const int* bs_index, const double* bl,
-                               const double* bu, double* bl_bs, double* bu_bs,
+void flag_near_bound_variables(int count,
+                               double tol,
+                               double bigbnd,
+                               const int* allowance,
+                               int* elastic_state,
+                               const int* bs_index,
+                               const double* bl,
+                               const double* bu,
+                               double* bl_bs,
+                               double* bu_bs,
                                const double* xbs);
 
 // g(k) -= weight for elastic state 1, += weight for state 2.
-void shift_elastic_values(int count, double weight, const int* elastic_state,
-                          const int* bs_index, double* g);
+void shift_elastic_values(
+    int count, double weight, const int* elastic_state, const int* bs_index, double* g);
 
 // The working bounds of the elastic BsIndex variables.
-void set_elastic_bounds(int count, double bigbnd, const int* elastic_state, const int* bs_index,
-                        const double* bl, const double* bu, double* bl_bs, double* bu_bs);
+void set_elastic_bounds(int count,
+                        double bigbnd,
+                        const int* elastic_state,
+                        const int* bs_index,
+                        const double* bl,
+                        const double* bu,
+                        double* bl_bs,
+                        double* bu_bs);
 
 // ---- The minor-iteration log.
 
@@ -342,13 +415,13 @@ struct MinorLogLine {
   std::string_view kind;   // the request name (its first letters select the messages)
   std::string_view label;  // the problem text of the phase messages
   bool elastic = false;
-  int elastic_mode = 0;    // elastic objective mode
+  int elastic_mode = 0;  // elastic objective mode
   bool newly_feasible = false;
   bool objective_in_force = false;
-  bool hessian = false;    // the reduced Hessian is in use
-  int print_level = 0;     // the minor print level
+  bool hessian = false;  // the reduced Hessian is in use
+  int print_level = 0;   // the minor print level
   int itn = 0;
-  int section = 0;         // pp
+  int section = 0;  // pp
   double djq = 0.0;
   MinorStepLog step;
   int ninf = 0;

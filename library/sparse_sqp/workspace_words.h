@@ -66,8 +66,8 @@ constexpr int kLuM3 = 337;
 constexpr int kLuA3 = 338;
 constexpr int kLuM4 = 339;
 constexpr int kLuA4 = 340;
-constexpr int kLuColumnFile = 343;  // indc: L words
-constexpr int kLuRowFile = 344;     // indr: L words
+constexpr int kLuColumnFile = 343;   // indc: L words
+constexpr int kLuRowFile = 344;      // indr: L words
 constexpr int kElasticStates = 261;  // nb: ElasticState (0, 1 below bl, 2 above bu)
 constexpr int kLuM5 = 345;           // m
 constexpr int kLuA5 = 346;           // a
@@ -85,16 +85,16 @@ constexpr int kSavedBsIndex = kMbsIndexC;
 constexpr int kRowWork = kMbsIndexD;
 // The LU factors' integer arrays (LuFactors) for a = m + s columns; live from the first
 // factorisation on.
-constexpr int kLuColPerm = kLuA1;            // a: ColPerm
-constexpr int kLuRowPerm = kLuM1;            // m: RowPerm
-constexpr int kLuRowLength = kLuM2;          // m: RowLength
-constexpr int kLuColLength = kLuA2;          // a: ColLength
-constexpr int kLuRowStart = kLuM3;           // m: RowStart
-constexpr int kLuColStart = kLuA3;           // a: ColStart
-constexpr int kLuColCountStart = kLuM4;      // m: ColCountStart (work)
-constexpr int kLuRowCountStart = kLuA4;      // a: RowCountStart (work)
-constexpr int kLuRowPermInverse = kLuM5;     // m: RowPermInverse (work)
-constexpr int kLuColPermInverse = kLuA5;     // a: ColPermInverse (work)
+constexpr int kLuColPerm = kLuA1;         // a: ColPerm
+constexpr int kLuRowPerm = kLuM1;         // m: RowPerm
+constexpr int kLuRowLength = kLuM2;       // m: RowLength
+constexpr int kLuColLength = kLuA2;       // a: ColLength
+constexpr int kLuRowStart = kLuM3;        // m: RowStart
+constexpr int kLuColStart = kLuA3;        // a: ColStart
+constexpr int kLuColCountStart = kLuM4;   // m: ColCountStart (work)
+constexpr int kLuRowCountStart = kLuA4;   // a: RowCountStart (work)
+constexpr int kLuRowPermInverse = kLuM5;  // m: RowPermInverse (work)
+constexpr int kLuColPermInverse = kLuA5;  // a: ColPermInverse (work)
 }  // namespace int_array
 
 // Integer words that hold the start of each planned real array (in Z).
@@ -157,14 +157,14 @@ constexpr int kXBS = kMbsRealA;   // mBS: xBS, values of the BsIndex variables
 constexpr int kBlBS = kMbsRealB;  // mBS: working lower bounds of the BsIndex positions
 constexpr int kBuBS = kMbsRealC;  // mBS: working upper bounds of the BsIndex positions
 // Live in one minor loop:
-constexpr int kPi = kNbRealB;              // m words of nb: the multipliers pi
-constexpr int kReducedCosts = kNbRealA;    // nb: reduced costs d of the variables and slacks
-constexpr int kPhaseGradient = kNbRealC;   // m + nS of nb: gradient of the BsIndex positions
-constexpr int kDirection = kNbRealD;       // m + nS (m + 1 in an LP step) of nb: direction p
+constexpr int kPi = kNbRealB;             // m words of nb: the multipliers pi
+constexpr int kReducedCosts = kNbRealA;   // nb: reduced costs d of the variables and slacks
+constexpr int kPhaseGradient = kNbRealC;  // m + nS of nb: gradient of the BsIndex positions
+constexpr int kDirection = kNbRealD;      // m + nS (m + 1 in an LP step) of nb: direction p
 // m of nb: L^-1 times the entering column, from the basis solve until the LU update.
 constexpr int kEnteringColumn = kNbRealE;
-constexpr int kSolveWork = kNbRealF;     // nb: residuals and solves (also inside a factorisation)
-constexpr int kSolveWork2 = kNbRealG;    // nb: second solve vector
+constexpr int kSolveWork = kNbRealF;   // nb: residuals and solves (also inside a factorisation)
+constexpr int kSolveWork2 = kNbRealG;  // nb: second solve vector
 // The first IZ(21) words: J x - F of the nonlinear rows (zero during the linear phases).
 constexpr int kRowConstants = kRowReal;
 }  // namespace real_array

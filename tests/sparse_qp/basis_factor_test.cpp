@@ -24,11 +24,13 @@ struct Factored {
 };
 
 BasisArrays arrays(const Lp& lp, Workspace& w, Factored& f) {
-  return {f.state.data(), w.ints(ia::kBsIndex), w.reals(ra::kXBS), w.reals(ra::kBlBS),
-          w.reals(ra::kBuBS), f.x.data(), lp.bl.data(), lp.bu.data()};
+  return {f.state.data(),     w.ints(ia::kBsIndex), w.reals(ra::kXBS), w.reals(ra::kBlBS),
+          w.reals(ra::kBuBS), f.x.data(),           lp.bl.data(),      lp.bu.data()};
 }
 
-Factored factorize(const Lp& lp, Workspace& w, std::vector<int> state,
+Factored factorize(const Lp& lp,
+                   Workspace& w,
+                   std::vector<int> state,
                    LuFactorRoutine lu = PRUNEN) {
   Factored f;
   f.state = std::move(state);
@@ -39,9 +41,9 @@ Factored factorize(const Lp& lp, Workspace& w, std::vector<int> state,
   bool changed = false;
   int reason = 0;
   int bs_changes = 0;
-  factorize_basis_driver(BasisType::kBasis, factor, changed, f.moved, f.result, 0, 0, reason,
-                         lp.m, lp.n, 0, f.ns, bs_changes, lp.matrix(), arrays(lp, w, f),
-                         w.iz.data(), w.leniz, w.z.data(), w.lenz, lu);
+  factorize_basis_driver(BasisType::kBasis, factor, changed, f.moved, f.result, 0, 0, reason, lp.m,
+                         lp.n, 0, f.ns, bs_changes, lp.matrix(), arrays(lp, w, f), w.iz.data(),
+                         w.leniz, w.z.data(), w.lenz, lu);
   return f;
 }
 
@@ -121,17 +123,52 @@ TEST(BasisRepair, MoreBasicsThanRowsIsResult32) {
 }
 
 // LU doubles: the real factorisation with its inform replaced.
-void lu_always_singular(const int& m, const int& n, int& nelem, const int& lena, int* luparm,
-                        double* parmlu, double* a, int* indc, int* indr, int* ip, int* iq,
-                        int* lenc, int* lenr, int* locc, int* locr, int* iploc, int* iqloc,
-                        int* ipinv, int* iqinv, double* w, int& inform) {
+void lu_always_singular(const int& m,
+                        const int& n,
+                        int& nelem,
+                        const int& lena,
+                        int* luparm,
+                        double* parmlu,
+                        double* a,
+                        int* indc,
+                        int* indr,
+                        int* ip,
+                        int* iq,
+                        int* lenc,
+                        int* lenr,
+                        int* locc,
+                        int* locr,
+                        int* iploc,
+                        int* iqloc,
+                        int* ipinv,
+                        int* iqinv,
+                        double* w,
+                        int& inform) {
   PRUNEN(m, n, nelem, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr, locc, locr, iploc,
          iqloc, ipinv, iqinv, w, inform);
   inform = lu_inform::kSingular;
 }
 
-void lu_inconsistent(const int&, const int&, int&, const int&, int*, double*, double*, int*,
-                     int*, int*, int*, int*, int*, int*, int*, int*, int*, int*, int*, double*,
+void lu_inconsistent(const int&,
+                     const int&,
+                     int&,
+                     const int&,
+                     int*,
+                     double*,
+                     double*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     int*,
+                     double*,
                      int& inform) {
   inform = lu_inform::kInternalError;
 }
@@ -160,7 +197,8 @@ TEST(BasisRepair, TooLittleLuStorageIs20WithTheStorageNeeded) {
   EXPECT_EQ(f.result, MinorResult::kLuStorage);
   const int entries = 3 + 3 + 1 + 5 + 2;
   EXPECT_EQ(w.i(kLuWorkspaceOffset + lu_integer_words::kMinLength), 5 * entries / 4);
-  EXPECT_GT(w.i(kLuWorkspaceOffset + lu_integer_words::kMinLength), w.i(sparse_ws::integer_word::kLuFileLength));
+  EXPECT_GT(w.i(kLuWorkspaceOffset + lu_integer_words::kMinLength),
+            w.i(sparse_ws::integer_word::kLuFileLength));
 }
 
 TEST(BasisSolves, UnpackColumnAndScaledNorm) {
@@ -268,8 +306,11 @@ struct SplitRun {
   std::vector<std::string> monitor;
 };
 
-SplitRun factorize_with_superbasics(const Lp& lp, Workspace& w, std::string_view type,
-                                    const std::vector<int>& superbasics, int print_level) {
+SplitRun factorize_with_superbasics(const Lp& lp,
+                                    Workspace& w,
+                                    std::string_view type,
+                                    const std::vector<int>& superbasics,
+                                    int print_level) {
   SplitRun s;
   s.f.state.assign(lp.n + lp.m, VariableState::kAtLower);
   for (int i = 0; i < lp.m; ++i) s.f.state[lp.n + i] = VariableState::kBasic;
@@ -284,9 +325,9 @@ SplitRun factorize_with_superbasics(const Lp& lp, Workspace& w, std::string_view
   bool changed = false;
   int reason = 0;
   int bs_changes = 0;
-  factorize_basis_driver(type, factor, changed, s.f.moved, s.f.result, 0, print_level, reason,
-                         lp.m, lp.n, 0, s.f.ns, bs_changes, lp.matrix(), arrays(lp, w, s.f),
-                         w.iz.data(), w.leniz, w.z.data(), w.lenz);
+  factorize_basis_driver(type, factor, changed, s.f.moved, s.f.result, 0, print_level, reason, lp.m,
+                         lp.n, 0, s.f.ns, bs_changes, lp.matrix(), arrays(lp, w, s.f), w.iz.data(),
+                         w.leniz, w.z.data(), w.lenz);
   return s;
 }
 
@@ -322,7 +363,8 @@ TEST(BasisSplit, TheFirstNormalRequestTakesTheSplitRoad) {
   Workspace w(lp, {}, -1, -1, kMonitor);
   auto split_lines = [&] {
     int count = 0;
-    for (const std::string& line : monitor.lines()) count += line.find("BSmax") != std::string::npos;
+    for (const std::string& line : monitor.lines())
+      count += line.find("BSmax") != std::string::npos;
     return count;
   };
   ASSERT_EQ(factorize_with_superbasics(lp, w, BasisType::kNormal, {}, 20).f.result, 0);

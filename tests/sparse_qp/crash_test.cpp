@@ -28,8 +28,8 @@ struct CrashRun {
   std::vector<double> x;
 };
 
-CrashRun run_crash(const Lp& lp, Workspace& w, const std::vector<int>& modes, unsigned seed,
-                   int print_level = 0) {
+CrashRun run_crash(
+    const Lp& lp, Workspace& w, const std::vector<int>& modes, unsigned seed, int print_level = 0) {
   std::mt19937 gen(seed);
   CrashRun c;
   c.x.assign(lp.n + lp.m, 0.0);
@@ -80,8 +80,9 @@ TEST_P(CrashModes, BasisHasAtMostOneBasicPerRowAndFactorizes) {
         }
       }
     }
-    BasisArrays basis{c.state.data(), w.ints(ia::kBsIndex), w.reals(ra::kXBS), w.reals(ra::kBlBS),
-                      w.reals(ra::kBuBS), c.x.data(), lp.bl.data(), lp.bu.data()};
+    BasisArrays basis{c.state.data(),     w.ints(ia::kBsIndex), w.reals(ra::kXBS),
+                      w.reals(ra::kBlBS), w.reals(ra::kBuBS),   c.x.data(),
+                      lp.bl.data(),       lp.bu.data()};
     bool factorize = true;
     bool changed = false;
     bool moved = false;
@@ -89,18 +90,23 @@ TEST_P(CrashModes, BasisHasAtMostOneBasicPerRowAndFactorizes) {
     int reason = 0;
     int ns = 0;
     int bs_changes = 0;
-    factorize_basis_driver(BasisType::kBasis, factorize, changed, moved, result, 0, 0, reason,
-                           lp.m, lp.n, 0, ns, bs_changes, lp.matrix(), basis, w.iz.data(), w.leniz,
+    factorize_basis_driver(BasisType::kBasis, factorize, changed, moved, result, 0, 0, reason, lp.m,
+                           lp.n, 0, ns, bs_changes, lp.matrix(), basis, w.iz.data(), w.leniz,
                            w.z.data(), w.lenz);
     EXPECT_EQ(result, 0) << where;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sequences, CrashModes,
-                         ::testing::Values(std::vector<int>{0}, std::vector<int>{1},
-                                           std::vector<int>{2}, std::vector<int>{3},
-                                           std::vector<int>{3, 4}, std::vector<int>{2, 4},
-                                           std::vector<int>{3, 4, 5}, std::vector<int>{4},
+INSTANTIATE_TEST_SUITE_P(Sequences,
+                         CrashModes,
+                         ::testing::Values(std::vector<int>{0},
+                                           std::vector<int>{1},
+                                           std::vector<int>{2},
+                                           std::vector<int>{3},
+                                           std::vector<int>{3, 4},
+                                           std::vector<int>{2, 4},
+                                           std::vector<int>{3, 4, 5},
+                                           std::vector<int>{4},
                                            std::vector<int>{5}));
 
 // Two equality rows: column 1 free with one entry, column 2 fixed, column 3 with two entries
@@ -131,10 +137,10 @@ TEST(Crash, AFreeColumnWithOneEntryIsTakenAsFreeAndCountsArePrinted) {
   const CrashRun c = run_crash(lp, w, {1}, 3, 20);
   EXPECT_EQ(c.state[0], VariableState::kBasic);
   EXPECT_EQ(c.state[2], VariableState::kBasic);
-  EXPECT_EQ(monitor.lines(), (std::vector<std::string>{
-                                 " Crash option  1",
-                                 " Slacks        0   Free cols     1   Preferred     0",
-                                 " Unit          0   Double        1   Triangle      0   Pad           0"}));
+  EXPECT_EQ(monitor.lines(),
+            (std::vector<std::string>{
+                " Crash option  1", " Slacks        0   Free cols     1   Preferred     0",
+                " Unit          0   Double        1   Triangle      0   Pad           0"}));
 }
 
 TEST(Crash, WithoutQualifyingColumnsTheOpenRowsGetTheirSlacks) {

@@ -30,39 +30,141 @@ struct Timer {
 
 // The LU entries, wrapped by the linker (-Wl,--wrap) to add up their time.
 extern "C" {
-void __real__ZN3zun6PRUNENERKiS1_RiS1_PiPdS4_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S4_S2_(
-    const int&, const int&, int&, const int&, int*, double*, double*, int*, int*, int*, int*,
-    int*, int*, int*, int*, int*, int*, int*, int*, double*, int&);
+void __real__ZN3zun6PRUNENERKiS1_RiS1_PiPdS4_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S4_S2_(const int&,
+                                                                                        const int&,
+                                                                                        int&,
+                                                                                        const int&,
+                                                                                        int*,
+                                                                                        double*,
+                                                                                        double*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        int*,
+                                                                                        double*,
+                                                                                        int&);
 void __wrap__ZN3zun6PRUNENERKiS1_RiS1_PiPdS4_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S4_S2_(
-    const int& m, const int& n, int& nelem, const int& lena, int* luparm, double* parmlu,
-    double* a, int* indc, int* indr, int* ip, int* iq, int* lenc, int* lenr, int* locc, int* locr,
-    int* iploc, int* iqloc, int* ipinv, int* iqinv, double* w, int& inform) {
+    const int& m,
+    const int& n,
+    int& nelem,
+    const int& lena,
+    int* luparm,
+    double* parmlu,
+    double* a,
+    int* indc,
+    int* indr,
+    int* ip,
+    int* iq,
+    int* lenc,
+    int* lenr,
+    int* locc,
+    int* locr,
+    int* iploc,
+    int* iqloc,
+    int* ipinv,
+    int* iqinv,
+    double* w,
+    int& inform) {
   Timer t{&factor_seconds};
   __real__ZN3zun6PRUNENERKiS1_RiS1_PiPdS4_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S3_S4_S2_(
       m, n, nelem, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr, locc, locr, iploc,
       iqloc, ipinv, iqinv, w, inform);
 }
 void __real__ZN3zun6PRUNEPERKiS1_S1_S1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_RiRdS5_(
-    const int&, const int&, const int&, const int&, const int&, double*, double*, const int&,
-    int*, double*, double*, int*, int*, int*, int*, int*, int*, int*, int*, int&, double&,
+    const int&,
+    const int&,
+    const int&,
+    const int&,
+    const int&,
+    double*,
+    double*,
+    const int&,
+    int*,
+    double*,
+    double*,
+    int*,
+    int*,
+    int*,
+    int*,
+    int*,
+    int*,
+    int*,
+    int*,
+    int&,
+    double&,
     double&);
 void __wrap__ZN3zun6PRUNEPERKiS1_S1_S1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_RiRdS5_(
-    const int& mode1, const int& mode2, const int& m, const int& n, const int& jrep, double* v,
-    double* w, const int& lena, int* luparm, double* parmlu, double* a, int* indc, int* indr,
-    int* ip, int* iq, int* lenc, int* lenr, int* locc, int* locr, int& inform, double& diag,
+    const int& mode1,
+    const int& mode2,
+    const int& m,
+    const int& n,
+    const int& jrep,
+    double* v,
+    double* w,
+    const int& lena,
+    int* luparm,
+    double* parmlu,
+    double* a,
+    int* indc,
+    int* indr,
+    int* ip,
+    int* iq,
+    int* lenc,
+    int* lenr,
+    int* locc,
+    int* locr,
+    int& inform,
+    double& diag,
     double& vnorm) {
   Timer t;
   __real__ZN3zun6PRUNEPERKiS1_S1_S1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_RiRdS5_(
-      mode1, mode2, m, n, jrep, v, w, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr,
-      locc, locr, inform, diag, vnorm);
+      mode1, mode2, m, n, jrep, v, w, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr, locc,
+      locr, inform, diag, vnorm);
 }
-void __real__ZN3zun8lu_solveERKiS1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_Ri(
-    const int&, const int&, const int&, double*, double*, const int&, int*, double*, double*,
-    int*, int*, int*, int*, int*, int*, int*, int*, int&);
-void __wrap__ZN3zun8lu_solveERKiS1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_Ri(
-    const int& mode, const int& m, const int& n, double* v, double* w, const int& lena,
-    int* luparm, double* parmlu, double* a, int* indc, int* indr, int* ip, int* iq, int* lenc,
-    int* lenr, int* locc, int* locr, int& inform) {
+void __real__ZN3zun8lu_solveERKiS1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_Ri(const int&,
+                                                                                 const int&,
+                                                                                 const int&,
+                                                                                 double*,
+                                                                                 double*,
+                                                                                 const int&,
+                                                                                 int*,
+                                                                                 double*,
+                                                                                 double*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int*,
+                                                                                 int&);
+void __wrap__ZN3zun8lu_solveERKiS1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_Ri(const int& mode,
+                                                                                 const int& m,
+                                                                                 const int& n,
+                                                                                 double* v,
+                                                                                 double* w,
+                                                                                 const int& lena,
+                                                                                 int* luparm,
+                                                                                 double* parmlu,
+                                                                                 double* a,
+                                                                                 int* indc,
+                                                                                 int* indr,
+                                                                                 int* ip,
+                                                                                 int* iq,
+                                                                                 int* lenc,
+                                                                                 int* lenr,
+                                                                                 int* locc,
+                                                                                 int* locr,
+                                                                                 int& inform) {
   Timer t;
   __real__ZN3zun8lu_solveERKiS1_S1_PdS2_S1_PiS2_S2_S3_S3_S3_S3_S3_S3_S3_S3_Ri(
       mode, m, n, v, w, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr, locc, locr,
@@ -102,7 +204,8 @@ void run_size(int m) {
   const double per_itn = run.itn > 0 ? total / run.itn : 0.0;
   const double share = total > 0 ? 100.0 * lu_seconds / total : 0.0;
   const double factor_share = total > 0 ? 100.0 * factor_seconds / total : 0.0;
-  const int lu_length = w.i(minor_word::integer_word::kLuLenL0) + w.i(minor_word::integer_word::kLuLenU0);
+  const int lu_length =
+      w.i(minor_word::integer_word::kLuLenL0) + w.i(minor_word::integer_word::kLuLenU0);
   std::printf("%9d %9d %10d %10d %8d %6d %7d %10.3f %10.1f %8.1f %% %8.1f %%\n", m, lp.n, lp.nnz(),
               lu_length, run.itn, factors, run.result, total, 1e6 * per_itn, share, factor_share);
   std::fflush(stdout);
@@ -115,8 +218,8 @@ int main(int argc, char** argv) {
   const int largest = argc > 1 ? std::atoi(argv[1]) : 10000;
   std::printf("Phase-1 LP from the all-slack basis (n = 2m, about %g entries per column)\n",
               zun::kEntriesPerColumn);
-  std::printf("%9s %9s %10s %10s %8s %6s %7s %10s %10s %10s %10s\n", "m", "n", "nnz", "L+U",
-              "itns", "facts", "result", "total s", "us/itn", "LU share", "factorize");
+  std::printf("%9s %9s %10s %10s %8s %6s %7s %10s %10s %10s %10s\n", "m", "n", "nnz", "L+U", "itns",
+              "facts", "result", "total s", "us/itn", "LU share", "factorize");
   for (int m = 1000; m <= largest; m *= 10) zun::run_size(m);
   return 0;
 }

@@ -64,8 +64,11 @@ struct OptionChanges {
 class Workspace {
  public:
   // lu_room: room for each LU file; print_unit/monitor: units (-1 none).
-  Workspace(const Lp& lp, const OptionChanges& changes = {}, std::int64_t lu_room = -1,
-            int print_unit = -1, int monitor = -1) {
+  Workspace(const Lp& lp,
+            const OptionChanges& changes = {},
+            std::int64_t lu_room = -1,
+            int print_unit = -1,
+            int monitor = -1) {
     sqp_test::LocalStore store(print_unit);
     store.i(sparse_option::integer_word::kMonitoringUnit) = monitor;
     if (monitor >= 0) store.i(sparse_option::integer_word::kMinorPrintLevel) = 1;
@@ -110,8 +113,8 @@ class Workspace {
 
  private:
   // The option words and problem sizes, then "Check" (as the solve's set-up does).
-  static void fill_words(const Lp& lp, sqp_test::LocalStore& store, int* iz, double* z, int leniz,
-                         int lenz) {
+  static void fill_words(
+      const Lp& lp, sqp_test::LocalStore& store, int* iz, double* z, int leniz, int lenz) {
     namespace ws = sparse_ws::integer_word;
     std::vector<double> scratch;
     if (z == nullptr) {
@@ -251,21 +254,25 @@ inline LpRun start_run(const Lp& lp, Workspace& w, int crash_mode) {
               lp.bu.data(), run.x.data(), w.iz.data(), w.z.data());
   int ns = 0;
   normalize_start_states(lp.m, w.i(sparse_option::integer_word::kSuperbasicsLimit), lp.n,
-                         lp.n + lp.m, ns, 0, run.state.data(), w.ints(sparse_ws::int_array::kBsIndex),
-                         lp.bl.data(), lp.bu.data(), run.x.data(), w.iz.data(), w.z.data());
+                         lp.n + lp.m, ns, 0, run.state.data(),
+                         w.ints(sparse_ws::int_array::kBsIndex), lp.bl.data(), lp.bu.data(),
+                         run.x.data(), w.iz.data(), w.z.data());
   return run;
 }
 
 // Converts the states and solves the phase-1 LP as the linear feasibility phases do.
-inline void solve(const Lp& lp, Workspace& w, LpRun& run, std::string_view kind = "FPLinear constrnts",
+inline void solve(const Lp& lp,
+                  Workspace& w,
+                  LpRun& run,
+                  std::string_view kind = "FPLinear constrnts",
                   int print_level = 0) {
   convert_state_codes("Internal", lp.n + lp.m, lp.bl.data(), lp.bu.data(), run.state.data(),
                       run.x.data(), 8);
   bool factorize = true;
   bool reset = true;
   const double tol = w.r(sparse_option::real_word::kMinorFeasibilityTol);
-  solve_phase1_lp(kind, "linear rows.", factorize, reset, run.result, lp.m, lp.n, print_level,
-                  tol, run.itn, run.degenerate, run.ninf, run.sinf, lp.matrix(), run.state.data(),
+  solve_phase1_lp(kind, "linear rows.", factorize, reset, run.result, lp.m, lp.n, print_level, tol,
+                  run.itn, run.degenerate, run.ninf, run.sinf, lp.matrix(), run.state.data(),
                   lp.bl.data(), lp.bu.data(), run.x.data(), w.iz.data(), w.leniz, w.z.data(),
                   w.lenz);
 }
@@ -291,7 +298,8 @@ inline int count_state(const std::vector<int>& state, int code) {
 
 // Minimum of a convex piecewise-linear F over the points where `count` of the hyperplanes
 // (rows of H, right-hand sides h) meet; points failing ADMIT are skipped.  Small cases only.
-inline double vertex_minimum(int dim, const std::vector<std::vector<double>>& h,
+inline double vertex_minimum(int dim,
+                             const std::vector<std::vector<double>>& h,
                              const std::vector<double>& rhs,
                              const std::function<bool(const std::vector<double>&)>& admit,
                              const std::function<double(const std::vector<double>&)>& f) {

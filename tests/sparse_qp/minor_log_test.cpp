@@ -24,8 +24,11 @@ Lp fixed_lp() {
   return lp;
 }
 
-std::vector<std::string> run_logged(const OptionChanges& changes, int print_level, int print_unit,
-                                    int monitor_unit, std::vector<std::string>* monitor_lines) {
+std::vector<std::string> run_logged(const OptionChanges& changes,
+                                    int print_level,
+                                    int print_unit,
+                                    int monitor_unit,
+                                    std::vector<std::string>* monitor_lines) {
   sqp_test::UnitCapture print(kPrint);
   sqp_test::UnitCapture monitor(kMonitor);
   const Lp lp = fixed_lp();
@@ -50,9 +53,11 @@ TEST(MinorLog, HeadingsFirstLinesAndThePhaseMessage) {
   ASSERT_GE(monitor.size(), 3u);
   EXPECT_EQ(monitor[0], " ");
   EXPECT_EQ(monitor[1],
-            "   Itn pp       dj  +SBS  -SBS   -BS    -B    Step    Pivot Ninf  Sinf/Objective     L     U Ncp");
+            "   Itn pp       dj  +SBS  -SBS   -BS    -B    Step    Pivot Ninf  Sinf/Objective     "
+            "L     U Ncp");
   EXPECT_EQ(monitor[2],
-            "     0  1 -2.0E+00     0     0     0     0 0.0E+00  0.0E+00    2  2.50000000E+00     0     2   0");
+            "     0  1 -2.0E+00     0     0     0     0 0.0E+00  0.0E+00    2  2.50000000E+00     "
+            "0     2   0");
   EXPECT_EQ(monitor.back(), " Itn      1 -- Feasible linear rows.");
 }
 
@@ -61,7 +66,8 @@ TEST(MinorLog, OneFileForBothGetsTheDetailedLineOnly) {
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[1].substr(0, 9), "   Itn pp");
   for (const std::string& line : lines) EXPECT_EQ(line.find("Composite"), std::string::npos);
-  for (const std::string& line : lines) EXPECT_EQ(line.find("Objective  Norm rg"), std::string::npos);
+  for (const std::string& line : lines)
+    EXPECT_EQ(line.find("Objective  Norm rg"), std::string::npos);
 }
 
 TEST(MinorLog, NothingAtPrintLevelZeroAndOnlyTheShortLineWithoutMonitoring) {
@@ -87,8 +93,8 @@ TEST(MinorLog, ItnColumnWrapsAtOneHundredThousand) {
   line.step.step = 0.00012;
   MinorLogHeadings headings{1, 1};
   print_minor_iteration(line, headings, w.iz.data());
-  EXPECT_EQ(print.lines(), (std::vector<std::string>{
-                               " 23456  1.2E-04     0  0.0E+00   0.000000E+00  0.0E+00"}));
+  EXPECT_EQ(print.lines(),
+            (std::vector<std::string>{" 23456  1.2E-04     0  0.0E+00   0.000000E+00  0.0E+00"}));
   ASSERT_EQ(monitor.lines().size(), 1u);
   EXPECT_EQ(monitor.lines()[0].substr(0, 6), " 23456");
   EXPECT_EQ(monitor.lines()[0].substr(42, 8), " 1.2E-04");

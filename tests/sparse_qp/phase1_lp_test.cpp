@@ -24,7 +24,8 @@ void expect_solved(const Lp& lp, Workspace& w, const LpRun& run, const std::stri
   EXPECT_LE(max_row_residual(lp, run.x), 1e-10 * scale * (1 + lp.m)) << where;
   EXPECT_EQ(count_state(run.state, VariableState::kBasic), lp.m) << where;
   for (int s : run.state) {
-    EXPECT_TRUE(s >= VariableState::kAtLower && s <= VariableState::kBasic) << where << " state " << s;
+    EXPECT_TRUE(s >= VariableState::kAtLower && s <= VariableState::kBasic)
+        << where << " state " << s;
   }
 }
 
@@ -157,6 +158,7 @@ TEST(Phase1Lp, ElasticRowsOfSmallInfeasibleLpsEndAtTheLeastSumOfViolations) {
   }
   EXPECT_GT(infeasible, 20);
   EXPECT_EQ(detected, infeasible);
+  RecordProperty("infeasible_cases", infeasible);
 }
 
 // A feasible LP made infeasible by a row that is the sum of two boxed rows with bounds beyond
@@ -297,7 +299,8 @@ Lp assignment_lp() {
   Lp lp;
   lp.m = 2 * kSize + 1;
   for (int i = 0; i < kSize; ++i) {
-    for (int j = 0; j < kSize; ++j) lp.add_column({{i + 1, 1.0}, {kSize + j + 1, 1.0}, {lp.m, cost[i][j]}});
+    for (int j = 0; j < kSize; ++j)
+      lp.add_column({{i + 1, 1.0}, {kSize + j + 1, 1.0}, {lp.m, cost[i][j]}});
   }
   lp.bl.assign(lp.n + lp.m, 1.0);
   lp.bu.assign(lp.n + lp.m, 1.0);
@@ -335,7 +338,8 @@ TEST_P(DegenerateLp, FinishesFeasibleWithoutCycling) {
   const DegenerateCase& c = GetParam();
   const Lp lp = c.make();
   OptionChanges changes;
-  if (c.expand_frequency > 0) changes.integers.push_back({iw::kExpandFrequency, c.expand_frequency});
+  if (c.expand_frequency > 0)
+    changes.integers.push_back({iw::kExpandFrequency, c.expand_frequency});
   Workspace w(lp, changes);
   LpRun run = start_run(lp, w, c.crash);
   if (std::string(c.name).starts_with("assignment")) {
@@ -347,7 +351,8 @@ TEST_P(DegenerateLp, FinishesFeasibleWithoutCycling) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, DegenerateLp,
+    Cases,
+    DegenerateLp,
     ::testing::Values(DegenerateCase{"assignment_default", assignment_lp, 0, 0},
                       DegenerateCase{"assignment_expand_1", assignment_lp, 0, 1},
                       DegenerateCase{"assignment_crash_1", assignment_lp, 1, 1},

@@ -136,7 +136,8 @@ struct RoleNeed {
 
 constexpr RoleNeed kRoleNeeds[] = {
     {ia::kBsIndex, false, [](I64 m, I64, I64 s) { return m + s; }},
-    {ia::kBasicFeasibility, false, [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
+    {ia::kBasicFeasibility, false,
+     [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
     {ia::kSavedBsIndex, false, [](I64 m, I64 n, I64 s) { return m + std::min(s, n); }},
     {ia::kRowWork, false, [](I64 m, I64, I64) { return m; }},
     {ia::kElasticStates, false, [](I64 m, I64 n, I64) { return m + n; }},
@@ -156,8 +157,10 @@ constexpr RoleNeed kRoleNeeds[] = {
     {ra::kBuBS, true, [](I64 m, I64, I64 s) { return m + s; }},
     {ra::kPi, true, [](I64 m, I64, I64) { return m; }},
     {ra::kReducedCosts, true, [](I64 m, I64 n, I64) { return m + n; }},
-    {ra::kPhaseGradient, true, [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
-    {ra::kDirection, true, [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
+    {ra::kPhaseGradient, true,
+     [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
+    {ra::kDirection, true,
+     [](I64 m, I64 n, I64 s) { return m + std::max<I64>(1, std::min(s, n)); }},
     {ra::kEnteringColumn, true, [](I64 m, I64, I64) { return m; }},
     {ra::kSolveWork, true, [](I64 m, I64 n, I64) { return m + n; }},
     {ra::kSolveWork2, true, [](I64 m, I64 n, I64) { return m + n; }},
@@ -190,9 +193,9 @@ TEST(WorkspaceRoles, EveryRoleFitsItsArrayAndLiveRolesAreDistinctForRandomSizes)
     ASSERT_EQ(plan.code, 0);
     expect_sound_layout(plan, z);
     for (const RoleNeed& role : kRoleNeeds) {
-      const auto it = std::find_if(plan.arrays.begin(), plan.arrays.end(), [&](const PlannedArray& a) {
-        return a.word == role.word && a.real == role.real;
-      });
+      const auto it = std::find_if(
+          plan.arrays.begin(), plan.arrays.end(),
+          [&](const PlannedArray& a) { return a.word == role.word && a.real == role.real; });
       ASSERT_NE(it, plan.arrays.end()) << "role word " << role.word << " is not planned";
       EXPECT_GE(it->length, role.length(z.m, z.n, z.s)) << "seed " << seed << " word " << role.word;
     }
