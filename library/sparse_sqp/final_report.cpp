@@ -10,7 +10,6 @@
 #include "library/sparse_sqp/run_messages.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {

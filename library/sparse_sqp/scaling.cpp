@@ -10,7 +10,6 @@
 #include "library/sparse_sqp/sparse_option_words.h"
 #include "library/support/blas_lapack.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {

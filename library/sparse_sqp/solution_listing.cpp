@@ -11,7 +11,6 @@
 #include "library/sparse_sqp/run_messages.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {

@@ -19,7 +19,6 @@
 #include "library/sparse_sqp/run_state.h"
 #include "library/sparse_sqp/user_routines.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {
