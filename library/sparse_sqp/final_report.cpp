@@ -7,9 +7,9 @@
 
 #include "library/platform/format.h"
 #include "library/sparse_sqp/nonlinear_violation.h"
+#include "library/sparse_sqp/run_messages.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {
@@ -28,11 +28,6 @@ constexpr std::array<std::string_view, 7> kStatusTexts = {
 constexpr int kOptimalStatus = 1;
 constexpr int kErrorStatus = 5;
 constexpr int kFeasibleStatus = 6;
-
-void write(int unit, const platform::Record& r) {
-  const std::string text = r.str();
-  write_line(unit, text.data(), static_cast<int>(text.size()));
-}
 
 double rms_norm(const double* v, int count) {
   if (count <= 0) return 0.0;
@@ -93,11 +88,11 @@ void monitoring_status(const ReportData& d, const ReportMeasures& r, int status)
   const int unit = i(iw::kMonitoringUnit);
   if (i(iw::kMajorPrintLevel) <= 0 || unit < 0) return;
   const platform::Record blank(kRecordLength);
-  write(unit, blank);
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Status")
-                  .x(19)
-                  .text(select_status_text(d.feasible_point ? "FP " : "NP ", status + 1)));
+  write_record(unit, blank);
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" Status")
+                         .x(19)
+                         .text(select_status_text(d.feasible_point ? "FP " : "NP ", status + 1)));
   const auto plain = [&] {
     return platform::Record(kRecordLength)
         .text(" Norm of x ")
@@ -106,39 +101,39 @@ void monitoring_status(const ReportData& d, const ReportMeasures& r, int status)
         .text(" Norm of pi")
         .e(r.pi_norm, 27, 1);
   };
-  write(unit, blank);
+  write_record(unit, blank);
   if (!r.was_scaled) {
-    write(unit, plain());
+    write_record(unit, plain());
   } else {
-    write(unit, platform::Record(kRecordLength)
-                    .text(" Norm of x   (scaled)")
-                    .e(r.x_norm_scaled, 17, 1)
-                    .x(2)
-                    .text(" Norm of pi  (scaled)")
-                    .e(r.pi_norm_scaled, 17, 1));
-    write(unit, plain());
-    write(unit, platform::Record(kRecordLength)
-                    .text(" Max Prim inf(scaled)")
-                    .i(r.primal_at_scaled, 9)
-                    .e(r.primal_inf_scaled, 8, 1)
-                    .x(2)
-                    .text(" Max Dual inf(scaled)")
-                    .i(r.dual_at_scaled, 9)
-                    .e(r.dual_inf_scaled, 8, 1));
+    write_record(unit, platform::Record(kRecordLength)
+                           .text(" Norm of x   (scaled)")
+                           .e(r.x_norm_scaled, 17, 1)
+                           .x(2)
+                           .text(" Norm of pi  (scaled)")
+                           .e(r.pi_norm_scaled, 17, 1));
+    write_record(unit, plain());
+    write_record(unit, platform::Record(kRecordLength)
+                           .text(" Max Prim inf(scaled)")
+                           .i(r.primal_at_scaled, 9)
+                           .e(r.primal_inf_scaled, 8, 1)
+                           .x(2)
+                           .text(" Max Dual inf(scaled)")
+                           .i(r.dual_at_scaled, 9)
+                           .e(r.dual_inf_scaled, 8, 1));
   }
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Max Primal infeas   ")
-                  .i(r.primal_at, 9)
-                  .e(r.primal_inf, 8, 1)
-                  .x(2)
-                  .text(" Max Dual infeas     ")
-                  .i(r.dual_at, 9)
-                  .e(r.dual_inf, 8, 1));
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" Max Primal infeas   ")
+                         .i(r.primal_at, 9)
+                         .e(r.primal_inf, 8, 1)
+                         .x(2)
+                         .text(" Max Dual infeas     ")
+                         .i(r.dual_at, 9)
+                         .e(r.dual_inf, 8, 1));
   if (d.ncnln > 0 && d.nonlinear_handled) {
-    write(
+    write_record(
         unit,
         platform::Record(kRecordLength).text(" Nonlinear constraint violn").e(r.violation, 11, 1));
-    write(unit, blank);
+    write_record(unit, blank);
   }
 }
 

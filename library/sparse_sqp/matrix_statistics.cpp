@@ -6,9 +6,9 @@
 #include <string>
 
 #include "library/platform/format.h"
+#include "library/sparse_sqp/run_messages.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {
@@ -98,11 +98,6 @@ ElementStats element_stats(const ProblemMatrix& a,
   return st;
 }
 
-void write(int unit, const platform::Record& r) {
-  const std::string text = r.str();
-  write_line(unit, text.data(), static_cast<int>(text.size()));
-}
-
 platform::Record counts_record(std::string_view label, int total, const BoundCounts& c) {
   const int bounded = total - c.normal - c.free - c.fixed;
   return platform::Record(kRecordLength)
@@ -124,38 +119,39 @@ void print_statistics(int unit,
                       const BoundCounts& columns,
                       const ElementStats& st) {
   const platform::Record blank(kRecordLength);
-  write(unit, blank);
-  write(unit, blank);
-  write(unit, platform::Record(kRecordLength).text(" Matrix statistics"));
-  write(unit, platform::Record(kRecordLength).text(" -----------------"));
-  write(unit, platform::Record(kRecordLength)
-                  .x(15)
-                  .text("Total")
-                  .text("  Normal (lower or upper bound)  Free (no bounds)  Fixed (equal "
-                        "bounds)  Bounded (distinct bounds)"));
-  write(unit, counts_record(" Rows   ", a.m, rows));
-  write(unit, counts_record(" Columns", a.n, columns));
+  write_record(unit, blank);
+  write_record(unit, blank);
+  write_record(unit, platform::Record(kRecordLength).text(" Matrix statistics"));
+  write_record(unit, platform::Record(kRecordLength).text(" -----------------"));
+  write_record(unit, platform::Record(kRecordLength)
+                         .x(15)
+                         .text("Total")
+                         .text("  Normal (lower or upper bound)  Free (no bounds)  Fixed (equal "
+                               "bounds)  Bounded (distinct bounds)"));
+  write_record(unit, counts_record(" Rows   ", a.m, rows));
+  write_record(unit, counts_record(" Columns", a.n, columns));
   const double density = 100.0 * a.nnz / (static_cast<double>(a.m) * static_cast<double>(a.n));
-  write(unit, blank);
-  write(unit, platform::Record(kRecordLength).text(" No. of matrix elements").i(a.nnz, 21));
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Density ")
-                  .x(30)
-                  .f(density, 5, 1)
-                  .text("  ")
-                  .text("(excluding fixed columns, free rows, and RHS)"));
-  write(unit, platform::Record(kRecordLength).text(" Biggest ").e(st.largest, 35, 4));
-  write(unit, platform::Record(kRecordLength).text(" Smallest").e(st.smallest, 35, 4));
-  write(unit, blank);
-  write(unit, platform::Record(kRecordLength)
-                  .text(" No. of objective coefficients")
-                  .i(st.objective_count, 14));
+  write_record(unit, blank);
+  write_record(unit, platform::Record(kRecordLength).text(" No. of matrix elements").i(a.nnz, 21));
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" Density ")
+                         .x(30)
+                         .f(density, 5, 1)
+                         .text("  ")
+                         .text("(excluding fixed columns, free rows, and RHS)"));
+  write_record(unit, platform::Record(kRecordLength).text(" Biggest ").e(st.largest, 35, 4));
+  write_record(unit, platform::Record(kRecordLength).text(" Smallest").e(st.smallest, 35, 4));
+  write_record(unit, blank);
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" No. of objective coefficients")
+                         .i(st.objective_count, 14));
   if (st.objective_count <= 0) return;
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Biggest ")
-                  .e(st.objective_largest, 35, 4)
-                  .text("  (excluding fixed columns)"));
-  write(unit, platform::Record(kRecordLength).text(" Smallest").e(st.objective_smallest, 35, 4));
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" Biggest ")
+                         .e(st.objective_largest, 35, 4)
+                         .text("  (excluding fixed columns)"));
+  write_record(unit,
+               platform::Record(kRecordLength).text(" Smallest").e(st.objective_smallest, 35, 4));
 }
 
 }  // namespace

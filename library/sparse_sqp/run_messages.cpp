@@ -14,11 +14,13 @@ namespace {
 constexpr int kShortLevel = 5;
 constexpr int kDetailedLevel = 10;
 
-void write(int unit, const std::string& text) {
+}  // namespace
+
+void write_record(int unit, const platform::Record& record) { write_text(unit, record.str()); }
+
+void write_text(int unit, const std::string& text) {
   write_line(unit, text.data(), static_cast<int>(text.size()));
 }
-
-}  // namespace
 
 void message_both_units(const int* iz,
                         int print_level,
@@ -31,14 +33,14 @@ void message_both_units(const int* iz,
   const int print = i(iw::kPrintUnit);
   const int monitoring = i(iw::kMonitoringUnit);
   if (print_level == kShortLevel || print_level >= kDetailedLevel) {
-    if (blank_before) write(print, " ");
+    if (blank_before) write_text(print, " ");
     std::string line = " Itn" + platform::format_i(itn, 7);
-    write(print, line.append(" -- ").append(text));
-    if (blank_after) write(print, " ");
+    write_text(print, line.append(" -- ").append(text));
+    if (blank_after) write_text(print, " ");
   }
   if (monitoring >= 0 && monitoring != print) {
-    if (blank_before) write(monitoring, " ");
-    write(monitoring, std::string(" XXX ").append(text));
+    if (blank_before) write_text(monitoring, " ");
+    write_text(monitoring, std::string(" XXX ").append(text));
   }
 }
 

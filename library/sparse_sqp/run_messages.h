@@ -1,11 +1,18 @@
-// Messages of a sparse run for both units: " Itn", the iteration number, " -- " and the text
-// on the print unit IZ(12) when the print level is 5 or at least 10; " XXX " and the text on
-// the monitoring unit IZ(13) when it is open and differs from the print unit.
+// Printed lines of a sparse run.  Messages for both units: " Itn", the iteration number, " -- " and
+// the text on the print unit IZ(12) when the print level is 5 or at least 10; " XXX " and the text
+// on the monitoring unit IZ(13) when it is open and differs from the print unit.
 #pragma once
 
+#include <string>
 #include <string_view>
 
+#include "library/platform/format.h"
+
 namespace zun {
+
+// One record or text line on UNIT through the line writer.
+void write_record(int unit, const platform::Record& record);
+void write_text(int unit, const std::string& text);
 
 // BLANK_BEFORE writes a blank record ahead of the message on each unit that gets it;
 // BLANK_AFTER one after the print-unit form.

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "library/platform/format.h"
+#include "library/sparse_sqp/run_messages.h"
 #include "library/sparse_sqp/sparse_option_words.h"
 #include "library/support/blas_lapack.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {
@@ -73,10 +73,7 @@ class ScaleRun {
   bool movable(int j) const { return req_.bl[j - 1] < req_.bu[j - 1]; }
   double& row_scale(int i) { return s_[a_.n + i - 1]; }
 
-  void write(const platform::Record& r) const {
-    const std::string text = r.str();
-    write_line(unit_, text.data(), static_cast<int>(text.size()));
-  }
+  void write(const platform::Record& r) const { write_record(unit_, r); }
   void write(std::string_view text) const { write(platform::Record(kRecordLength).text(text)); }
 
   void print_heading() const {

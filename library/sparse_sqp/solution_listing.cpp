@@ -8,9 +8,9 @@
 #include "library/platform/format.h"
 #include "library/sparse_sqp/final_report.h"
 #include "library/sparse_sqp/input_checks.h"
+#include "library/sparse_sqp/run_messages.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {
@@ -57,10 +57,6 @@ struct Listing {
   double optimality = 0.0;
   double infinite = 0.0;
 };
-
-void write(int unit, const std::string& text) {
-  write_line(unit, text.data(), static_cast<int>(text.size()));
-}
 
 std::string bound_field(double value, double infinite, bool upper) {
   const bool none = upper ? value >= infinite : value <= -infinite;
@@ -150,29 +146,30 @@ std::string compact_line(const Listing& l, const Line& line, const Shown& s) {
 
 void print_line(const Listing& l, const Line& line) {
   const Shown s = shown_state(l, line);
-  if (l.monitoring >= 0) write(l.monitoring, full_line(l, line, s));
-  if (l.compact) write(l.print, compact_line(l, line, s));
+  if (l.monitoring >= 0) write_text(l.monitoring, full_line(l, line, s));
+  if (l.compact) write_text(l.print, compact_line(l, line, s));
 }
 
 void section_heading(const Listing& l, bool columns) {
   if (l.monitoring >= 0) {
-    write(l.monitoring, " ");
-    write(l.monitoring, columns ? " Section 1 - Columns" : " Section 2 - Rows");
-    write(l.monitoring, " ");
-    write(l.monitoring,
-          columns ? "  Number  .Column. State  ...Activity...  .Obj Gradient.  ..Lower Bound.  "
-                    "..Upper Bound.  Reduced Gradnt    m+j"
-                  : "  Number  ...Row.. State  ...Activity...  Slack Activity  ..Lower Bound.  "
-                    "..Upper Bound.  .Dual Activity    ..i");
-    write(l.monitoring, " ");
+    write_text(l.monitoring, " ");
+    write_text(l.monitoring, columns ? " Section 1 - Columns" : " Section 2 - Rows");
+    write_text(l.monitoring, " ");
+    write_text(l.monitoring,
+               columns
+                   ? "  Number  .Column. State  ...Activity...  .Obj Gradient.  ..Lower Bound.  "
+                     "..Upper Bound.  Reduced Gradnt    m+j"
+                   : "  Number  ...Row.. State  ...Activity...  Slack Activity  ..Lower Bound.  "
+                     "..Upper Bound.  .Dual Activity    ..i");
+    write_text(l.monitoring, " ");
   }
   if (l.compact) {
-    write(l.print, " ");
+    write_text(l.print, " ");
     std::string heading = " ";
     heading.append(columns ? "Variable" : "Constrnt")
         .append(" State     Value       Lower Bound  Upper Bound   Lagr Mult  Residual");
-    write(l.print, heading);
-    write(l.print, " ");
+    write_text(l.print, heading);
+    write_text(l.print, " ");
   }
 }
 
@@ -207,12 +204,11 @@ void print_solution_listing(const ReportData& d) {
   const ProblemMatrix& a = *d.a;
   const int nm = a.n + a.m;
   if (i(iw::kMajorPrintLevel) > 0 && d.ninf != 0 && l.monitoring >= 0) {
-    write(l.monitoring, platform::Record(kRecordLength)
-                            .x(40)
-                            .text(" Infeasibilities")
-                            .i(d.ninf, 7)
-                            .e(d.suminf, 16, 4)
-                            .str());
+    write_record(l.monitoring, platform::Record(kRecordLength)
+                                   .x(40)
+                                   .text(" Infeasibilities")
+                                   .i(d.ninf, 7)
+                                   .e(d.suminf, 16, 4));
   }
   const auto name = [&](int k) {
     return row_column_name(k, a.n, d.ncnln, d.nname, nm, d.namev, d.namev_len, d.objective_row,

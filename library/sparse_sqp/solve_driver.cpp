@@ -19,7 +19,6 @@
 #include "library/sparse_sqp/run_state.h"
 #include "library/sparse_sqp/user_routines.h"
 #include "library/support/one_based.h"
-#include "library/support/output.h"
 
 namespace zun {
 namespace {
@@ -39,11 +38,6 @@ constexpr int kCrashAllSlacks = 0;
 constexpr int kEitherBound = 3;
 constexpr int kKnownGradientLevel = 3;
 constexpr int kFinalCallOffset = 2;
-
-void write(int unit, const platform::Record& r) {
-  const std::string text = r.str();
-  write_line(unit, text.data(), static_cast<int>(text.size()));
-}
 
 bool listing_condition(const RunState& st) {
   return st.option(iw::kMonitoringUnit) >= 0 && st.option(iw::kMajorPrintLevel) >= kListingLevel;
@@ -107,16 +101,16 @@ void print_price_listing(const RunState& st) {
   if (!listing_condition(st)) return;
   const int unit = st.option(iw::kMonitoringUnit);
   const int price = st.option(iw::kPartialPrice);
-  write(unit, platform::Record(kRecordLength));
-  write(unit, platform::Record(kRecordLength)
-                  .text(" Scale option")
-                  .i(st.option(iw::kScaleOption), 3)
-                  .text(",      Partial price")
-                  .i(price, 8));
-  write(
+  write_record(unit, platform::Record(kRecordLength));
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" Scale option")
+                         .i(st.option(iw::kScaleOption), 3)
+                         .text(",      Partial price")
+                         .i(price, 8));
+  write_record(
       unit,
       platform::Record(kRecordLength).text(" Partial price section size ( A)").i(st.n / price, 12));
-  write(
+  write_record(
       unit,
       platform::Record(kRecordLength).text(" Partial price section size (-I)").i(st.m / price, 12));
 }
@@ -126,9 +120,9 @@ void start_kind(RunState& st) {
   const int unit = st.option(iw::kMonitoringUnit);
   const bool cold = st.crash_request;
   if (listing) {
-    write(unit, platform::Record(kRecordLength));
-    write(unit, platform::Record(kRecordLength).text(cold ? " Cold Start" : " Warm Start"));
-    write(unit, platform::Record(kRecordLength).text(" ----------"));
+    write_record(unit, platform::Record(kRecordLength));
+    write_record(unit, platform::Record(kRecordLength).text(cold ? " Cold Start" : " Warm Start"));
+    write_record(unit, platform::Record(kRecordLength).text(" ----------"));
   }
   if (!cold) return;
   std::fill(st.p.xv + st.n, st.p.xv + st.nb, 0.0);
@@ -242,85 +236,86 @@ platform::Record stat(std::string_view text) {
 void print_statistics(const RunState& st) {
   if (!listing_condition(st)) return;
   const int unit = st.option(iw::kMonitoringUnit);
-  write(unit, platform::Record(kStatisticsLength));
-  write(unit, platform::Record(kStatisticsLength));
-  write(unit, stat(" No. of iterations")
-                  .i(st.iterations, 20)
-                  .x(2)
-                  .text(" Objective value")
-                  .e(*st.p.objv, 22, 10));
+  write_record(unit, platform::Record(kStatisticsLength));
+  write_record(unit, platform::Record(kStatisticsLength));
+  write_record(unit, stat(" No. of iterations")
+                         .i(st.iterations, 20)
+                         .x(2)
+                         .text(" Objective value")
+                         .e(*st.p.objv, 22, 10));
   if (*st.p.ninfs >= 1) {
-    write(unit, stat(" No. of infeasibilities")
-                    .i(*st.p.ninfs, 15)
-                    .x(2)
-                    .text(" Sum of infeas")
-                    .e(*st.p.suminf, 24, 10));
+    write_record(unit, stat(" No. of infeasibilities")
+                           .i(*st.p.ninfs, 15)
+                           .x(2)
+                           .text(" Sum of infeas")
+                           .e(*st.p.suminf, 24, 10));
     if (st.linear_feasible) {
-      write(unit, stat(" Elastic weight            ")
-                      .e(st.elastic_weight, 11, 1)
-                      .x(2)
-                      .text(" Scaled Merit ")
-                      .e(st.elastic_weight != 0.0 ? st.merit / st.elastic_weight : 0.0, 24, 10));
+      write_record(unit,
+                   stat(" Elastic weight            ")
+                       .e(st.elastic_weight, 11, 1)
+                       .x(2)
+                       .text(" Scaled Merit ")
+                       .e(st.elastic_weight != 0.0 ? st.merit / st.elastic_weight : 0.0, 24, 10));
     }
   }
   const auto i = [&](int w) { return st.option(w); };
   if (st.nnl >= 1) {
-    write(unit, stat(" No. of major iterations")
-                    .i(st.major_iterations, 14)
-                    .x(2)
-                    .text(" Linear objective")
-                    .e(st.linear_objective, 21, 10));
-    write(unit, stat(" Penalty parameter")
-                    .e(st.penalty, 20, 3)
-                    .x(2)
-                    .text(" Nonlinear objective")
-                    .e(st.fobj, 18, 10));
-    write(unit, stat(" No. of calls to objfun")
-                    .i(i(ws::kObjfunCalls), 15)
-                    .x(2)
-                    .text(" No. of calls to confun")
-                    .i(i(ws::kConfunCalls), 15));
+    write_record(unit, stat(" No. of major iterations")
+                           .i(st.major_iterations, 14)
+                           .x(2)
+                           .text(" Linear objective")
+                           .e(st.linear_objective, 21, 10));
+    write_record(unit, stat(" Penalty parameter")
+                           .e(st.penalty, 20, 3)
+                           .x(2)
+                           .text(" Nonlinear objective")
+                           .e(st.fobj, 18, 10));
+    write_record(unit, stat(" No. of calls to objfun")
+                           .i(i(ws::kObjfunCalls), 15)
+                           .x(2)
+                           .text(" No. of calls to confun")
+                           .i(i(ws::kConfunCalls), 15));
   }
   const int level = i(iw::kDerivativeLevel);
   if (level < kKnownGradientLevel || (st.nnl >= 1 && i(iw::kDerivativeLinesearch) == 0)) {
     constexpr std::string_view known = " Calls with modes 1,2 (known g)";
-    write(unit, stat(known)
-                    .i(i(ws::kObjfunDerivativeCalls), 7)
-                    .x(2)
-                    .text(known)
-                    .i(i(ws::kConfunDerivativeCalls), 7));
+    write_record(unit, stat(known)
+                           .i(i(ws::kObjfunDerivativeCalls), 7)
+                           .x(2)
+                           .text(known)
+                           .i(i(ws::kConfunDerivativeCalls), 7));
   }
   if (level < kKnownGradientLevel) {
     constexpr std::string_view forward = " Calls for forward differencing";
     constexpr std::string_view central = " Calls for central differencing";
-    write(unit, stat(forward)
-                    .i(i(rword::kObjfunForward), 7)
-                    .x(2)
-                    .text(forward)
-                    .i(i(rword::kConfunForward), 7));
-    write(unit, stat(central)
-                    .i(i(rword::kObjfunCentral), 7)
-                    .x(2)
-                    .text(central)
-                    .i(i(rword::kConfunCentral), 7));
+    write_record(unit, stat(forward)
+                           .i(i(rword::kObjfunForward), 7)
+                           .x(2)
+                           .text(forward)
+                           .i(i(rword::kConfunForward), 7));
+    write_record(unit, stat(central)
+                           .i(i(rword::kObjfunCentral), 7)
+                           .x(2)
+                           .text(central)
+                           .i(i(rword::kConfunCentral), 7));
   }
   if (*st.p.nsb > 0) {
     int basic_nonlinears = 0;
     for (int j = 0; j < st.nnl; ++j) {
       if (st.p.istate[j] == VariableState::kBasic) ++basic_nonlinears;
     }
-    write(unit, stat(" No. of superbasics")
-                    .i(*st.p.nsb, 19)
-                    .x(2)
-                    .text(" No. of basic nonlinears")
-                    .i(basic_nonlinears, 14));
+    write_record(unit, stat(" No. of superbasics")
+                           .i(*st.p.nsb, 19)
+                           .x(2)
+                           .text(" No. of basic nonlinears")
+                           .i(basic_nonlinears, 14));
   }
   const double percentage = 100.0 * st.degenerate_steps / std::max(st.iterations, 1);
-  write(unit, stat(" No. of degenerate steps")
-                  .i(st.degenerate_steps, 14)
-                  .x(2)
-                  .text(" Percentage")
-                  .f(percentage, 27, 2));
+  write_record(unit, stat(" No. of degenerate steps")
+                         .i(st.degenerate_steps, 14)
+                         .x(2)
+                         .text(" Percentage")
+                         .f(percentage, 27, 2));
 }
 
 ReportData report_data(RunState& st) {
