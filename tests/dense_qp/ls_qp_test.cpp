@@ -381,9 +381,11 @@ TEST(LsQp, LargerRandomQpsAndLeastSquaresSatisfyKkt) {
   std::mt19937 rng(77);
   SharedWords words;
   int checked = 0;
+  int large_checked = 0;
   for (int trial = 0; trial < 300; ++trial) {
-    const int n = 3 + trial % 6;
-    const int nclin = trial % 7;
+    const bool large = trial % 10 == 9;
+    const int n = large ? 20 + trial % 21 : 3 + trial % 6;
+    const int nclin = large ? 10 + trial % 25 : trial % 7;
     const bool linear = trial % 2 == 0;
     const Qp p = random_qp(n, nclin, n, linear, rng);
     std::vector<double> xref;
@@ -398,8 +400,10 @@ TEST(LsQp, LargerRandomQpsAndLeastSquaresSatisfyKkt) {
     ASSERT_TRUE(res.inform == 0 || res.inform == 1) << where << " inform " << res.inform;
     expect_kkt(p, res, where);
     ++checked;
+    large_checked += large ? 1 : 0;
   }
   EXPECT_GT(checked, 250);
+  EXPECT_GT(large_checked, 20);
 }
 
 TEST(LsQp, RankDeficientLeastSquaresReachesAMinimum) {
