@@ -97,11 +97,11 @@ void run_solver(const Qp& p,
                 WorkingSetState& st,
                 Dense& r,
                 Dense& a,
-                Result& out) {
+                Result& out,
+                int jinf = 0) {
   const int n = p.n;
   const int nclin = p.nclin;
   std::vector<double> ax(std::max(nclin, 1), 0.0);
-  const int jinf = 0;
   double xnorm = 0.0;
   const Logical lin = p.c.empty() ? kFalse : kTrue;
   const double ssq1 = 0.0;
@@ -118,7 +118,7 @@ void run_solver(const Qp& p,
 }
 
 // A cold start: unit Q, every variable free, x = p.x0.
-Result solve(const Qp& p, const char* type, SharedWords& words) {
+Result solve(const Qp& p, const char* type, SharedWords& words, int jinf = 0) {
   const int n = p.n;
   const int nclin = p.nclin;
   WorkingSetState st(n, nclin);
@@ -134,7 +134,7 @@ Result solve(const Qp& p, const char* type, SharedWords& words) {
   out.x = p.x0;
   out.istate.assign(n + nclin, 0);
   out.clamda.assign(n + nclin, 0.0);
-  run_solver(p, type, words, st, r, a, out);
+  run_solver(p, type, words, st, r, a, out, jinf);
   return out;
 }
 
@@ -514,6 +514,18 @@ TEST(LsQp, PhaseOneReleasesAWorkingRowThatBlocksFeasibility) {
   EXPECT_NEAR(res.suminf, 3.0, 1e-9);
   EXPECT_GE(res.x[0], 2.0 - 1e-9);
   EXPECT_LE(res.x[0], 3.0 + 1e-9);
+}
+
+TEST(LsQp, PhaseOneReleasesOnlyConstraintsNumberedAboveJinf) {
+  // The same problem with the blocking row (constraint 2) at or below jinf: it stays, and the
+  // sum of infeasibilities stays 5 at x = 0.
+  SharedWords words;
+  const Qp p = one_variable_rows({-kInf, 2.0, 3.0}, {0.0, kInf, kInf}, -1.0);
+  const Result res = solve(p, "FP", words, 2);
+  EXPECT_EQ(res.inform, 3);
+  EXPECT_NEAR(res.suminf, 5.0, 1e-9);
+  EXPECT_NEAR(res.x[0], 0.0, 1e-12);
+  EXPECT_EQ(res.istate[1], 2);
 }
 
 TEST(LsQp, FeasibleStartEndsAtOnceWithZeroMultipliers) {
