@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp.h"
 #include "library/dense_qp/working_set.h"
 #include "tests/dense_qp/qp_test_util.h"
@@ -96,6 +97,32 @@ class Sequence {
     worst = std::max(worst, std::fabs(residual_norm(st_.res0()) - initial0_) / hscale);
     for (int j = 1; j <= st_.n; ++j) {
       for (int i = j + 1; i <= nrank_; ++i) worst = std::max(worst, std::fabs(r_(i, j)));
+    }
+    return worst;
+  }
+
+  // Refactorises R's free block with column interchanges (no general row in the working set)
+  // and returns the change of the natural Hessian's free block and of the natural gradient's
+  // free part, relative to their scale.
+  double refactor_free_block() {
+    const Dense h0 = hessian();
+    const std::vector<double> g0 = natural(st_.gq());
+    std::vector<int> iwork(st_.n);
+    std::vector<double> work(3 * st_.n);
+    int nrank = nrank_;
+    refactor_r_with_interchanges(st_.unitq, st_.n, st_.nfree, st_.lay.ldq, st_.n, nrank,
+                                 st_.kx.data(), st_.gq(), r_.data(), st_.q(), iwork.data(),
+                                 work.data(), words_.rw.data());
+    const Dense h1 = hessian();
+    const std::vector<double> g1 = natural(st_.gq());
+    double worst = 0.0;
+    for (int i = 1; i <= st_.nfree; ++i) {
+      const int vi = st_.kx[i - 1];
+      worst = std::max(worst, std::fabs(g1[vi - 1] - g0[vi - 1]));
+      for (int j = 1; j <= st_.nfree; ++j) {
+        const int vj = st_.kx[j - 1];
+        worst = std::max(worst, std::fabs(h1(vi, vj) - h0(vi, vj)) / (1.0 + dense_test::frobenius(h0)));
+      }
     }
     return worst;
   }
@@ -276,6 +303,28 @@ INSTANTIATE_TEST_SUITE_P(Shapes,
                                            SequenceCase{1, 2, 1, false},
                                            SequenceCase{9, 12, 9, false},
                                            SequenceCase{6, 6, 2, true}));
+
+TEST(WorkingSet, RefactorisationKeepsTheFreeHessianAndGradient) {
+  std::mt19937 rng(21);
+  double worst = 0.0;
+  for (int run = 0; run < 40; ++run) {
+    const int n = 2 + run % 7;
+    Sequence seq(n, 1, n, run % 2 == 1, rng);
+    for (int k = 0; k < 10; ++k) {
+      if (k % 3 == 2) {
+        seq.delete_bound();
+      } else {
+        seq.add_bound();
+      }
+    }
+    worst = std::max(worst, seq.refactor_free_block());
+    const Dense qf = seq.state().q_free();
+    EXPECT_LT(dense_test::max_abs_diff(multiply(transpose(qf), qf),
+                                       dense_test::identity(seq.state().nfree)),
+              1e-13);
+  }
+  EXPECT_LT(worst, 1e-12);
+}
 
 TEST(WorkingSet, AddThenDeleteRestoresNullDimAndTheProduct) {
   std::mt19937 rng(7);
