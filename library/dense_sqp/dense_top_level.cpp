@@ -266,7 +266,11 @@ void solve_dense_nlp(DenseProblem& p, DenseStoreView s, std::string_view routine
     return;
   }
   if (in_progress && p.irevcm != request::kDone && p.irevcm <= request::kConstraintsBoth) {
-    if (body == kFirstPhase || body == kSecondPhase) resume_phase(p, s, routine);
+    if (body == kFirstPhase || body == kSecondPhase) {
+      resume_phase(p, s, routine);
+    } else {
+      finish_solve(p, s, routine, ex::kNotBuilt);  // the major iterations are not built yet
+    }
     return;
   }
   if (!set_up(p, s, routine)) return;
