@@ -188,6 +188,18 @@ bool set_up(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   return true;
 }
 
+// The start states of the nonlinear rows at the current point, then the stop where the major
+// iterations (not built yet) would begin.
+void stop_before_major_iterations(DenseProblem& p, DenseStoreView s, std::string_view routine) {
+  DenseRun run(p, s);
+  int used = 0;
+  for (int j = 1; j <= p.n + p.nclin; ++j) used += p.istate(j) > 0 ? 1 : 0;
+  set_nonlinear_start_status(p, s.i(iw::kStart) == kCold, std::max(p.n - used, 0),
+                             s.r(rw::kInfiniteBound), s.r(rw::kCrashTolerance),
+                             Words<const double>(&run.c(1)));
+  finish_solve(p, s, routine, ex::kNotBuilt);
+}
+
 // The derivative phase at the feasible point, unless the first phase already ran there.
 void after_feasible_point(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   DenseRun run(p, s);
@@ -196,8 +208,7 @@ void after_feasible_point(DenseProblem& p, DenseStoreView s, std::string_view ro
   for (int j = 1; j <= p.n; ++j) moved = std::hypot(moved, start(j) - run.x(j));
   const int verify = s.i(iw::kVerifyLevel);
   if (verify >= kFirstVerifyStage && moved <= kUnmovedFactor * s.r(rw::kEps)) {
-    // The major iterations are not built yet: the solve stops where they would begin.
-    finish_solve(p, s, routine, ex::kNotBuilt);
+    stop_before_major_iterations(p, s, routine);
     return;
   }
   s.i(iw::kDerivativesKnown) = 0;
@@ -236,8 +247,7 @@ void resume_phase(DenseProblem& p, DenseStoreView s, std::string_view routine) {
     feasible_point_stage(p, s, routine);
     return;
   }
-  // The major iterations are not built yet: the solve stops where they would begin.
-  finish_solve(p, s, routine, ex::kNotBuilt);
+  stop_before_major_iterations(p, s, routine);
 }
 
 }  // namespace
@@ -256,7 +266,11 @@ void solve_dense_nlp(DenseProblem& p, DenseStoreView s, std::string_view routine
     return;
   }
   if (in_progress && p.irevcm != request::kDone && p.irevcm <= request::kConstraintsBoth) {
-    if (body == kFirstPhase || body == kSecondPhase) resume_phase(p, s, routine);
+    if (body == kFirstPhase || body == kSecondPhase) {
+      resume_phase(p, s, routine);
+    } else {
+      finish_solve(p, s, routine, ex::kNotBuilt);  // the major iterations are not built yet
+    }
     return;
   }
   if (!set_up(p, s, routine)) return;
@@ -320,6 +334,47 @@ int set_initial_point_status(const DenseProblem& p,
     }
   }
   return count;
+}
+
+int set_nonlinear_start_status(const DenseProblem& p,
+                               bool cold,
+                               int room,
+                               double bigbnd,
+                               double crash_tolerance,
+                               Words<const double> c) {
+  const int first = p.n + p.nclin;
+  for (int k = 1; k <= p.ncnln; ++k) {
+    int& state = p.istate(first + k);
+    if (cold) state = p.bl(first + k) == p.bu(first + k) ? kEqual : kFree;
+    if (state <= kFree) continue;
+    if (room > 0) {
+      --room;
+    } else {
+      state = kFree;
+    }
+  }
+  while (cold && room > 0) {
+    int best = 0, best_state = kFree;
+    double nearest = crash_tolerance;
+    for (int k = 1; k <= p.ncnln; ++k) {
+      const int j = first + k;
+      if (p.istate(j) != kFree) continue;
+      const auto consider = [&](double bound, int state) {
+        const double d = std::fabs(c(k) - bound) / (std::fabs(bound) + 1.0);
+        if (d < nearest) {
+          nearest = d;
+          best = k;
+          best_state = state;
+        }
+      };
+      if (p.bl(j) > -bigbnd) consider(p.bl(j), kAtLower);
+      if (p.bu(j) < bigbnd) consider(p.bu(j), kAtUpper);
+    }
+    if (best == 0) break;
+    p.istate(first + best) = best_state;
+    --room;
+  }
+  return room;
 }
 
 }  // namespace zun

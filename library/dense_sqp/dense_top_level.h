@@ -22,4 +22,14 @@ int set_initial_point_status(const DenseProblem& p,
                              double crash_tolerance,
                              Words<double> x);
 
+// Nonlinear rows: start states from their values C (cold start: 3 for equal bounds, else 0,
+// then rows near a bound put on it, nearest first, within the crash tolerance), candidates of
+// the working set while ROOM (places left of N) lasts.  Returns the room left.
+int set_nonlinear_start_status(const DenseProblem& p,
+                               bool cold,
+                               int room,
+                               double bigbnd,
+                               double crash_tolerance,
+                               Words<const double> c);
+
 }  // namespace zun

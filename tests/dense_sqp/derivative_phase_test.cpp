@@ -235,14 +235,20 @@ TEST_F(DerivativePhase, StopAtAnyRequestEndsWithThatValue) {
 }
 
 TEST_F(DerivativePhase, ReplayFromAnyRequestGivesTheSameResult) {
-  const std::vector<std::string> lines = {"Print level 0", "Derivative level 0", "Verify level 13"};
-  DenseHarness full(curved_problem(), lines);
+  const std::vector<std::string> lines = {"Print level 0", "Derivative level 0", "Verify level 13",
+                                          "Function precision 1e-11"};
+  // The start violates x1 - x2 >= 1: the state crosses the FP problem and a second phase.
+  TestProblem moved = curved_problem();
+  moved.bl[2] = 1.0;
+  DenseHarness full(moved, lines);
   full.withheld_gradient = {2};
   full.withheld_jacobian = {{2, 2}};
   full.noise = 1e-12;
   full.run(-1);
+  ASSERT_EQ(full.ifail, kNotBuilt);
+  ASSERT_GT(full.count(request::kObjectiveBoth), 1);
   for (std::size_t k = 0; k < full.log().size(); k += 3) {
-    DenseHarness h(curved_problem(), lines);
+    DenseHarness h(moved, lines);
     h.withheld_gradient = full.withheld_gradient;
     h.withheld_jacobian = full.withheld_jacobian;
     h.noise = full.noise;

@@ -317,5 +317,39 @@ TEST(DenseStartStatus, BoundsClampTheStartAndTheCrashPutsNearVariablesOnBounds) 
   EXPECT_EQ(fixed, 2);
 }
 
+TEST(DenseStartStatus, NonlinearRowsNearestToABoundFirstWhileThereIsRoom) {
+  TestProblem tp = small_problem();
+  tp.ncnln = 3;
+  tp.nclin = 0;
+  tp.bl = {-1e25, -1e25, 0.0, 1.0, 5.0};
+  tp.bu = {1e25, 1e25, 10.0, 1.0, 9.0};
+  DenseHarness h(tp, {"Print level 0"});
+  int irevcm = 0, niter = 0, ifail = 0;
+  double objv = 0.0;
+  const std::vector<double> a(2, 0.0);
+  DenseProblem p{irevcm, 2, 0, 3, 1, 3, 2,
+                 ColumnMajorView<const double>(a.data(), 1), Words<const double>(tp.bl.data()),
+                 Words<const double>(tp.bu.data()), niter, Words<int>(h.istate.data()),
+                 Words<double>(h.c.data()), ColumnMajorView<double>(h.jacnl.data(), 3),
+                 Words<double>(h.mult.data()), objv, Words<double>(h.objg.data()),
+                 ColumnMajorView<double>(h.r.data(), 2), Words<double>(h.x.data()),
+                 Words<int>(h.needrow.data()), Words<int>(h.iwork.data()), 0,
+                 Words<double>(h.work.data()), 0, ifail};
+  // Row 2 has equal bounds; row 1 is 0.001 above its lower bound, row 3 0.0001 below 9.
+  const std::vector<double> c = {0.001, 1.0, 8.999};
+  h.istate.assign(5, 0);
+  EXPECT_EQ(set_nonlinear_start_status(p, true, 2, 9.9999e19, 0.01, Words<const double>(c.data())),
+            0);
+  EXPECT_EQ(h.istate, (std::vector<int>{0, 0, 0, 3, 2}));
+  h.istate.assign(5, 0);
+  EXPECT_EQ(set_nonlinear_start_status(p, true, 3, 9.9999e19, 0.01, Words<const double>(c.data())),
+            0);
+  EXPECT_EQ(h.istate, (std::vector<int>{0, 0, 1, 3, 2}));
+  h.istate = {0, 0, 1, 0, 2};  // a warm start keeps its states while there is room
+  EXPECT_EQ(set_nonlinear_start_status(p, false, 1, 9.9999e19, 0.01, Words<const double>(c.data())),
+            0);
+  EXPECT_EQ(h.istate, (std::vector<int>{0, 0, 1, 0, 0}));
+}
+
 }  // namespace
 }  // namespace zun
