@@ -63,19 +63,6 @@ TEST(LuTournament, FindsTheFirstLargestUnderChanges) {
   }
 }
 
-TEST(LuTournament, StaleUntilRebuilt) {
-  std::vector<double> value{1.0, 5.0, 2.0};
-  lu::Tournament t;
-  t.build(value.data(), 3);
-  t.invalidate();
-  t.set(2, 9.0);
-  EXPECT_TRUE(t.stale());
-  value[2] = 9.0;
-  t.build(value.data(), 3);
-  EXPECT_FALSE(t.stale());
-  EXPECT_EQ(t.first_max(), 2);
-}
-
 // The deletions through the index must leave a line as the sweep leaves it, and delete its
 // entries in the sweep's order (which moves the rows between count lists in that order).
 TEST(LuLongLines, DeletionsInTheOrderOfTheSweep) {
