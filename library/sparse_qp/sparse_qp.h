@@ -120,8 +120,9 @@ struct BasisArrays {
 // reference pivot or with ill-conditioned factors), replaces dependent columns by slacks,
 // recomputes xBS and fills the working bounds of the BsIndex positions.  factorize false only
 // recomputes the basic values.  reason is printed and cleared.  result: 0, 20 storage (the
-// need in LuIntegerWords 13), 21 data error, 22 still singular, 32 more basics than rows.
-// nconst: the rows whose residual constant comes from the row-constants array.
+// need in LuIntegerWords 13), 21 data error (also ns beyond the superbasics limit IZ(57)),
+// 22 still singular, 32 more basics than rows.  The residual constants of the first IZ(21)
+// rows come from the row-constants array of the workspace.
 void factorize_basis_driver(std::string_view basis_type,
                             bool& factorize,
                             bool& changed,
