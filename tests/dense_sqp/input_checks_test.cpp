@@ -263,6 +263,22 @@ TEST_F(DenseExits, VerifyAtAFeasibleStartRunsTheDerivativePhaseOnce) {
   EXPECT_EQ(moved.count(request::kObjectiveBoth), 2);  // again at the feasible point
 }
 
+TEST_F(DenseExits, IllConditionedWarmStartHessianIsRefactorized) {
+  for (const bool warm : {false, true}) {  // cold first: the capture keeps its lines
+    std::vector<std::string> lines = {"Print level 1"};
+    if (warm) lines.push_back("Warm start");
+    DenseHarness h(small_problem(), lines);
+    h.r = {1e8, 0.0, 0.0, 1.0};
+    EXPECT_EQ(h.run(-1), 5);
+    EXPECT_EQ(printed(" XXX  Bad initial Hessian,   R  refactorized."), warm);
+    if (warm) {
+      EXPECT_NEAR(h.store.r(dense_words::real_word::kRFrobeniusNorm), 1e8, 1.0);
+    } else {
+      EXPECT_EQ(h.r, (std::vector<double>{1.0, 0.0, 0.0, 1.0}));  // a cold start's R
+    }
+  }
+}
+
 TEST_F(DenseExits, HardFailureModeStopsTheProgram) {
   EXPECT_EXIT(
       {
