@@ -22,8 +22,8 @@ constexpr int kMultiplierColumn = 55;
 constexpr int kSlackColumn = 67;
 constexpr int kSmallWidth = 12;
 
-void overwrite(std::string& line, int column, const std::string& piece) {
-  line.replace(static_cast<std::size_t>(column), piece.size(), piece);
+void overwrite(std::string& line, int column, const std::string& text) {
+  line.replace(static_cast<std::size_t>(column), text.size(), text);
 }
 
 struct Row {

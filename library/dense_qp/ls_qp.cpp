@@ -144,6 +144,28 @@ class LsQpRun {
   void update_after_step(double alpha, double cp);
   bool add_constraint(int jadd, bool at_lower);
   int working_set_violation() const;
+
+  // What one minor iteration hands to the next.
+  struct Iteration {
+    int iter = 0;
+    double alpha = 0.0;  // the last step
+    int jadd = 0;        // the constraint added (0: none)
+    int jdel = 0;        // the constraint deleted (negative: artificial)
+    char kinds[2] = {' ', ' '};
+    int negligible = 0;  // consecutive negligible steps
+    int unchanged = 0;   // iterations without a change of the working set
+    bool need_gradient = true;
+  };
+  struct Measures;
+  static constexpr int kContinue = -1;
+  static constexpr int kNegligibleStepLimit = 50;
+  Iteration it_;
+
+  Measures measure() const;
+  void log_line(const Measures& m);
+  int cannot_satisfy();
+  int take_step(bool singular);
+  int at_stationary_point(double gtol, bool singular);
 };
 
 void LsQpRun::bind() {
@@ -398,9 +420,185 @@ void LsQpRun::finish(int iter) {
   }
 }
 
+// Norms and condition estimates of one iteration.
+struct LsQpRun::Measures {
+  double gz = 0.0;   // ||Z'g||
+  double gzr = 0.0;  // ||Zr'g||
+  double gf = 0.0;   // ||g|| over the free variables (||Z'g|| without general rows)
+  bool singular = false;
+  double cond_rz = 1.0;
+  double cond_t = 1.0;
+};
+
+LsQpRun::Measures LsQpRun::measure() const {
+  Measures m;
+  const int one = 1;
+  m.gz = *nz > 0 ? dnrm2_(nz, gq_, &one) : 0.0;
+  m.gzr = *nzr > 0 ? dnrm2_(nzr, gq_, &one) : 0.0;
+  m.gf = (*nfree > 0 && *nactiv > 0) ? dnrm2_(nfree, gq_, &one) : m.gz;
+  m.singular = rz_singular();
+  int fail = 0;
+  if (*nzr > 0 && nrank > 0) {
+    double dmax = 0.0;
+    double dmin = 0.0;
+    const int stride = ldr + 1;
+    abs_range(std::min(*nzr, nrank), r, stride, dmax, dmin);
+    m.cond_rz = safe_divide(dmax, dmin, fail);
+  }
+  if (*nactiv > 0) {
+    m.cond_t = safe_divide(rw_(qw::kLargestTDiagonal), rw_(qw::kSmallestTDiagonal), fail);
+  }
+  return m;
+}
+
+// The minor log line (when asked for), then the step and the changes are reset.
+void LsQpRun::log_line(const Measures& m) {
+  if (msglvl_ > 0) {
+    const double shown = *numinf > 0 ? *suminf : *ctx + *obj;
+    const Logical hessian = (!fp && nrank > 0) ? kTrue : kFalse;
+    print_qp_iteration(type.c_str(), hessian, msglvl_, iw, lines_monitor_, lines_print_, it_.iter,
+                       it_.jdel, it_.jadd, it_.kinds, it_.alpha, *numinf, shown, n - *nfree,
+                       *nactiv, *nz - *nzr, *nzr, m.gz, m.cond_t, m.cond_rz, n, nclin, *nfree,
+                       nrank, lay_.ldt, ldr, istate, x, ax, t_, r, static_cast<int>(type.size()),
+                       2);
+  }
+  it_.alpha = 0.0;
+  it_.jadd = 0;
+  it_.jdel = 0;
+  it_.kinds[0] = it_.kinds[1] = ' ';
+}
+
+int LsQpRun::cannot_satisfy() {
+  if (msglvl_ > 0) {
+    write_text_line(iw_(qw::kPrintFile),
+                    " XXX  Warning.  Cannot satisfy the constraints to the accuracy requested.");
+  }
+  *numinf = 1;
+  return static_cast<int>(LsQpExit::kInfeasible);
+}
+
+// One step along the search direction; returns an exit code, or kContinue.
+int LsQpRun::take_step(bool singular) {
+  ++it_.iter;
+  double pnorm = 0.0;
+  double cp = 0.0;
+  direction(singular, pnorm, cp);
+  int fail = 0;
+  const double alphamax = safe_divide(rw_(qw::kInfiniteStep), pnorm, fail);
+  ls_qp::RatioInput in;
+  in.n = n;
+  in.nclin = nclin;
+  in.istate = istate;
+  in.bl = bl;
+  in.bu = bu;
+  in.featol = featol;
+  in.x = x;
+  in.ax = ax;
+  in.p = p_;
+  in.ap = ap_;
+  in.rownorm = rownorm_;
+  in.bigbnd = bigbnd_;
+  in.pivot_factor = rw_(qw::kPivotFactor);
+  in.pnorm = pnorm;
+  in.alphamax = alphamax;
+  in.infeasible = *numinf > 0;
+  in.release = release_;
+  const ls_qp::RatioResult hit = ls_qp::find_step_to_constraint(in);
+  bool add = hit.jhit != 0;
+  it_.alpha = hit.step;
+  if (hit.palfa > 1.0 && !singular) {
+    it_.alpha = 1.0;
+    add = false;
+  }
+  if (!add && it_.alpha >= alphamax) {
+    return static_cast<int>(*numinf > 0 ? LsQpExit::kInfeasible : LsQpExit::kUnbounded);
+  }
+  if (std::fabs(it_.alpha) * pnorm <= rw_(qw::kPivotFactor) * *xnorm) {
+    if (++it_.negligible > kNegligibleStepLimit) {
+      return static_cast<int>(LsQpExit::kNegligibleSteps);
+    }
+  } else {
+    it_.negligible = 0;
+  }
+  update_after_step(it_.alpha, cp);
+  ++it_.unchanged;
+  if (add) {
+    it_.jadd = hit.jhit;
+    if (add_constraint(it_.jadd, hit.at_lower)) {
+      it_.kinds[1] = kind_letter(istate[it_.jadd - 1]);
+      it_.unchanged = 0;
+    }
+  }
+  if (working_set_violation() != 0) {
+    if (!move_onto()) return cannot_satisfy();
+    *numinf = -1;
+  }
+  if (*numinf != 0) it_.need_gradient = true;
+  return kContinue;
+}
+
+// At a stationary point: the multipliers, and the constraint that leaves the working set;
+// returns an exit code, or kContinue.
+int LsQpRun::at_stationary_point(double gtol, bool singular) {
+  if (fp && *numinf == 0) {
+    std::fill(clamda, clamda + nctotl, 0.0);
+    return static_cast<int>(LsQpExit::kOptimal);
+  }
+  // While infeasible the stationarity test is exact (gtol = 0), but the multipliers are
+  // judged with a tolerance at the rounding level of the phase-1 gradient: a multiplier of
+  // 1e-17 with the wrong sign must not make the working set cycle.
+  const int one = 1;
+  const double mtol =
+      *numinf > 0 ? rw_(qw::kStationarityFactor) * std::max(1.0, dnrm2_(&n, gq_, &one)) : gtol;
+  int jdel = 0;
+  int kdel = 0;
+  int jsmall = 0;
+  int jbig = 0;
+  int kbig = 0;
+  compute_qp_multipliers(n, nclin, *nactiv, *nfree, *nz, *nzr, lay_.ldt, lda, *numinf, jinf, mtol,
+                         istate, kactiv, kx, a, gq_, t_, rownorm_, wtinf_, clamda, jdel, kdel,
+                         jsmall, jbig, kbig, scratch_);
+  int new_status = 0;
+  if (jdel == 0 && *numinf > 0 && jbig != 0) {
+    jdel = jbig;
+    kdel = kbig;
+    new_status = clamda[jbig - 1] <= 0.0 ? -1 : -2;
+  }
+  if (msglvl_ > 0) {
+    print_qp_multipliers(type.c_str(), msglvl_, iw, n, *nactiv, *nfree, *nz, *nzr, kactiv, kx,
+                         clamda, gq_, jdel, static_cast<int>(type.size()));
+  }
+  if (jdel == 0 && *numinf > 0) return static_cast<int>(LsQpExit::kInfeasible);
+  if (jdel == 0) {
+    const bool weak = (jsmall != 0 || singular) && !fp;
+    return static_cast<int>(weak ? LsQpExit::kWeakMinimum : LsQpExit::kOptimal);
+  }
+  if (singular) {
+    return static_cast<int>(*numinf > 0 ? LsQpExit::kInfeasible : LsQpExit::kWeakMinimum);
+  }
+  it_.jdel = jdel;
+  if (jdel > 0) {
+    it_.kinds[0] = kind_letter(istate[jdel - 1]);
+    istate[jdel - 1] = new_status;
+    if (new_status != 0) release_ = true;
+  } else {
+    it_.kinds[0] = 'A';
+  }
+  delete_from_working_set(*unitq, n, *nactiv, *nfree, nres_, ngq_, *nz, *nzr, lda, lay_.ldq, ldr,
+                          lay_.ldt, nrank, jdel, kdel, kactiv, kx, a, res_, r, t_, gq_, q_, rw);
+  it_.unchanged = 0;
+  if (new_status != 0) {
+    // The released constraint joins the phase-1 objective at once.
+    bool became_feasible = false;
+    form_gradient(false, became_feasible);
+    it_.need_gradient = false;
+  }
+  return kContinue;
+}
+
 int LsQpRun::run(int& iter) {
   bind();
-  iter = 0;
+  it_ = Iteration{};
   int limit = fp ? iw_(qw::kMinorLimit) : iw_(qw::kGeneralMinorLimit);
   bool limit_extended = false;
   *numinf = -1;
@@ -408,188 +606,39 @@ int LsQpRun::run(int& iter) {
   *obj = 0.0;
   *nz = *nfree - *nactiv;
   std::fill(clamda, clamda + nctotl, 0.0);
-  const double eps08 = rw_(qw::kStationarityFactor);
-  const double eps09 = rw_(qw::kPivotFactor);
-  const int print_unit = iw_(qw::kPrintFile);
-  auto cannot_satisfy = [&] {
-    if (msglvl_ > 0) {
-      write_text_line(print_unit, " XXX  Warning.  Cannot satisfy the constraints to the accuracy requested.");
-    }
-    *numinf = 1;
-    return static_cast<int>(LsQpExit::kInfeasible);
-  };
-  if (!move_onto()) return cannot_satisfy();
-
-  double alpha = 0.0;
-  int jadd = 0;
-  int jdel = 0;
-  char kinds[2] = {' ', ' '};
-  int negligible = 0;
-  int unchanged = 0;
-  bool print_line = true;
-  bool need_gradient = true;
+  int exit = move_onto() ? kContinue : cannot_satisfy();
   const int one = 1;
-  const Logical hessian = (!fp && nrank > 0) ? kTrue : kFalse;
-  while (true) {
-    if (need_gradient) {
-      need_gradient = false;
+  bool print_line = true;
+  while (exit == kContinue) {
+    if (it_.need_gradient) {
+      it_.need_gradient = false;
       bool became_feasible = false;
       form_gradient(true, became_feasible);
       if (became_feasible && !fp && !limit_extended) {
-        limit = iter + iw_(qw::kMinorLimit);
+        limit = it_.iter + iw_(qw::kMinorLimit);
         limit_extended = true;
       }
     }
     if (nrank >= 1) *obj = 0.5 * (ssq1 * ssq1 + std::pow(dnrm2_(&nrank, res_, &one), 2));
-    const double gz = *nz > 0 ? dnrm2_(nz, gq_, &one) : 0.0;
-    const double gzr = *nzr > 0 ? dnrm2_(nzr, gq_, &one) : 0.0;
-    const double gf = (*nfree > 0 && *nactiv > 0) ? dnrm2_(nfree, gq_, &one) : gz;
-    const bool singular = rz_singular();
-    int fail = 0;
-    double cond_rz = 1.0;
-    if (*nzr > 0 && nrank > 0) {
-      double dmax = 0.0;
-      double dmin = 0.0;
-      const int stride = ldr + 1;
-      abs_range(std::min(*nzr, nrank), r, stride, dmax, dmin);
-      cond_rz = safe_divide(dmax, dmin, fail);
-    }
-    const double cond_t = *nactiv > 0 ? safe_divide(rw_(qw::kLargestTDiagonal), rw_(qw::kSmallestTDiagonal), fail) : 1.0;
-    if (print_line) {
-      if (msglvl_ > 0) {
-      const double shown = *numinf > 0 ? *suminf : *ctx + *obj;
-      const int nbnd = n - *nfree;
-      const int nart = *nz - *nzr;
-      print_qp_iteration(type.c_str(), hessian, msglvl_, iw, lines_monitor_, lines_print_, iter, jdel,
-                         jadd, kinds, alpha, *numinf, shown, nbnd, *nactiv, nart, *nzr, gz, cond_t,
-                         cond_rz, n, nclin, *nfree, nrank, lay_.ldt, ldr, istate, x, ax, t_, r,
-                           static_cast<int>(type.size()), 2);
-      }
-      alpha = 0.0;
-      jadd = 0;
-      jdel = 0;
-      kinds[0] = kinds[1] = ' ';
-    }
-    print_line = true;
-    const double gtol =
-        *numinf > 0 ? 0.0
-                    : eps08 * std::max({*nactiv > 0 ? rw_(qw::kLargestTDiagonal) : 0.0,
-                                        std::fabs(*ctx + *obj) + 1.0, gf});
-    const bool stationary = (!singular && gzr <= gtol) || unchanged >= 2;
+    const Measures m = measure();
+    // No line right after a deletion: the deleted constraint shows on the next one.
+    if (print_line) log_line(m);
+    const double largest_t = *nactiv > 0 ? rw_(qw::kLargestTDiagonal) : 0.0;
+    const double gtol = *numinf > 0 ? 0.0
+                                    : rw_(qw::kStationarityFactor) *
+                                          std::max({largest_t, std::fabs(*ctx + *obj) + 1.0, m.gf});
+    const bool stationary = (!m.singular && m.gzr <= gtol) || it_.unchanged >= 2;
     if (!stationary) {
-      if (iter >= limit) return static_cast<int>(LsQpExit::kIterationLimit);
-      ++iter;
-      double pnorm = 0.0;
-      double cp = 0.0;
-      direction(singular, pnorm, cp);
-      const double alphamax = safe_divide(rw_(qw::kInfiniteStep), pnorm, fail);
-      ls_qp::RatioInput in;
-      in.n = n;
-      in.nclin = nclin;
-      in.istate = istate;
-      in.bl = bl;
-      in.bu = bu;
-      in.featol = featol;
-      in.x = x;
-      in.ax = ax;
-      in.p = p_;
-      in.ap = ap_;
-      in.rownorm = rownorm_;
-      in.bigbnd = bigbnd_;
-      in.pivot_factor = eps09;
-      in.pnorm = pnorm;
-      in.alphamax = alphamax;
-      in.infeasible = *numinf > 0;
-      in.release = release_;
-      const ls_qp::RatioResult hit = ls_qp::find_step_to_constraint(in);
-      bool add = hit.jhit != 0;
-      alpha = hit.step;
-      if (hit.palfa > 1.0 && !singular) {
-        alpha = 1.0;
-        add = false;
-      }
-      if (!add && alpha >= alphamax) {
-        return static_cast<int>(*numinf > 0 ? LsQpExit::kInfeasible : LsQpExit::kUnbounded);
-      }
-      if (std::fabs(alpha) * pnorm <= eps09 * *xnorm) {
-        if (++negligible > 50) return static_cast<int>(LsQpExit::kNegligibleSteps);
-      } else {
-        negligible = 0;
-      }
-      update_after_step(alpha, cp);
-      if (add) {
-        jadd = hit.jhit;
-        if (add_constraint(jadd, hit.at_lower)) {
-          kinds[1] = kind_letter(istate[jadd - 1]);
-          unchanged = 0;
-        } else {
-          ++unchanged;
-        }
-      } else {
-        ++unchanged;
-      }
-      if (working_set_violation() != 0) {
-        if (!move_onto()) return cannot_satisfy();
-        *numinf = -1;
-        need_gradient = true;
-      }
-      if (*numinf != 0) need_gradient = true;
-      continue;
-    }
-    // A stationary point.
-    if (fp && *numinf == 0) {
-      std::fill(clamda, clamda + nctotl, 0.0);
-      return static_cast<int>(LsQpExit::kOptimal);
-    }
-    int kdel = 0;
-    int jsmall = 0;
-    int jbig = 0;
-    int kbig = 0;
-    // While infeasible the stationarity test is exact (gtol = 0), but the multipliers are
-    // judged with a tolerance at the rounding level of the phase-1 gradient: a multiplier of
-    // 1e-17 with the wrong sign must not make the working set cycle.
-    const double mtol =
-        *numinf > 0 ? eps08 * std::max(1.0, dnrm2_(&n, gq_, &one)) : gtol;
-    compute_qp_multipliers(n, nclin, *nactiv, *nfree, *nz, *nzr, lay_.ldt, lda, *numinf, jinf, mtol,
-                           istate, kactiv, kx, a, gq_, t_, rownorm_, wtinf_, clamda, jdel, kdel,
-                           jsmall, jbig, kbig, scratch_);
-    int new_status = 0;
-    if (jdel == 0 && *numinf > 0 && jbig != 0) {
-      jdel = jbig;
-      kdel = kbig;
-      new_status = clamda[jbig - 1] <= 0.0 ? -1 : -2;
-    }
-    if (msglvl_ > 0) {
-      print_qp_multipliers(type.c_str(), msglvl_, iw, n, *nactiv, *nfree, *nz, *nzr, kactiv, kx,
-                           clamda, gq_, jdel, static_cast<int>(type.size()));
-    }
-    if (jdel == 0) {
-      if (*numinf > 0) return static_cast<int>(LsQpExit::kInfeasible);
-      return static_cast<int>((jsmall != 0 || singular) && !fp ? LsQpExit::kWeakMinimum
-                                                             : LsQpExit::kOptimal);
-    }
-    if (singular) {
-      jdel = 0;
-      return static_cast<int>(*numinf > 0 ? LsQpExit::kInfeasible : LsQpExit::kWeakMinimum);
-    }
-    if (jdel > 0) {
-      kinds[0] = kind_letter(istate[jdel - 1]);
-      istate[jdel - 1] = new_status;
-      if (new_status != 0) release_ = true;
+      exit = it_.iter >= limit ? static_cast<int>(LsQpExit::kIterationLimit)
+                               : take_step(m.singular);
+      print_line = true;
     } else {
-      kinds[0] = 'A';
-    }
-    delete_from_working_set(*unitq, n, *nactiv, *nfree, nres_, ngq_, *nz, *nzr, lda, lay_.ldq, ldr,
-                            lay_.ldt, nrank, jdel, kdel, kactiv, kx, a, res_, r, t_, gq_, q_, rw);
-    unchanged = 0;
-    print_line = false;
-    if (new_status != 0) {
-      // The released constraint joins the phase-1 objective at once.
-      bool became_feasible = false;
-      form_gradient(false, became_feasible);
-      need_gradient = false;
+      exit = at_stationary_point(gtol, m.singular);
+      print_line = false;
     }
   }
+  iter = it_.iter;
+  return exit;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Internal pieces of the dense QP/LS solver: the ratio test.
+// Internal interface of the dense QP/LS solver: the ratio test.
 #pragma once
 
 namespace zun::ls_qp {

@@ -97,11 +97,11 @@ void run_solver(const Qp& p,
                 WorkingSetState& st,
                 Dense& r,
                 Dense& a,
-                Result& out) {
+                Result& out,
+                int jinf = 0) {
   const int n = p.n;
   const int nclin = p.nclin;
   std::vector<double> ax(std::max(nclin, 1), 0.0);
-  const int jinf = 0;
   double xnorm = 0.0;
   const Logical lin = p.c.empty() ? kFalse : kTrue;
   const double ssq1 = 0.0;
@@ -118,7 +118,7 @@ void run_solver(const Qp& p,
 }
 
 // A cold start: unit Q, every variable free, x = p.x0.
-Result solve(const Qp& p, const char* type, SharedWords& words) {
+Result solve(const Qp& p, const char* type, SharedWords& words, int jinf = 0) {
   const int n = p.n;
   const int nclin = p.nclin;
   WorkingSetState st(n, nclin);
@@ -134,7 +134,7 @@ Result solve(const Qp& p, const char* type, SharedWords& words) {
   out.x = p.x0;
   out.istate.assign(n + nclin, 0);
   out.clamda.assign(n + nclin, 0.0);
-  run_solver(p, type, words, st, r, a, out);
+  run_solver(p, type, words, st, r, a, out, jinf);
   return out;
 }
 
@@ -381,9 +381,11 @@ TEST(LsQp, LargerRandomQpsAndLeastSquaresSatisfyKkt) {
   std::mt19937 rng(77);
   SharedWords words;
   int checked = 0;
+  int large_checked = 0;
   for (int trial = 0; trial < 300; ++trial) {
-    const int n = 3 + trial % 6;
-    const int nclin = trial % 7;
+    const bool large = trial % 10 == 9;
+    const int n = large ? 20 + trial % 21 : 3 + trial % 6;
+    const int nclin = large ? 10 + trial % 25 : trial % 7;
     const bool linear = trial % 2 == 0;
     const Qp p = random_qp(n, nclin, n, linear, rng);
     std::vector<double> xref;
@@ -398,8 +400,10 @@ TEST(LsQp, LargerRandomQpsAndLeastSquaresSatisfyKkt) {
     ASSERT_TRUE(res.inform == 0 || res.inform == 1) << where << " inform " << res.inform;
     expect_kkt(p, res, where);
     ++checked;
+    large_checked += large ? 1 : 0;
   }
   EXPECT_GT(checked, 250);
+  EXPECT_GT(large_checked, 20);
 }
 
 TEST(LsQp, RankDeficientLeastSquaresReachesAMinimum) {
@@ -510,6 +514,18 @@ TEST(LsQp, PhaseOneReleasesAWorkingRowThatBlocksFeasibility) {
   EXPECT_NEAR(res.suminf, 3.0, 1e-9);
   EXPECT_GE(res.x[0], 2.0 - 1e-9);
   EXPECT_LE(res.x[0], 3.0 + 1e-9);
+}
+
+TEST(LsQp, PhaseOneReleasesOnlyConstraintsNumberedAboveJinf) {
+  // The same problem with the blocking row (constraint 2) at or below jinf: it stays, and the
+  // sum of infeasibilities stays 5 at x = 0.
+  SharedWords words;
+  const Qp p = one_variable_rows({-kInf, 2.0, 3.0}, {0.0, kInf, kInf}, -1.0);
+  const Result res = solve(p, "FP", words, 2);
+  EXPECT_EQ(res.inform, 3);
+  EXPECT_NEAR(res.suminf, 5.0, 1e-9);
+  EXPECT_NEAR(res.x[0], 0.0, 1e-12);
+  EXPECT_EQ(res.istate[1], 2);
 }
 
 TEST(LsQp, FeasibleStartEndsAtOnceWithZeroMultipliers) {

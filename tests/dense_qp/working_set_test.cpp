@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp.h"
 #include "library/dense_qp/working_set.h"
 #include "tests/dense_qp/qp_test_util.h"
@@ -96,6 +97,32 @@ class Sequence {
     worst = std::max(worst, std::fabs(residual_norm(st_.res0()) - initial0_) / hscale);
     for (int j = 1; j <= st_.n; ++j) {
       for (int i = j + 1; i <= nrank_; ++i) worst = std::max(worst, std::fabs(r_(i, j)));
+    }
+    return worst;
+  }
+
+  // Refactorises R's free block with column interchanges (no general row in the working set)
+  // and returns the change of the natural Hessian's free block and of the natural gradient's
+  // free part, relative to their scale.
+  double refactor_free_block() {
+    const Dense h0 = hessian();
+    const std::vector<double> g0 = natural(st_.gq());
+    std::vector<int> iwork(st_.n);
+    std::vector<double> work(3 * st_.n);
+    int nrank = nrank_;
+    refactor_r_with_interchanges(st_.unitq, st_.n, st_.nfree, st_.lay.ldq, st_.n, nrank,
+                                 st_.kx.data(), st_.gq(), r_.data(), st_.q(), iwork.data(),
+                                 work.data(), words_.rw.data());
+    const Dense h1 = hessian();
+    const std::vector<double> g1 = natural(st_.gq());
+    double worst = 0.0;
+    for (int i = 1; i <= st_.nfree; ++i) {
+      const int vi = st_.kx[i - 1];
+      worst = std::max(worst, std::fabs(g1[vi - 1] - g0[vi - 1]));
+      for (int j = 1; j <= st_.nfree; ++j) {
+        const int vj = st_.kx[j - 1];
+        worst = std::max(worst, std::fabs(h1(vi, vj) - h0(vi, vj)) / (1.0 + dense_test::frobenius(h0)));
+      }
     }
     return worst;
   }
@@ -277,6 +304,28 @@ INSTANTIATE_TEST_SUITE_P(Shapes,
                                            SequenceCase{9, 12, 9, false},
                                            SequenceCase{6, 6, 2, true}));
 
+TEST(WorkingSet, RefactorisationKeepsTheFreeHessianAndGradient) {
+  std::mt19937 rng(21);
+  double worst = 0.0;
+  for (int run = 0; run < 40; ++run) {
+    const int n = 2 + run % 7;
+    Sequence seq(n, 1, n, run % 2 == 1, rng);
+    for (int k = 0; k < 10; ++k) {
+      if (k % 3 == 2) {
+        seq.delete_bound();
+      } else {
+        seq.add_bound();
+      }
+    }
+    worst = std::max(worst, seq.refactor_free_block());
+    const Dense qf = seq.state().q_free();
+    EXPECT_LT(dense_test::max_abs_diff(multiply(transpose(qf), qf),
+                                       dense_test::identity(seq.state().nfree)),
+              1e-13);
+  }
+  EXPECT_LT(worst, 1e-12);
+}
+
 TEST(WorkingSet, AddThenDeleteRestoresNullDimAndTheProduct) {
   std::mt19937 rng(7);
   Sequence seq(6, 4, 6, false, rng);
@@ -330,6 +379,24 @@ TEST(WorkingSet, DependentRowIsRejectedAndNothingChanges) {
   EXPECT_LT(seq.invariant_error(), 1e-12);
 }
 
+// add_initial_working_set over every candidate of st.kactiv (all rows), R of full rank.
+int initial_working_set(WorkingSetState& st,
+                        Dense& a,
+                        Dense& r,
+                        SharedWords& words,
+                        int ioption,
+                        int& nartif,
+                        int& nrejtd) {
+  int inform = -1;
+  const int n = st.n;
+  add_initial_working_set(st.unitq, ioption, inform, 1, st.nclin, st.nactiv, nartif, st.nz,
+                          st.nfree, n, nrejtd, 2, 1, n, st.nclin, st.lay.ldq, n, st.lay.ldt,
+                          st.istate.data(), st.kactiv.data(), st.kx.data(),
+                          kInitialDependencyLimit, a.data(), r.data(), st.t(), st.res(), st.gq(),
+                          st.q(), st.scratch(), 0, words.iw.data(), words.rw.data());
+  return inform;
+}
+
 TEST(WorkingSet, InitialWorkingSetRejectsDuplicatesAndCompactsTheList) {
   std::mt19937 rng(5);
   const int n = 5;
@@ -341,21 +408,48 @@ TEST(WorkingSet, InitialWorkingSetRejectsDuplicatesAndCompactsTheList) {
   SharedWords words;
   st.kactiv = {1, 2, 3, 4};
   for (int k = 1; k <= nclin; ++k) st.istate[n + k - 1] = 1;
-  int inform = -1;
   int nartif = 0;
   int nrejtd = 0;
-  add_initial_working_set(st.unitq, 0, inform, 1, 4, st.nactiv, nartif, st.nz, st.nfree, n, nrejtd,
-                          2, 1, n, nclin, st.lay.ldq, n, st.lay.ldt, st.istate.data(),
-                          st.kactiv.data(), st.kx.data(), kInitialDependencyLimit, a.data(),
-                          r.data(), st.t(), st.res(), st.gq(), st.q(), st.scratch(), 0,
-                          words.iw.data(), words.rw.data());
-  EXPECT_EQ(inform, 0);
+  EXPECT_EQ(initial_working_set(st, a, r, words, 0, nartif, nrejtd), 0);
   EXPECT_EQ(st.nactiv, 3);
   EXPECT_EQ(nrejtd, 1);
   EXPECT_EQ(st.nz, 2);
   EXPECT_EQ(st.istate[n + 1], 0);
   EXPECT_EQ((std::vector<int>{1, 3, 4, -2}), st.kactiv);
   EXPECT_FALSE(is_true(st.unitq));
+}
+
+TEST(WorkingSet, InitialWorkingSetFixesTheRemainingVariablesOnRequest) {
+  std::mt19937 rng(8);
+  const int n = 5;
+  const int nclin = 3;
+  WorkingSetState st(n, nclin);
+  Dense a = dense_test::random_matrix(nclin, n, rng);
+  for (int j = 1; j <= n; ++j) a(3, j) = -a(1, j);  // dependent on row 1
+  Dense r = dense_test::random_upper(n, rng);
+  SharedWords words;
+  st.kactiv = {1, 2, 3};
+  for (int k = 1; k <= nclin; ++k) st.istate[n + k - 1] = 1;
+  int nartif = 0;
+  int nrejtd = 0;
+  EXPECT_EQ(initial_working_set(st, a, r, words, 1, nartif, nrejtd), 0);
+  EXPECT_EQ(st.nactiv, 2);
+  EXPECT_EQ(nartif, 3);
+  EXPECT_EQ(st.nz, 0);
+  EXPECT_EQ(st.nfree, 2);
+  int fixed = 0;
+  for (int j = 1; j <= n; ++j) fixed += st.istate[j - 1] == 4 ? 1 : 0;
+  EXPECT_EQ(fixed, 3);
+  // The working rows on the remaining free variables still satisfy A_F Q = T.
+  const Dense qf = st.q_free();
+  for (int i = 1; i <= st.nactiv; ++i) {
+    for (int j = 1; j <= st.nfree; ++j) {
+      double m = 0.0;
+      for (int l = 1; l <= st.nfree; ++l) m += a(st.kactiv[i - 1], st.kx[l - 1]) * qf(l, j);
+      const double expected = (j >= st.nfree + 1 - i) ? st.t_at(i, j) : 0.0;
+      EXPECT_NEAR(m, expected, 1e-13);
+    }
+  }
 }
 
 TEST(WorkingSet, ProductsWithTheBasisAreInverseAndSolvesWithTMatchT) {
