@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "library/dense_sqp/dense_exit_messages.h"
 #include "library/dense_sqp/dense_input_checks.h"
@@ -13,7 +14,9 @@
 #include "library/dense_sqp/dense_sqp.h"
 #include "library/dense_sqp/derivative_phase.h"
 #include "library/dense_sqp/feasible_point.h"
+#include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp.h"
+#include "library/dense_qp/working_set.h"
 #include "library/platform/format.h"
 #include "library/support/blas_lapack.h"
 #include "library/support/failure.h"
@@ -375,6 +378,32 @@ int set_nonlinear_start_status(const DenseProblem& p,
     --room;
   }
   return room;
+}
+
+void form_hessian_output(int n,
+                         int nfree,
+                         int ldq,
+                         const Logical& unitq,
+                         const int* kx,
+                         const double* q,
+                         ColumnMajorView<double> r,
+                         double* work) {
+  // The null-space dimension does not matter to mode 3 (the whole basis).
+  constexpr int kBasisToNatural = 3;
+  const int nz = 0;
+  double* row = work;
+  double* scratch = work + n;
+  for (int i = 1; i <= n; ++i) {
+    for (int j = 1; j <= n; ++j) row[j - 1] = j >= i ? r(i, j) : 0.0;
+    apply_tq_factor(kBasisToNatural, n, nz, nfree, ldq, unitq, kx, row, q, scratch);
+    for (int j = 1; j <= n; ++j) r(i, j) = row[j - 1];
+  }
+  std::vector<double> zeta(static_cast<std::size_t>(std::max(n, 1)), 0.0);
+  const int ldr = static_cast<int>(r.ld());
+  factor_qr(n, n, r.at(1, 1), ldr, zeta.data());
+  for (int j = 1; j <= n; ++j) {
+    for (int i = j + 1; i <= n; ++i) r(i, j) = 0.0;
+  }
 }
 
 }  // namespace zun

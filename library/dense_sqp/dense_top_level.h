@@ -6,6 +6,7 @@
 
 #include "library/dense_sqp/dense_problem.h"
 #include "library/dense_sqp/dense_store.h"
+#include "library/support/option_store.h"
 
 namespace zun {
 
@@ -31,5 +32,19 @@ int set_nonlinear_start_status(const DenseProblem& p,
                                double bigbnd,
                                double crash_tolerance,
                                Words<const double> c);
+
+// The Hessian factor for the caller: R (N x N, leading dimension LDR) holds the factor in the
+// basis of the working set (kx, and Q with unitq, nfree; see the QP/LS solver's working set).
+// Each row is taken to the natural order of the variables and the result refactorised by a
+// Householder QR, so that on return R'R is the approximation in the natural variables.
+// work: 2N reals.
+void form_hessian_output(int n,
+                         int nfree,
+                         int ldq,
+                         const Logical& unitq,
+                         const int* kx,
+                         const double* q,
+                         ColumnMajorView<double> r,
+                         double* work);
 
 }  // namespace zun

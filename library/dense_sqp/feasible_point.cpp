@@ -2,10 +2,13 @@
 #include "library/dense_sqp/feasible_point.h"
 
 #include <cmath>
+#include <vector>
 
+#include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp.h"
 #include "library/dense_qp/working_set.h"
 #include "library/dense_sqp/dense_top_level.h"
+#include "library/support/machine.h"
 
 namespace zun {
 namespace {
@@ -21,6 +24,7 @@ constexpr char kNoNames[] = "        ";
 constexpr int kNameLength = 8;
 constexpr char kProblemType[] = "FP";
 constexpr int kProblemTypeLength = 2;
+constexpr double kFrobeniusFactor = 100.0;
 
 // The first estimates of the method: R, the nonlinear multipliers and the penalty words.
 void start_estimates(DenseRun& run, bool cold) {
@@ -51,6 +55,38 @@ int bounds_only(DenseRun& run) {
   return static_cast<int>(LsQpExit::kOptimal);
 }
 
+// A warm start's Hessian factor: refactorised with column interchanges when it is too
+// ill-conditioned or too large for its diagonal.  (unitq, nfree, ldq, q): the working set's
+// basis after the FP problem.
+void check_initial_hessian(DenseRun& run, const Logical& unitq, int nfree, int ldq, double* q) {
+  const DenseProblem& p = run.p;
+  double sum = 0.0;
+  for (int j = 1; j <= p.n; ++j) {
+    for (int i = 1; i <= j; ++i) sum += p.r(i, j) * p.r(i, j);
+  }
+  const double frobenius = std::sqrt(sum);
+  double dmax = 0.0, dmin = 0.0;
+  const int diagonal_stride = p.ldr + 1;
+  abs_range(p.n, p.r.at(1, 1), diagonal_stride, dmax, dmin);
+  int fail = 0;
+  const double condition = safe_divide(dmax, dmin, fail);
+  if (!(condition > run.s.r(rw::kRootConditionLimit) ||
+        frobenius > kFrobeniusFactor * std::sqrt(static_cast<double>(p.n)) * dmax)) {
+    return;
+  }
+  if (run.major_print() > 0) {
+    write_record(run.print_file(), " XXX  Bad initial Hessian,   R  refactorized.");
+  }
+  std::vector<double> companion(p.n, 0.0);
+  std::vector<double> work(3 * static_cast<std::size_t>(p.n), 0.0);
+  std::vector<int> iwork(p.n, 0);
+  int nrank = 0;
+  refactor_r_with_interchanges(unitq, p.n, nfree, ldq, p.ldr, nrank,
+                               run.integer_array(dense_array::kVariableOrder).at(1),
+                               companion.data(), p.r.at(1, 1), q, iwork.data(), work.data(),
+                               run.s.r.at(1));
+}
+
 }  // namespace
 
 int solve_feasible_point(DenseRun& run) {
@@ -62,7 +98,11 @@ int solve_feasible_point(DenseRun& run) {
   Words<int> kx = run.integer_array(dense_array::kVariableOrder);
   for (int j = 1; j <= p.n; ++j) kx(j) = j;
   start_estimates(run, cold);
-  if (p.nclin == 0) return bounds_only(run);
+  if (p.nclin == 0) {
+    double no_q = 0.0;
+    if (!cold) check_initial_hessian(run, kTrue, p.n, 1, &no_q);
+    return bounds_only(run);
+  }
 
   const LsQpWorkLayout lay = LsQpWorkLayout::plan(p.n, p.nclin);
   double* w = p.work.at(s.i(dense_array::kQpWorkArea));
@@ -100,6 +140,9 @@ int solve_feasible_point(DenseRun& run) {
               p.work.at(run.tail.linear_values), run.array(dense_array::kFeasibilityTolerances).at(1),
               p.r.at(1, 1), &run.x(1), w, s.i.at(1), s.r.at(1), kProblemTypeLength, kNameLength);
   s.r(rw::kFpSumInfeasibilities) = suminf;
+  if (!cold && inform <= static_cast<int>(LsQpExit::kWeakMinimum)) {
+    check_initial_hessian(run, unitq, nfree, lay.ldq, w + lay.q - 1);
+  }
   return inform;
 }
 

@@ -179,8 +179,9 @@ TEST_F(DerivativePhase, LinearElementsAreAssignedOnceAsConstants) {
 
 TEST_F(DerivativePhase, WrongGradientEndsWithExitSevenAndBadLines) {
   DenseHarness h(curved_problem(), {"Print level 1", "Verify level 11"});
-  h.gradient_error = {{1, 0.5}};
+  h.gradient_error = {{1, 10.0}};
   EXPECT_EQ(h.run(-1), 7);
+  EXPECT_TRUE(printed(" XXX  The objective gradients seem to be incorrect."));
   EXPECT_TRUE(printed(" XXX  There seem to be     1  incorrect objective gradients out of the     2"));
   const std::vector<std::string> lines = print_.lines();
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
@@ -196,7 +197,7 @@ TEST_F(DerivativePhase, WrongGradientEndsWithExitSevenAndBadLines) {
 TEST_F(DerivativePhase, MissingElementAndWrongGradientRunTheDifferencesThenExitSeven) {
   DenseHarness h(curved_problem(), {"Print level 0", "Derivative level 1", "Verify level 11"});
   h.withheld_jacobian = {{1, 1}};
-  h.gradient_error = {{2, 1.0}};
+  h.gradient_error = {{2, -20.0}};
   EXPECT_EQ(h.run(-1), 7);
   EXPECT_NEAR(jac(h, 1, 1), h.prob.x0[1], 1e-6);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -263,6 +264,22 @@ TEST_F(DenseExits, VerifyAtAFeasibleStartRunsTheDerivativePhaseOnce) {
   EXPECT_EQ(moved.count(request::kObjectiveBoth), 2);  // again at the feasible point
 }
 
+TEST_F(DenseExits, IllConditionedWarmStartHessianIsRefactorized) {
+  for (const bool warm : {false, true}) {  // cold first: the capture keeps its lines
+    std::vector<std::string> lines = {"Print level 1"};
+    if (warm) lines.push_back("Warm start");
+    DenseHarness h(small_problem(), lines);
+    h.r = {1e8, 0.0, 0.0, 1.0};
+    EXPECT_EQ(h.run(-1), 5);
+    EXPECT_EQ(printed(" XXX  Bad initial Hessian,   R  refactorized."), warm);
+    if (warm) {
+      EXPECT_NEAR(h.store.r(dense_words::real_word::kRFrobeniusNorm), 1e8, 1.0);
+    } else {
+      EXPECT_EQ(h.r, (std::vector<double>{1.0, 0.0, 0.0, 1.0}));  // a cold start's R
+    }
+  }
+}
+
 TEST_F(DenseExits, HardFailureModeStopsTheProgram) {
   EXPECT_EXIT(
       {
@@ -349,6 +366,49 @@ TEST(DenseStartStatus, NonlinearRowsNearestToABoundFirstWhileThereIsRoom) {
   EXPECT_EQ(set_nonlinear_start_status(p, false, 1, 9.9999e19, 0.01, Words<const double>(c.data())),
             0);
   EXPECT_EQ(h.istate, (std::vector<int>{0, 0, 1, 0, 0}));
+}
+
+TEST(DenseHessianOutput, FactorOfTheHessianInTheNaturalVariables) {
+  const int n = 3, nfree = 2, ldq = 3, ldr = 4;
+  const double c = std::cos(0.7), s = std::sin(0.7);
+  const std::vector<double> q = {c, s, 0.0, -s, c, 0.0, 0.0, 0.0, 0.0};  // nfree x nfree block
+  const std::vector<int> kx = {3, 1, 2};
+  std::vector<double> r(ldr * n, 99.0);  // below the diagonal: junk that must not count
+  const double upper[3][3] = {{2.0, -1.0, 0.5}, {0.0, 1.5, 0.25}, {0.0, 0.0, 3.0}};
+  for (int i = 0; i < n; ++i) {
+    for (int j = i; j < n; ++j) r[i + j * ldr] = upper[i][j];
+  }
+  // The basis-to-natural map: natural kx(i) gets row i of diag(Q, I).
+  double qf[3][3] = {};
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < n; ++k) {
+      qf[kx[i] - 1][k] = i < nfree && k < nfree ? q[i + k * ldq] : (i == k ? 1.0 : 0.0);
+    }
+  }
+  double expected[3][3] = {};  // Qf R'R Qf'
+  for (int a = 0; a < n; ++a) {
+    for (int b = 0; b < n; ++b) {
+      for (int i = 0; i < n; ++i) {
+        double ra = 0.0, rb = 0.0;
+        for (int k = 0; k < n; ++k) {
+          ra += upper[i][k] * qf[a][k];
+          rb += upper[i][k] * qf[b][k];
+        }
+        expected[a][b] += ra * rb;
+      }
+    }
+  }
+  std::vector<double> work(2 * n);
+  form_hessian_output(n, nfree, ldq, kFalse, kx.data(), q.data(),
+                      ColumnMajorView<double>(r.data(), ldr), work.data());
+  for (int a = 0; a < n; ++a) {
+    for (int b = 0; b < n; ++b) {
+      double h = 0.0;
+      for (int i = 0; i < n; ++i) h += r[i + a * ldr] * r[i + b * ldr];
+      EXPECT_NEAR(h, expected[a][b], 1e-12) << a << "," << b;
+      if (a > b) EXPECT_EQ(r[a + b * ldr], 0.0);
+    }
+  }
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST_P(DensePartitionGrid, NeedsMatchTheClosedFormAndArraysAreDisjoint) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes,
                          DensePartitionGrid,
-                         ::testing::Combine(::testing::Values(1, 2, 3, 17),
+                         ::testing::Combine(::testing::Values(0, 1, 2, 3, 17),
                                             ::testing::Values(0, 1, 5),
                                             ::testing::Values(0, 1, 4)));
 
