@@ -408,7 +408,7 @@ int MajorLoop::qp_phase() {
     }
     for (int j = 0; j < nb_; ++j) p_[j] = xqp_[j] - x_[j];
     measure();
-    if (elastic_allowed_ && converged_ && ninf_ >= 1 && !elastic_ &&
+    if (elastic_allowed_ && converged_ && ninf_ >= 1 &&
         boost_elastic_weight(elastic_weight_, itn_, st_.iz)) {
       elastic_ = true;
       continue;
