@@ -103,6 +103,7 @@ class MinorRun {
   bool newly_feasible_ = false;
   int count_ = -1;  // infeasible non-elastic variables at the last count (-1: not counted)
   int stalls_ = 0;
+  bool stall_refactor_ = false;
   int pending_ = MinorResult::kOptimal;  // a QP step's 2 or 4 awaiting the next optimality test
   int section_ = 0;
   double lu_reference_ = 0.0;
@@ -192,7 +193,10 @@ int MinorRun::refactorize(bool& factorize, std::string& basis_type, bool& reset_
   reset_basics = false;
   gradient_stale_ = true;
   q_.pi_stale = true;
-  stalls_ = 0;
+  // The stall count survives the refactorisation that a stall asked for: a stall that
+  // persists on the new factors ends the call.
+  if (!stall_refactor_) stalls_ = 0;
+  stall_refactor_ = false;
   recount_ = true;
   // Variables that a repair moved out of B and S are no longer elastic; the elastic ones that
   // stay get their working bounds back.
@@ -422,7 +426,8 @@ int MinorRun::step(int jq, double djq) {
   int result = 0;
   if (!q_.objective_in_force) gradient_stale_ = true;
   qp_iteration(q_, result, itn_, jq, djq);
-  if (q_.stall && quadratic_) ++stalls_;
+  // A stall: the variable just admitted left again at once; any other step ends the run.
+  if (quadratic_) stalls_ = jq != 0 && q_.stall ? stalls_ + 1 : 0;
   return result;
 }
 
@@ -518,7 +523,7 @@ int MinorRun::run(bool& elastic,
         q_.reason = RefactorReason::kStall;
         basis_type = BasisType::kWithSuperbasics;
         factorize = true;
-        stalls_ = 0;
+        stall_refactor_ = true;
         continue;
       }
       result = MinorResult::kStall;
