@@ -1,5 +1,5 @@
-// The solve body through the top level with array-built problems: linear rows satisfied when
-// the run reaches the major iterations, under each scale option; infeasible linear rows; the
+// The solve body through the top level with array-built problems: feasibility problems on
+// linear rows solved under each scale option; infeasible linear rows; the
 // caller's arrays untouched, also across a re-run after a real workspace too small for the
 // basis factors; the final call of the user routines.
 #include "library/sparse_sqp/solve_driver.h"
@@ -233,13 +233,13 @@ SolveRun random_lp(std::mt19937& gen) {
 
 class FeasibleLps : public ::testing::TestWithParam<int> {};
 
-TEST_P(FeasibleLps, ReachTheMajorIterationsOnTheLinearConstraints) {
+TEST_P(FeasibleLps, EndFeasibleOnTheLinearConstraints) {
   std::mt19937 gen(7919 + GetParam());
   for (int trial = 0; trial < 40; ++trial) {
     SolveRun r = random_lp(gen);
     r.set(iw::kScaleOption, GetParam());
     const std::vector<double> aval = r.aval, bl = r.bl, bu = r.bu;
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable) << "trial " << trial;
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal) << "trial " << trial;
     EXPECT_EQ(r.ninfs, 0);
     EXPECT_EQ(r.suminf, 0.0);
     r.expect_linear_feasible();
@@ -308,9 +308,10 @@ TEST(LinearPhases, RerunAfterTooLittleRoomForTheFactorsEndsAsOneRun) {
   }
 }
 
-// With nonlinear rows the run stops before the derivative checks; the last call of the user
-// routines sees the final point with FIRSTCALL = end class + 2.
-TEST(LinearPhases, NonlinearProblemReachesTheMajorIterationsAndCallsTheUserOnce) {
+// With a nonlinear row the run solves min (x1-1)^2 + (x2-2)^2 on x1^2 + x2^2 <= 4,
+// x1 + x2 + x3 = 1, x3 in [0, 4]; the last call of the user routines sees the final point with
+// FIRSTCALL = end class + 2.
+TEST(SolveRun, NonlinearProblemSolvesAndEndsWithTheFinalCall) {
   for (int option : {0, 1, 2}) {
     SolveRun r({{1.0, 1.0, 0.0}, {1.0, 1.0, 1.0}}, {-5, -5, 0, -kInf, 1}, {5, 5, 4, 4, 1},
                {3, -4, 0});
@@ -318,13 +319,14 @@ TEST(LinearPhases, NonlinearProblemReachesTheMajorIterationsAndCallsTheUserOnce)
     r.njnln = 2;
     r.nonln = 2;
     r.set(iw::kScaleOption, option);
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
-    EXPECT_EQ(r.iusr[0], 2);  // one confun and one objfun call
-    EXPECT_EQ(r.iusr[1], end_class::kStagesUnavailable + 2);
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
+    EXPECT_EQ(r.iusr[1], end_class::kConverged + 2);
     r.expect_linear_feasible();
-    // The nonlinear variables stay at their start: the linear row is met through x3.
-    EXPECT_EQ(r.xv[0], 3.0);
-    EXPECT_EQ(r.xv[1], -4.0);
+    EXPECT_LE(r.xv[0] * r.xv[0] + r.xv[1] * r.xv[1], 4.0 + 1e-6);
+    // x1 + x2 <= 1 is active (x3 = 0) and the circle is not: x = (0, 1).
+    EXPECT_NEAR(r.xv[0], 0.0, 1e-6);
+    EXPECT_NEAR(r.xv[1], 1.0, 1e-6);
+    EXPECT_NEAR(r.objv, 2.0, 1e-8);
   }
 }
 
@@ -405,15 +407,15 @@ TEST(LinearPhases, InfeasibleRunReportsItsStatusOnTheMonitoringFile) {
   EXPECT_EQ(starts(" Section 2 - Rows"), 1);  // the full listing at level 10 and above
 }
 
-// A warm start from the states of a finished run keeps them (no crash) and again ends on the
-// linear constraints.
+// A warm start from the states of a finished run keeps them (no crash) and again ends feasible
+// on the linear constraints.
 TEST(LinearPhases, WarmStartFromAFinishedRun) {
   std::mt19937 gen(4242);
   for (int trial = 0; trial < 10; ++trial) {
     SolveRun r = random_lp(gen);
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
     r.start = 'W';
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
     EXPECT_EQ(r.ninfs, 0);
     r.expect_linear_feasible();
   }
