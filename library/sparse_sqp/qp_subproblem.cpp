@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "library/platform/format.h"
@@ -182,7 +183,9 @@ void factor_diagonal_stats(int ns, const double* r, FactorStats& s) {
   }
   int fail = 0;
   const double ratio = safe_divide(s.largest_diagonal, s.smallest_diagonal, fail);
-  s.condition = ratio * ratio;
+  // The square stays finite: a ratio beyond sqrt(max) is reported as the largest number.
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  s.condition = ratio < std::sqrt(kLargest) ? ratio * ratio : kLargest;
 }
 
 void hessian_times_vector(PassedRoutine,
