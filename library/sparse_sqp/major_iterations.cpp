@@ -866,6 +866,8 @@ int MajorLoop::run() {
   if (ninf_ >= 1) {
     *st_.p.ninfs = ninf_;
     *st_.p.suminf = sinf_;
+    // The point minimises the elastic infeasibilities of the nonlinear rows.
+    if (end == 0 && elastic_) st_.nonlinear_infeasible = 1;
   }
   if (end != end_class::kUserStop && end != end_class::kFunctionsUndefined) exit_lines();
   return end;
