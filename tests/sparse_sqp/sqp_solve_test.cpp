@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "library/sparse_sqp/exit_codes.h"
@@ -115,6 +116,12 @@ struct LpOutcome {
 
 class LpOutcomes : public ::testing::TestWithParam<LpOutcome> {};
 
+std::string outcome_name(const ::testing::TestParamInfo<LpOutcome>& info) {
+  std::string name = info.param.name;
+  for (char& ch : name) ch = ch == ' ' ? '_' : ch;
+  return name;
+}
+
 TEST_P(LpOutcomes, EndWithTheirCode) {
   const LpOutcome& c = GetParam();
   SolveRun r(c.rows, c.bl, c.bu, c.start);
@@ -140,11 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                   5,
                   1,
                   sparse_inform::kIterationLimit}),
-    [](const ::testing::TestParamInfo<LpOutcome>& info) {
-      std::string name = info.param.name;
-      for (char& ch : name) ch = ch == ' ' ? '_' : ch;
-      return name;
-    });
+    outcome_name);
 
 // Unbounded LPs.  The minor iterations do not yet report a ray along which a superbasic
 // variable moves without a blocking bound: they run to the minor iteration limit, and the run
@@ -167,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {kInf, kInf, 1, kInf}, {0, 0}, 2, 0, sparse_inform::kUnbounded},
         // min -x1 with x1 + x2 <= 5, x1 >= 0, x2 free: unbounded along (1, -1).
         LpOutcome{"unbounded ray", {{1.0, 1.0}, {-1.0, 0.0}}, {0, -kInf, -kInf, -kInf},
-                  {kInf, kInf, 5, kInf}, {0, 0}, 2, 0, sparse_inform::kUnbounded}));
+                  {kInf, kInf, 5, kInf}, {0, 0}, 2, 0, sparse_inform::kUnbounded}),
+    outcome_name);
 
 // min (x1 - 1)^2 + (x2 - 2)^2 + x1 x2 on x1^2 + x2^2 <= 3 with x1 + x2 + x3 = 1, x3 in [0, 4].
 // IUSR(1) withholds derivatives: bit 1 the objective gradient, bit 2 the Jacobian; IUSR(2) is
