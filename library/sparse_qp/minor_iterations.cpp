@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library/platform/format.h"
+#include "library/sparse_qp/minor_loop.h"
 #include "library/sparse_qp/qp_iteration.h"
 #include "library/sparse_qp/qp_workspace.h"
 #include "library/sparse_qp/sparse_qp.h"
@@ -23,7 +24,6 @@ namespace mr = minor_word::real_word;
 namespace ws = sparse_ws::integer_word;
 
 constexpr double kInitialPriceThreshold = 100.0;
-constexpr int kGrowthUpdates = 20;  // updates before the growth of the LU factors is tested
 constexpr int kHeadingLevel = 10;
 constexpr int kStallLimit = 1;              // stalled iterations tolerated
 constexpr double kStallGradientShare = 1e-4;  // a stall counts while rg > this share of |pi|
@@ -34,23 +34,73 @@ constexpr int kElasticOnlyMode = 2;
 class MinorRun {
  public:
   MinorRun(std::string_view kind,
-           std::string_view label,
-           const QpRoutines& routines,
-           const MinorSettings& s,
-           int& ns,
-           int& minor_count,
-           int& itn,
-           MinorObjective& objective,
-           MinorMeasures& measures,
-           const ColumnMatrix& a,
-           int* state,
-           const double* bl,
-           const double* bu,
-           double* x,
-           int* iz,
-           int leniz,
-           double* z,
-           int lenz);
+                     std::string_view label,
+                     const QpRoutines& routines,
+                     const MinorSettings& s,
+                     int& ns,
+                     int& minor_count,
+                     int& itn,
+                     MinorObjective& objective,
+                     MinorMeasures& measures,
+                     const ColumnMatrix& a,
+                     int* state,
+                     const double* bl,
+                     const double* bu,
+                     double* x,
+                     int* iz,
+                     int leniz,
+                     double* z,
+                     int lenz)
+      : kind_(kind),
+        label_(label),
+        s_(s),
+        ns_(ns),
+        minor_count_(minor_count),
+        itn_(itn),
+        objective_(objective),
+        measures_(measures),
+        a_(a),
+        iz_(iz),
+        leniz_(leniz),
+        z_(z),
+        lenz_(lenz),
+        q_{.h = HessianContext{routines, a, s.m, s.n, s.nnh, s.objective_sign, objective.products, iz,
+                          leniz, z, lenz}} {
+    const std::string_view first = kind.substr(0, 2);
+    fp_kind_ = first == ProblemKind::kFeasiblePoint;
+    quadratic_ = first == ProblemKind::kQuadratic && s.nnh > 0;
+    q_.nnobj = s.nnobj;
+    q_.r_dim = iz[iw::kReducedHessianDim - 1];
+    q_.basis = {state,
+                qp::int_array(iz, qp::ia::kBsIndex),
+                qp::real_array(iz, z, qp::ra::kXBS),
+                qp::real_array(iz, z, qp::ra::kBlBS),
+                qp::real_array(iz, z, qp::ra::kBuBS),
+                x,
+                bl,
+                bu};
+    q_.type = qp::int_array(iz, qp::ia::kBasicFeasibility);
+    q_.allowance = qp::int_array(iz, qp::ia::kElasticAllowance);
+    q_.elastic_state = qp::int_array(iz, qp::ia::kElasticStates);
+    q_.grad = qp::real_array(iz, z, qp::ra::kPhaseGradient);
+    q_.gqp = qp::real_array(iz, z, qp::kQpGradient);
+    q_.rg = qp::real_array(iz, z, qp::ra::kSuperbasicReal);
+    q_.r = qp::real_array(iz, z, qp::ra::kReducedHessian);
+    q_.pi = qp::real_array(iz, z, qp::ra::kPi);
+    q_.p = qp::real_array(iz, z, qp::ra::kDirection);
+    q_.y = qp::real_array(iz, z, qp::ra::kSolveWork);
+    q_.entering = qp::real_array(iz, z, qp::ra::kEnteringColumn);
+    reduced_costs_ = qp::real_array(iz, z, qp::ra::kReducedCosts);
+    work_.assign(2 * (static_cast<std::size_t>(s.m) + std::max(s.nnh, 0)) + 2, 0.0);
+    q_.work = work_.data();
+    q_.print_level = s.print_level;
+    q_.weight = s.elastic_weight;
+    q_.ns = ns;
+    q_.degenerate_steps = objective.degenerate_steps;
+    const int objective_row = iz[ws::kObjectiveRow - 1];
+    q_.objective_slack = objective_row >= 1 && objective_row <= s.m ? s.n + objective_row : 0;
+    q_.objective_scale = z[mr::kObjectiveRowScale - 1];
+  }
 
   int run(bool& elastic, bool& r_valid, bool& factorize, std::string& basis_type,
           bool& reset_basics);
@@ -109,75 +159,6 @@ class MinorRun {
   double lu_reference_ = 0.0;
 };
 
-MinorRun::MinorRun(std::string_view kind,
-                   std::string_view label,
-                   const QpRoutines& routines,
-                   const MinorSettings& s,
-                   int& ns,
-                   int& minor_count,
-                   int& itn,
-                   MinorObjective& objective,
-                   MinorMeasures& measures,
-                   const ColumnMatrix& a,
-                   int* state,
-                   const double* bl,
-                   const double* bu,
-                   double* x,
-                   int* iz,
-                   int leniz,
-                   double* z,
-                   int lenz)
-    : kind_(kind),
-      label_(label),
-      s_(s),
-      ns_(ns),
-      minor_count_(minor_count),
-      itn_(itn),
-      objective_(objective),
-      measures_(measures),
-      a_(a),
-      iz_(iz),
-      leniz_(leniz),
-      z_(z),
-      lenz_(lenz),
-      q_{.h = HessianContext{routines, a, s.m, s.n, s.nnh, s.objective_sign, objective.products, iz,
-                        leniz, z, lenz}} {
-  const std::string_view first = kind.substr(0, 2);
-  fp_kind_ = first == ProblemKind::kFeasiblePoint;
-  quadratic_ = first == ProblemKind::kQuadratic && s.nnh > 0;
-  q_.nnobj = s.nnobj;
-  q_.r_dim = iz[iw::kReducedHessianDim - 1];
-  q_.basis = {state,
-              qp::int_array(iz, qp::ia::kBsIndex),
-              qp::real_array(iz, z, qp::ra::kXBS),
-              qp::real_array(iz, z, qp::ra::kBlBS),
-              qp::real_array(iz, z, qp::ra::kBuBS),
-              x,
-              bl,
-              bu};
-  q_.type = qp::int_array(iz, qp::ia::kBasicFeasibility);
-  q_.allowance = qp::int_array(iz, qp::ia::kElasticAllowance);
-  q_.elastic_state = qp::int_array(iz, qp::ia::kElasticStates);
-  q_.grad = qp::real_array(iz, z, qp::ra::kPhaseGradient);
-  q_.gqp = qp::real_array(iz, z, qp::kQpGradient);
-  q_.rg = qp::real_array(iz, z, qp::ra::kSuperbasicReal);
-  q_.r = qp::real_array(iz, z, qp::ra::kReducedHessian);
-  q_.pi = qp::real_array(iz, z, qp::ra::kPi);
-  q_.p = qp::real_array(iz, z, qp::ra::kDirection);
-  q_.y = qp::real_array(iz, z, qp::ra::kSolveWork);
-  q_.entering = qp::real_array(iz, z, qp::ra::kEnteringColumn);
-  reduced_costs_ = qp::real_array(iz, z, qp::ra::kReducedCosts);
-  work_.assign(2 * (static_cast<std::size_t>(s.m) + std::max(s.nnh, 0)) + 2, 0.0);
-  q_.work = work_.data();
-  q_.print_level = s.print_level;
-  q_.weight = s.elastic_weight;
-  q_.ns = ns;
-  q_.degenerate_steps = objective.degenerate_steps;
-  const int objective_row = iz[ws::kObjectiveRow - 1];
-  q_.objective_slack = objective_row >= 1 && objective_row <= s.m ? s.n + objective_row : 0;
-  q_.objective_scale = z[mr::kObjectiveRowScale - 1];
-}
-
 int MinorRun::refactorize(bool& factorize, std::string& basis_type, bool& reset_basics) {
   bool changed = false;
   bool moved = false;
@@ -233,11 +214,7 @@ void MinorRun::count_infeasibilities() {
                            q_.basis.bu_bs, q_.grad, q_.basis.xbs);
     count_ = ninf;
     recount_ = false;
-    if (count_ > 0 && word(mi::kIterationsSinceFactor) == 0 && qp::messages_on(s_.print_level)) {
-      const std::string number = platform::format_i(count_, 7);
-      qp::write_both(qp::units(iz_), itn_, "No. of infeasible non-elastic variables = " + number,
-                     "No. of Infeasible non-elastic variables = " + number);
-    }
+    qp::report_infeasible_count(iz_, itn_, s_.print_level, count_);
   }
   q_.feasible = count_ == 0;
   newly_feasible_ = q_.feasible && last != 0;
@@ -320,13 +297,7 @@ void MinorRun::reduced_gradient() {
 }
 
 bool MinorRun::check_residuals() {
-  int flag = 0;
-  double resid = 0.0;
-  double xnorm = 0.0;
-  recompute_basics("Check residuals", flag, itn_, m(), n(), positions(), resid, xnorm, a_,
-                   word(ws::kNonlinearConstraints), qp::real_array(iz_, z_, qp::ra::kRowConstants),
-                   q_.basis.x, q_.basis.xbs, q_.basis.bs_index, iz_, z_, s_.print_level);
-  return flag == 0;
+  return qp::residuals_pass(itn_, m(), n(), positions(), a_, q_.basis, iz_, z_, s_.print_level);
 }
 
 // The phase optimum: EXPAND and the residual check may ask for another pass (again := true).
@@ -357,38 +328,25 @@ int MinorRun::optimal_pass(bool& factorize,
 }
 
 void MinorRun::log_line(int jq, double djq) {
-  MinorLogLine line;
-  line.kind = kind_;
-  line.label = label_;
-  line.elastic = q_.elastic;
+  MinorLogLine line =
+      qp::log_line_base(kind_, label_, q_.elastic, s_.print_level, itn_, section_, djq, iz_);
   line.elastic_mode = s_.elastic_mode;
   line.newly_feasible = newly_feasible_;
   line.objective_in_force = q_.objective_in_force;
   line.hessian = q_.r_valid;
-  line.print_level = s_.print_level;
-  line.itn = itn_;
-  line.section = section_;
-  line.djq = djq;
   line.step = jq == 0 ? MinorStepLog{} : q_.log;
   line.ninf = measures_.ninf;
   line.sinf = measures_.sinf;
   line.objective = s_.objective_sign * q_.qp_value;
   line.objective_sign = s_.objective_sign;
   line.elastic_weight = q_.weight;
-  line.len_l = word(mi::kLuLenL);
-  line.len_u = word(mi::kLuLenU);
-  line.compressions = word(mi::kLuCompressions);
   line.rg_norm = measures_.rg_norm;
   line.ns = q_.ns;
   print_minor_iteration(line, headings_, iz_);
 }
 
 void MinorRun::switch_to_elastic() {
-  if (qp::messages_on(s_.print_level)) {
-    const qp::Units u = qp::units(iz_);
-    qp::write_both(u, itn_, "Infeasible " + std::string(label_));
-    qp::write_both(u, itn_, "Elastic Phase 1 : making non-elastic variables feasible.");
-  }
+  qp::report_elastic_start(iz_, itn_, s_.print_level, label_);
   q_.elastic = true;
   flag_elastic_ = true;
   recount_ = true;
@@ -443,22 +401,9 @@ void MinorRun::after_step(bool& factorize, std::string& basis_type, bool& reset_
     if (moved > 0) gradient_stale_ = true;
   }
   if (q_.reason == RefactorReason::kNone) {
-    const int changes = word(mi::kBasisChangesSinceFactor);
-    const double length = static_cast<double>(word(mi::kLuLenL)) + word(mi::kLuLenU);
-    if (changes >= word(iw::kFactorizationFrequency) - 1) {
-      q_.reason = RefactorReason::kUpdateCount;
-    } else if (changes >= kGrowthUpdates && length > 2.0 * lu_reference_) {
-      q_.reason = RefactorReason::kLuGrowth;
-      const qp::Units u = qp::units(iz_);
-      if (qp::messages_on(s_.print_level) && u.monitor >= 0 && lu_reference_ > 0.0) {
-        qp::write_record(u.monitor, " XXX LU file has increased by a factor of" +
-                                        platform::format_f(length / lu_reference_, 6, 1));
-      }
-    } else if (word(iw::kCheckFrequency) > 0 &&
-               word(mi::kIterationsSinceFactor) % word(iw::kCheckFrequency) == 0 &&
-               !reset_basics && !check_residuals()) {
-      q_.reason = RefactorReason::kRowResiduals;
-    }
+    q_.reason = qp::refactor_reason_after_step(itn_, m(), n(), positions(), lu_reference_,
+                                               reset_basics, a_, q_.basis, iz_, z_,
+                                               s_.print_level);
   }
   if (q_.reason != RefactorReason::kNone) {
     factorize = true;
