@@ -36,6 +36,9 @@ double objective_term(const QpSubproblem& q, int j) {
 int admit(QpSubproblem& q, int itn, int jq, double djq) {
   const int m = q.h.m;
   BasisArrays& b = q.basis;
+  // A factor whose newest diagonal failed its test cannot take a further column (its solves
+  // would divide by that diagonal): the next pass builds it afresh.
+  if (q.r_valid && q.ns >= 1 && !q.r_complete) q.r_valid = false;
   q.ns += 1;
   const int pos = m + q.ns;
   q.stall = false;
@@ -345,6 +348,10 @@ void qp_iteration(QpSubproblem& q, int& result, int itn, int jq, double djq) {
   double gp = 0.0;
   double dq = 0.0;
   const double pnorm = form_direction(q, gp, dq);
+  if (pnorm <= 0.0) {
+    result = MinorResult::kWeak;
+    return;
+  }
   const bool incomplete = q.r_valid && !q.r_complete;
   if (incomplete && find_saved_column(q, m + q.ns, gp, itn) != 0) {
     result = MinorResult::kWeak;
