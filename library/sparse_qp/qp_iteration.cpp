@@ -188,7 +188,12 @@ int exchange_with_superbasic(QpSubproblem& q, int r, int jq, int itn) {
   std::vector<double> w(q.ns);
   double pivot = 0.0;
   int s = choose_pivot_row(q, q.y, w.data(), pivot, itn);
-  if (s < 0) s = m + q.ns;
+  if (s < 0) {
+    // No safe pivot: the last superbasic enters, and R, which a rotation by so small a pivot
+    // would spoil, is built again on the next pass.
+    s = m + q.ns;
+    q.r_valid = false;
+  }
   const int k = s - m;
   pivot = -w[k - 1];
   const int js = b.bs_index[s - 1];

@@ -285,6 +285,31 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// A convex QP whose rows 1 and 2 are the same with disjoint ranges; columns in [-3, 3].
+Qp conflicting_rows_qp(std::mt19937& gen, int n, int m) {
+  Qp qp = random_qp(gen, n, m, n, 1.0, true);
+  qp.lp = random_matrix(gen, Shape{m, n, 1.0});
+  qp.lp.bl.assign(n + m, -3.0);
+  qp.lp.bu.assign(n + m, 3.0);
+  for (int j = 0; j < n; ++j) {
+    const int first = qp.lp.starts[j] - 1;  // rows 1 and 2 lead every column of a full matrix
+    qp.lp.values[first + 1] = qp.lp.values[first];
+  }
+  qp.lp.bl[n] = 0.5, qp.lp.bu[n] = 1.0;
+  qp.lp.bl[n + 1] = -1.0, qp.lp.bu[n + 1] = -0.5;
+  return qp;
+}
+
+// Sum of the row violations at x.
+double row_violation(const Qp& qp, const std::vector<double>& x) {
+  const std::vector<double> s = qp.lp.product(x);
+  double v = 0.0;
+  for (int i = 0; i < qp.lp.m; ++i) {
+    v += std::max({0.0, qp.lp.bl[qp.lp.n + i] - s[i], s[i] - qp.lp.bu[qp.lp.n + i]});
+  }
+  return v;
+}
+
 // Rows that cannot all hold: elastic mode starts with its messages and the composite
 // objective (objective plus weight times the row violations) reaches its least value.
 TEST(QpMinorIterations, InfeasibleRowsSwitchToElasticMode) {
@@ -293,22 +318,7 @@ TEST(QpMinorIterations, InfeasibleRowsSwitchToElasticMode) {
     std::mt19937 gen(4000 + seed);
     const int n = std::uniform_int_distribution<int>(2, 4)(gen);
     const int m = std::uniform_int_distribution<int>(2, 3)(gen);
-    Qp qp = random_qp(gen, n, m, n, 1.0, true);
-    // Rows 1 and 2 the same but with disjoint ranges.
-    qp.lp = random_matrix(gen, Shape{m, n, 1.0});
-    qp.lp.bl.assign(n + m, -3.0);
-    qp.lp.bu.assign(n + m, 3.0);
-    for (int j = 0; j < n; ++j) {
-      for (int l = qp.lp.starts[j]; l < qp.lp.starts[j + 1]; ++l) {
-        if (qp.lp.rows[l - 1] == 2) {
-          for (int k = qp.lp.starts[j]; k < qp.lp.starts[j + 1]; ++k) {
-            if (qp.lp.rows[k - 1] == 1) qp.lp.values[l - 1] = qp.lp.values[k - 1];
-          }
-        }
-      }
-    }
-    qp.lp.bl[n] = 0.5, qp.lp.bu[n] = 1.0;
-    qp.lp.bl[n + 1] = -1.0, qp.lp.bu[n + 1] = -0.5;
+    const Qp qp = conflicting_rows_qp(gen, n, m);
     Workspace w = qp_workspace(qp);
     int* allowance = w.ints(sparse_ws::int_array::kElasticAllowance);
     for (int i = 0; i < m; ++i) allowance[n + i] = ElasticAllowance::kEither;
@@ -333,12 +343,7 @@ TEST(QpMinorIterations, InfeasibleRowsSwitchToElasticMode) {
       EXPECT_GE(run.x[j], qp.lp.bl[j] - 1e-9) << where;
       EXPECT_LE(run.x[j], qp.lp.bu[j] + 1e-9) << where;
     }
-    double violation = 0.0;
-    for (int i = 0; i < m; ++i) {
-      const double s = qp.lp.product(run.x)[i];
-      violation += std::max({0.0, qp.lp.bl[n + i] - s, s - qp.lp.bu[n + i]});
-    }
-    const double got = qp.objective(run.x) + settings.elastic_weight * violation;
+    const double got = qp.objective(run.x) + settings.elastic_weight * row_violation(qp, run.x);
     const double ref = enumeration_reference(qp, true, settings.elastic_weight);
     EXPECT_NEAR(got, ref, 1e-8 * (1.0 + std::abs(ref))) << where;
     EXPECT_LE(kkt_residual(qp, w, run, settings.elastic_weight), 1e-8) << where;
@@ -353,6 +358,33 @@ TEST(QpMinorIterations, InfeasibleRowsSwitchToElasticMode) {
     EXPECT_TRUE(has(" -- Elastic Phase 1 : making non-elastic variables feasible."));
   }
   EXPECT_EQ(cases, 30);
+}
+
+// The feasibility subproblem of infeasible rows in elastic objective mode 2 ends at the least
+// sum of row violations, the objective left out.
+TEST(QpMinorIterations, ElasticFeasibilitySubproblemMinimisesTheViolations) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::mt19937 gen(6000 + seed);
+    const int n = std::uniform_int_distribution<int>(2, 4)(gen);
+    const int m = std::uniform_int_distribution<int>(2, 3)(gen);
+    const Qp qp = conflicting_rows_qp(gen, n, m);
+    Qp violations_only = qp;
+    violations_only.nnobj = violations_only.nnh = 0;
+    Workspace w = qp_workspace(qp);
+    int* allowance = w.ints(sparse_ws::int_array::kElasticAllowance);
+    for (int i = 0; i < m; ++i) allowance[n + i] = ElasticAllowance::kEither;
+    QpRun run = start_qp(qp, w, 0);
+    MinorSettings settings = test_settings(qp, w);
+    settings.elastic_permission = 1;
+    settings.elastic_mode = 2;
+    solve_qp(qp, w, run, settings, "FPSubproblem");
+    ASSERT_EQ(run.result, MinorResult::kOptimal) << seed;
+    EXPECT_TRUE(run.elastic) << seed;
+    const double ref = enumeration_reference(violations_only, true, 1.0);
+    EXPECT_NEAR(row_violation(qp, run.x), ref, 1e-9 * (1.0 + ref)) << seed;
+    EXPECT_NEAR(run.measures.sinf, ref, 1e-9 * (1.0 + ref)) << seed;
+    EXPECT_EQ(run.objective.products, 0) << seed;
+  }
 }
 
 // The feasibility subproblem stops at the first feasible point, without the objective.
