@@ -27,8 +27,8 @@ constexpr double kInitialPriceThreshold = 100.0;
 constexpr int kHeadingLevel = 10;
 constexpr int kStallLimit = 1;              // stalled iterations tolerated
 constexpr double kStallGradientShare = 1e-4;  // a stall counts while rg > this share of |pi|
-constexpr int kCompositeElasticMode = 1;
 constexpr int kElasticOnlyMode = 2;
+constexpr int kAnotherPass = -1;  // internal: the loop goes on
 
 // Everything one call of the minor iterations works on.
 class MinorRun {
@@ -121,6 +121,10 @@ class MinorRun {
   bool check_residuals();
   int optimal_pass(bool& factorize, std::string& basis_type, bool& reset_basics, bool& again);
   int step(int jq, double djq);
+  int step_pass(int jq, double djq, bool& factorize, std::string& basis_type, bool& reset_basics);
+  int at_phase_optimum();
+  void start(bool elastic, bool r_valid);
+  int swap_slack(bool& factorize, std::string& basis_type);
   void after_step(bool& factorize, std::string& basis_type, bool& reset_basics);
   void log_line(int jq, double djq);
   void switch_to_elastic();
@@ -342,6 +346,16 @@ void MinorRun::log_line(int jq, double djq) {
   line.elastic_weight = q_.weight;
   line.rg_norm = measures_.rg_norm;
   line.ns = q_.ns;
+  if (q_.r_valid && q_.ns > 0) {
+    double largest = 0.0;
+    double smallest = 0.0;
+    for (int k = 1; k <= q_.ns; ++k) {
+      const double d = std::abs(q_.r[packed(k, k)]);
+      largest = k == 1 ? d : std::max(largest, d);
+      smallest = k == 1 ? d : std::min(smallest, d);
+    }
+    line.cond_hz = smallest > 0.0 ? (largest / smallest) * (largest / smallest) : 0.0;
+  }
   print_minor_iteration(line, headings_, iz_);
 }
 
@@ -411,11 +425,7 @@ void MinorRun::after_step(bool& factorize, std::string& basis_type, bool& reset_
   }
 }
 
-int MinorRun::run(bool& elastic,
-                  bool& r_valid,
-                  bool& factorize,
-                  std::string& basis_type,
-                  bool& reset_basics) {
+void MinorRun::start(bool elastic, bool r_valid) {
   q_.elastic = elastic;
   q_.r_valid = r_valid;
   flag_elastic_ = elastic;
@@ -429,6 +439,61 @@ int MinorRun::run(bool& elastic,
   int moved = 0;
   expand_tolerance("Initialize", moved, s_.print_level, nb(), 0, itn_, s_.feasibility_tol,
                    expand_, q_.basis.state, q_.basis.bl, q_.basis.bu, q_.basis.x, iz_, z_);
+}
+
+// The newest superbasic is a slack: it changes places with a basic column.  0, 99 when no
+// column can take its place, or kAnotherPass after a failed LU update.
+int MinorRun::swap_slack(bool& factorize, std::string& basis_type) {
+  bool failed = false;
+  swap_basic_superbasic(q_, itn_, failed);
+  if (failed) return MinorResult::kNoMaximumPivot;
+  q_.pi_stale = true;
+  if (q_.reason != RefactorReason::kUpdateFailed) return MinorResult::kOptimal;
+  factorize = true;
+  basis_type = BasisType::kNormal;
+  return kAnotherPass;
+}
+
+// One minor step and its aftermath: kAnotherPass, or the result that ends the call.
+int MinorRun::step_pass(int jq,
+                        double djq,
+                        bool& factorize,
+                        std::string& basis_type,
+                        bool& reset_basics) {
+  if (jq != 0 && q_.ns + 1 > std::min(s_.superbasics_limit, q_.r_dim)) {
+    return MinorResult::kSuperbasicsLimit;
+  }
+  const int result = step(jq, djq);
+  if (result == MinorResult::kOptimal) {
+    after_step(factorize, basis_type, reset_basics);
+    return kAnotherPass;
+  }
+  const bool doubtful = result == MinorResult::kUnbounded || result == MinorResult::kWeak;
+  if (doubtful && word(mi::kIterationsSinceFactor) >= 1) {
+    // Confirmed on fresh factors of a new (B S) split by the next optimality test.
+    pending_ = result;
+    factorize = true;
+    basis_type = BasisType::kWithSuperbasics;
+    q_.reason = RefactorReason::kStall;
+    return kAnotherPass;
+  }
+  return result;
+}
+
+// The optimum of a phase: the end, or elastic mode (kAnotherPass).
+int MinorRun::at_phase_optimum() {
+  if (count_ == 0 || s_.elastic_permission < 1) return MinorResult::kOptimal;
+  if (q_.elastic) return q_.feasible ? MinorResult::kOptimal : MinorResult::kInfeasible;
+  switch_to_elastic();
+  return kAnotherPass;
+}
+
+int MinorRun::run(bool& elastic,
+                  bool& r_valid,
+                  bool& factorize,
+                  std::string& basis_type,
+                  bool& reset_basics) {
+  start(elastic, r_valid);
   int result = MinorResult::kOptimal;
   for (;;) {
     if (factorize || reset_basics) {
@@ -436,24 +501,16 @@ int MinorRun::run(bool& elastic,
       if (result != 0) break;
     }
     if (q_.ns >= 1 && q_.basis.bs_index[m() + q_.ns - 1] > n()) {
-      bool failed = false;
-      swap_basic_superbasic(q_, itn_, failed);
-      if (failed) {
-        result = MinorResult::kNoMaximumPivot;
-        break;
-      }
-      q_.pi_stale = true;
-      if (q_.reason == RefactorReason::kUpdateFailed) {
-        factorize = true;
-        basis_type = BasisType::kNormal;
-        continue;
-      }
+      result = swap_slack(factorize, basis_type);
+      if (result == kAnotherPass) continue;
+      if (result != MinorResult::kOptimal) break;
     }
     count_infeasibilities();
     if (newly_feasible_ && (fp_kind_ || (q_.elastic && s_.elastic_mode == 0))) {
       measures_.rg_norm = 0.0;
       measures_.pi_norm = 0.0;
       log_line(0, 0.0);
+      result = MinorResult::kOptimal;
       break;
     }
     real(rw::kOptimalityTolInForce) =
@@ -496,33 +553,13 @@ int MinorRun::run(bool& elastic,
     log_line(jq, djq);
     newly_feasible_ = false;
     if (!optimal) {
-      if (jq != 0 && q_.ns + 1 > std::min(s_.superbasics_limit, q_.r_dim)) {
-        result = MinorResult::kSuperbasicsLimit;
-        break;
-      }
-      result = step(jq, djq);
-      if (result == MinorResult::kOptimal) {
-        after_step(factorize, basis_type, reset_basics);
-        continue;
-      }
-      if (result == MinorResult::kUnbounded || result == MinorResult::kWeak) {
-        if (word(mi::kIterationsSinceFactor) >= 1) {
-          pending_ = result;
-          factorize = true;
-          basis_type = BasisType::kWithSuperbasics;
-          q_.reason = RefactorReason::kStall;
-          continue;
-        }
-      }
+      result = step_pass(jq, djq, factorize, basis_type, reset_basics);
+      if (result == kAnotherPass) continue;
       break;
     }
     if (result != MinorResult::kOptimal) break;
-    if (count_ == 0 || s_.elastic_permission < 1) break;
-    if (q_.elastic) {
-      result = q_.feasible ? MinorResult::kOptimal : MinorResult::kInfeasible;
-      break;
-    }
-    switch_to_elastic();
+    result = at_phase_optimum();
+    if (result != kAnotherPass) break;
   }
   elastic = q_.elastic;
   r_valid = q_.r_valid;

@@ -233,6 +233,34 @@ void compact_superbasics(QpSubproblem& q, int k) {
   if (q.ns == 0) q.r_complete = true;
 }
 
+// Step 9: the variable at the ratio test's position r blocks and leaves B or S.
+void remove_blocking(QpSubproblem& q, const RatioTest& rt, int jq, int itn) {
+  const int m = q.h.m;
+  BasisArrays& b = q.basis;
+  const int r = rt.r;
+  q.r_position = r;
+  q.log.pivot = -q.p[r - 1];
+  const int j = b.bs_index[r - 1];
+  q.stall = j == std::abs(q.signed_jq);
+  if (rt.at_bound) {
+    b.xbs[r - 1] = rt.bound;
+    b.x[j - 1] = rt.bound;
+  }
+  const int was_elastic = q.elastic_state[j - 1];
+  q.elastic_state[j - 1] = ElasticState::kNone;
+  const int new_state = leaving_state(j, was_elastic, rt, b, r);
+  int k = r - m;
+  if (r <= m) {
+    q.log.basic_removed = j;
+    q.log.leaving = j;
+    k = exchange_with_superbasic(q, r, jq, itn);
+  } else {
+    q.log.superbasic_removed = j;
+  }
+  b.state[j - 1] = new_state;
+  compact_superbasics(q, k);
+}
+
 }  // namespace
 
 int choose_pivot_row(QpSubproblem& q, const double* y, double* w, double& pivot, int itn) {
@@ -410,29 +438,7 @@ void qp_iteration(QpSubproblem& q, int& result, int itn, int jq, double djq) {
   q.log.step = step;
   for (int k = 0; k < m + q.ns; ++k) b.xbs[k] += step * q.p[k];
   copy_x_bs("xBS to x", m + q.ns, b.bs_index, b.xbs, b.x);
-  if (unconstrained) return;
-  const int r = rt.r;
-  q.r_position = r;
-  q.log.pivot = -q.p[r - 1];
-  const int j = b.bs_index[r - 1];
-  q.stall = j == std::abs(q.signed_jq);
-  if (rt.at_bound) {
-    b.xbs[r - 1] = rt.bound;
-    b.x[j - 1] = rt.bound;
-  }
-  const int was_elastic = q.elastic_state[j - 1];
-  q.elastic_state[j - 1] = ElasticState::kNone;
-  const int new_state = leaving_state(j, was_elastic, rt, b, r);
-  int k = r - m;
-  if (r <= m) {
-    q.log.basic_removed = j;
-    q.log.leaving = j;
-    k = exchange_with_superbasic(q, r, jq, itn);
-  } else {
-    q.log.superbasic_removed = j;
-  }
-  b.state[j - 1] = new_state;
-  compact_superbasics(q, k);
+  if (!unconstrained) remove_blocking(q, rt, jq, itn);
 }
 
 }  // namespace zun
