@@ -1,4 +1,4 @@
-// Shared pieces of the minor-iteration loops.
+// What the two minor-iteration loops share.
 #include "library/sparse_qp/minor_loop.h"
 
 #include <string>

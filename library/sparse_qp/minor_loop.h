@@ -1,4 +1,4 @@
-// Pieces that the two minor-iteration loops (the phase-1 LP and the subproblem iterations)
+// What the two minor-iteration loops (the phase-1 LP and the subproblem iterations)
 // share: their messages, the residual check and the decision to refactorise after a step.
 #pragma once
 
