@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library/platform/format.h"
+#include "library/sparse_qp/minor_loop.h"
 #include "library/sparse_qp/qp_iteration.h"
 #include "library/sparse_qp/qp_workspace.h"
 #include "library/sparse_qp/sparse_qp.h"
@@ -23,34 +24,83 @@ namespace mr = minor_word::real_word;
 namespace ws = sparse_ws::integer_word;
 
 constexpr double kInitialPriceThreshold = 100.0;
-constexpr int kGrowthUpdates = 20;  // updates before the growth of the LU factors is tested
 constexpr int kHeadingLevel = 10;
 constexpr int kStallLimit = 1;              // stalled iterations tolerated
 constexpr double kStallGradientShare = 1e-4;  // a stall counts while rg > this share of |pi|
-constexpr int kCompositeElasticMode = 1;
 constexpr int kElasticOnlyMode = 2;
+constexpr int kAnotherPass = -1;  // internal: the loop goes on
 
 // Everything one call of the minor iterations works on.
 class MinorRun {
  public:
   MinorRun(std::string_view kind,
-           std::string_view label,
-           const QpRoutines& routines,
-           const MinorSettings& s,
-           int& ns,
-           int& minor_count,
-           int& itn,
-           MinorObjective& objective,
-           MinorMeasures& measures,
-           const ColumnMatrix& a,
-           int* state,
-           const double* bl,
-           const double* bu,
-           double* x,
-           int* iz,
-           int leniz,
-           double* z,
-           int lenz);
+                     std::string_view label,
+                     const QpRoutines& routines,
+                     const MinorSettings& s,
+                     int& ns,
+                     int& minor_count,
+                     int& itn,
+                     MinorObjective& objective,
+                     MinorMeasures& measures,
+                     const ColumnMatrix& a,
+                     int* state,
+                     const double* bl,
+                     const double* bu,
+                     double* x,
+                     int* iz,
+                     int leniz,
+                     double* z,
+                     int lenz)
+      : kind_(kind),
+        label_(label),
+        s_(s),
+        ns_(ns),
+        minor_count_(minor_count),
+        itn_(itn),
+        objective_(objective),
+        measures_(measures),
+        a_(a),
+        iz_(iz),
+        leniz_(leniz),
+        z_(z),
+        lenz_(lenz),
+        q_{.h = HessianContext{routines, a, s.m, s.n, s.nnh, s.objective_sign, objective.products, iz,
+                          leniz, z, lenz}} {
+    const std::string_view first = kind.substr(0, 2);
+    fp_kind_ = first == ProblemKind::kFeasiblePoint;
+    quadratic_ = first == ProblemKind::kQuadratic && s.nnh > 0;
+    q_.nnobj = s.nnobj;
+    q_.r_dim = iz[iw::kReducedHessianDim - 1];
+    q_.basis = {state,
+                qp::int_array(iz, qp::ia::kBsIndex),
+                qp::real_array(iz, z, qp::ra::kXBS),
+                qp::real_array(iz, z, qp::ra::kBlBS),
+                qp::real_array(iz, z, qp::ra::kBuBS),
+                x,
+                bl,
+                bu};
+    q_.type = qp::int_array(iz, qp::ia::kBasicFeasibility);
+    q_.allowance = qp::int_array(iz, qp::ia::kElasticAllowance);
+    q_.elastic_state = qp::int_array(iz, qp::ia::kElasticStates);
+    q_.grad = qp::real_array(iz, z, qp::ra::kPhaseGradient);
+    q_.gqp = qp::real_array(iz, z, qp::kQpGradient);
+    q_.rg = qp::real_array(iz, z, qp::ra::kSuperbasicReal);
+    q_.r = qp::real_array(iz, z, qp::ra::kReducedHessian);
+    q_.pi = qp::real_array(iz, z, qp::ra::kPi);
+    q_.p = qp::real_array(iz, z, qp::ra::kDirection);
+    q_.y = qp::real_array(iz, z, qp::ra::kSolveWork);
+    q_.entering = qp::real_array(iz, z, qp::ra::kEnteringColumn);
+    reduced_costs_ = qp::real_array(iz, z, qp::ra::kReducedCosts);
+    work_.assign(2 * (static_cast<std::size_t>(s.m) + std::max(s.nnh, 0)) + 2, 0.0);
+    q_.work = work_.data();
+    q_.print_level = s.print_level;
+    q_.weight = s.elastic_weight;
+    q_.ns = ns;
+    q_.degenerate_steps = objective.degenerate_steps;
+    const int objective_row = iz[ws::kObjectiveRow - 1];
+    q_.objective_slack = objective_row >= 1 && objective_row <= s.m ? s.n + objective_row : 0;
+    q_.objective_scale = z[mr::kObjectiveRowScale - 1];
+  }
 
   int run(bool& elastic, bool& r_valid, bool& factorize, std::string& basis_type,
           bool& reset_basics);
@@ -71,6 +121,10 @@ class MinorRun {
   bool check_residuals();
   int optimal_pass(bool& factorize, std::string& basis_type, bool& reset_basics, bool& again);
   int step(int jq, double djq);
+  int step_pass(int jq, double djq, bool& factorize, std::string& basis_type, bool& reset_basics);
+  int at_phase_optimum();
+  void start(bool elastic, bool r_valid);
+  int swap_slack(bool& factorize, std::string& basis_type);
   void after_step(bool& factorize, std::string& basis_type, bool& reset_basics);
   void log_line(int jq, double djq);
   void switch_to_elastic();
@@ -108,75 +162,6 @@ class MinorRun {
   int section_ = 0;
   double lu_reference_ = 0.0;
 };
-
-MinorRun::MinorRun(std::string_view kind,
-                   std::string_view label,
-                   const QpRoutines& routines,
-                   const MinorSettings& s,
-                   int& ns,
-                   int& minor_count,
-                   int& itn,
-                   MinorObjective& objective,
-                   MinorMeasures& measures,
-                   const ColumnMatrix& a,
-                   int* state,
-                   const double* bl,
-                   const double* bu,
-                   double* x,
-                   int* iz,
-                   int leniz,
-                   double* z,
-                   int lenz)
-    : kind_(kind),
-      label_(label),
-      s_(s),
-      ns_(ns),
-      minor_count_(minor_count),
-      itn_(itn),
-      objective_(objective),
-      measures_(measures),
-      a_(a),
-      iz_(iz),
-      leniz_(leniz),
-      z_(z),
-      lenz_(lenz),
-      q_{.h = HessianContext{routines, a, s.m, s.n, s.nnh, s.objective_sign, objective.products, iz,
-                        leniz, z, lenz}} {
-  const std::string_view first = kind.substr(0, 2);
-  fp_kind_ = first == ProblemKind::kFeasiblePoint;
-  quadratic_ = first == ProblemKind::kQuadratic && s.nnh > 0;
-  q_.nnobj = s.nnobj;
-  q_.r_dim = iz[iw::kReducedHessianDim - 1];
-  q_.basis = {state,
-              qp::int_array(iz, qp::ia::kBsIndex),
-              qp::real_array(iz, z, qp::ra::kXBS),
-              qp::real_array(iz, z, qp::ra::kBlBS),
-              qp::real_array(iz, z, qp::ra::kBuBS),
-              x,
-              bl,
-              bu};
-  q_.type = qp::int_array(iz, qp::ia::kBasicFeasibility);
-  q_.allowance = qp::int_array(iz, qp::ia::kElasticAllowance);
-  q_.elastic_state = qp::int_array(iz, qp::ia::kElasticStates);
-  q_.grad = qp::real_array(iz, z, qp::ra::kPhaseGradient);
-  q_.gqp = qp::real_array(iz, z, qp::kQpGradient);
-  q_.rg = qp::real_array(iz, z, qp::ra::kSuperbasicReal);
-  q_.r = qp::real_array(iz, z, qp::ra::kReducedHessian);
-  q_.pi = qp::real_array(iz, z, qp::ra::kPi);
-  q_.p = qp::real_array(iz, z, qp::ra::kDirection);
-  q_.y = qp::real_array(iz, z, qp::ra::kSolveWork);
-  q_.entering = qp::real_array(iz, z, qp::ra::kEnteringColumn);
-  reduced_costs_ = qp::real_array(iz, z, qp::ra::kReducedCosts);
-  work_.assign(2 * (static_cast<std::size_t>(s.m) + std::max(s.nnh, 0)) + 2, 0.0);
-  q_.work = work_.data();
-  q_.print_level = s.print_level;
-  q_.weight = s.elastic_weight;
-  q_.ns = ns;
-  q_.degenerate_steps = objective.degenerate_steps;
-  const int objective_row = iz[ws::kObjectiveRow - 1];
-  q_.objective_slack = objective_row >= 1 && objective_row <= s.m ? s.n + objective_row : 0;
-  q_.objective_scale = z[mr::kObjectiveRowScale - 1];
-}
 
 int MinorRun::refactorize(bool& factorize, std::string& basis_type, bool& reset_basics) {
   bool changed = false;
@@ -233,11 +218,7 @@ void MinorRun::count_infeasibilities() {
                            q_.basis.bu_bs, q_.grad, q_.basis.xbs);
     count_ = ninf;
     recount_ = false;
-    if (count_ > 0 && word(mi::kIterationsSinceFactor) == 0 && qp::messages_on(s_.print_level)) {
-      const std::string number = platform::format_i(count_, 7);
-      qp::write_both(qp::units(iz_), itn_, "No. of infeasible non-elastic variables = " + number,
-                     "No. of Infeasible non-elastic variables = " + number);
-    }
+    qp::report_infeasible_count(iz_, itn_, s_.print_level, count_);
   }
   q_.feasible = count_ == 0;
   newly_feasible_ = q_.feasible && last != 0;
@@ -320,13 +301,7 @@ void MinorRun::reduced_gradient() {
 }
 
 bool MinorRun::check_residuals() {
-  int flag = 0;
-  double resid = 0.0;
-  double xnorm = 0.0;
-  recompute_basics("Check residuals", flag, itn_, m(), n(), positions(), resid, xnorm, a_,
-                   word(ws::kNonlinearConstraints), qp::real_array(iz_, z_, qp::ra::kRowConstants),
-                   q_.basis.x, q_.basis.xbs, q_.basis.bs_index, iz_, z_, s_.print_level);
-  return flag == 0;
+  return qp::residuals_pass(itn_, m(), n(), positions(), a_, q_.basis, iz_, z_, s_.print_level);
 }
 
 // The phase optimum: EXPAND and the residual check may ask for another pass (again := true).
@@ -357,38 +332,35 @@ int MinorRun::optimal_pass(bool& factorize,
 }
 
 void MinorRun::log_line(int jq, double djq) {
-  MinorLogLine line;
-  line.kind = kind_;
-  line.label = label_;
-  line.elastic = q_.elastic;
+  MinorLogLine line =
+      qp::log_line_base(kind_, label_, q_.elastic, s_.print_level, itn_, section_, djq, iz_);
   line.elastic_mode = s_.elastic_mode;
   line.newly_feasible = newly_feasible_;
   line.objective_in_force = q_.objective_in_force;
   line.hessian = q_.r_valid;
-  line.print_level = s_.print_level;
-  line.itn = itn_;
-  line.section = section_;
-  line.djq = djq;
   line.step = jq == 0 ? MinorStepLog{} : q_.log;
   line.ninf = measures_.ninf;
   line.sinf = measures_.sinf;
   line.objective = s_.objective_sign * q_.qp_value;
   line.objective_sign = s_.objective_sign;
   line.elastic_weight = q_.weight;
-  line.len_l = word(mi::kLuLenL);
-  line.len_u = word(mi::kLuLenU);
-  line.compressions = word(mi::kLuCompressions);
   line.rg_norm = measures_.rg_norm;
   line.ns = q_.ns;
+  if (q_.r_valid && q_.ns > 0) {
+    double largest = 0.0;
+    double smallest = 0.0;
+    for (int k = 1; k <= q_.ns; ++k) {
+      const double d = std::abs(q_.r[packed(k, k)]);
+      largest = k == 1 ? d : std::max(largest, d);
+      smallest = k == 1 ? d : std::min(smallest, d);
+    }
+    line.cond_hz = smallest > 0.0 ? (largest / smallest) * (largest / smallest) : 0.0;
+  }
   print_minor_iteration(line, headings_, iz_);
 }
 
 void MinorRun::switch_to_elastic() {
-  if (qp::messages_on(s_.print_level)) {
-    const qp::Units u = qp::units(iz_);
-    qp::write_both(u, itn_, "Infeasible " + std::string(label_));
-    qp::write_both(u, itn_, "Elastic Phase 1 : making non-elastic variables feasible.");
-  }
+  qp::report_elastic_start(iz_, itn_, s_.print_level, label_);
   q_.elastic = true;
   flag_elastic_ = true;
   recount_ = true;
@@ -443,22 +415,9 @@ void MinorRun::after_step(bool& factorize, std::string& basis_type, bool& reset_
     if (moved > 0) gradient_stale_ = true;
   }
   if (q_.reason == RefactorReason::kNone) {
-    const int changes = word(mi::kBasisChangesSinceFactor);
-    const double length = static_cast<double>(word(mi::kLuLenL)) + word(mi::kLuLenU);
-    if (changes >= word(iw::kFactorizationFrequency) - 1) {
-      q_.reason = RefactorReason::kUpdateCount;
-    } else if (changes >= kGrowthUpdates && length > 2.0 * lu_reference_) {
-      q_.reason = RefactorReason::kLuGrowth;
-      const qp::Units u = qp::units(iz_);
-      if (qp::messages_on(s_.print_level) && u.monitor >= 0 && lu_reference_ > 0.0) {
-        qp::write_record(u.monitor, " XXX LU file has increased by a factor of" +
-                                        platform::format_f(length / lu_reference_, 6, 1));
-      }
-    } else if (word(iw::kCheckFrequency) > 0 &&
-               word(mi::kIterationsSinceFactor) % word(iw::kCheckFrequency) == 0 &&
-               !reset_basics && !check_residuals()) {
-      q_.reason = RefactorReason::kRowResiduals;
-    }
+    q_.reason = qp::refactor_reason_after_step(itn_, m(), n(), positions(), lu_reference_,
+                                               reset_basics, a_, q_.basis, iz_, z_,
+                                               s_.print_level);
   }
   if (q_.reason != RefactorReason::kNone) {
     factorize = true;
@@ -466,11 +425,7 @@ void MinorRun::after_step(bool& factorize, std::string& basis_type, bool& reset_
   }
 }
 
-int MinorRun::run(bool& elastic,
-                  bool& r_valid,
-                  bool& factorize,
-                  std::string& basis_type,
-                  bool& reset_basics) {
+void MinorRun::start(bool elastic, bool r_valid) {
   q_.elastic = elastic;
   q_.r_valid = r_valid;
   flag_elastic_ = elastic;
@@ -484,6 +439,61 @@ int MinorRun::run(bool& elastic,
   int moved = 0;
   expand_tolerance("Initialize", moved, s_.print_level, nb(), 0, itn_, s_.feasibility_tol,
                    expand_, q_.basis.state, q_.basis.bl, q_.basis.bu, q_.basis.x, iz_, z_);
+}
+
+// The newest superbasic is a slack: it changes places with a basic column.  0, 99 when no
+// column can take its place, or kAnotherPass after a failed LU update.
+int MinorRun::swap_slack(bool& factorize, std::string& basis_type) {
+  bool failed = false;
+  swap_basic_superbasic(q_, itn_, failed);
+  if (failed) return MinorResult::kNoMaximumPivot;
+  q_.pi_stale = true;
+  if (q_.reason != RefactorReason::kUpdateFailed) return MinorResult::kOptimal;
+  factorize = true;
+  basis_type = BasisType::kNormal;
+  return kAnotherPass;
+}
+
+// One minor step and its aftermath: kAnotherPass, or the result that ends the call.
+int MinorRun::step_pass(int jq,
+                        double djq,
+                        bool& factorize,
+                        std::string& basis_type,
+                        bool& reset_basics) {
+  if (jq != 0 && q_.ns + 1 > std::min(s_.superbasics_limit, q_.r_dim)) {
+    return MinorResult::kSuperbasicsLimit;
+  }
+  const int result = step(jq, djq);
+  if (result == MinorResult::kOptimal) {
+    after_step(factorize, basis_type, reset_basics);
+    return kAnotherPass;
+  }
+  const bool doubtful = result == MinorResult::kUnbounded || result == MinorResult::kWeak;
+  if (doubtful && word(mi::kIterationsSinceFactor) >= 1) {
+    // Confirmed on fresh factors of a new (B S) split by the next optimality test.
+    pending_ = result;
+    factorize = true;
+    basis_type = BasisType::kWithSuperbasics;
+    q_.reason = RefactorReason::kStall;
+    return kAnotherPass;
+  }
+  return result;
+}
+
+// The optimum of a phase: the end, or elastic mode (kAnotherPass).
+int MinorRun::at_phase_optimum() {
+  if (count_ == 0 || s_.elastic_permission < 1) return MinorResult::kOptimal;
+  if (q_.elastic) return q_.feasible ? MinorResult::kOptimal : MinorResult::kInfeasible;
+  switch_to_elastic();
+  return kAnotherPass;
+}
+
+int MinorRun::run(bool& elastic,
+                  bool& r_valid,
+                  bool& factorize,
+                  std::string& basis_type,
+                  bool& reset_basics) {
+  start(elastic, r_valid);
   int result = MinorResult::kOptimal;
   for (;;) {
     if (factorize || reset_basics) {
@@ -491,24 +501,16 @@ int MinorRun::run(bool& elastic,
       if (result != 0) break;
     }
     if (q_.ns >= 1 && q_.basis.bs_index[m() + q_.ns - 1] > n()) {
-      bool failed = false;
-      swap_basic_superbasic(q_, itn_, failed);
-      if (failed) {
-        result = MinorResult::kNoMaximumPivot;
-        break;
-      }
-      q_.pi_stale = true;
-      if (q_.reason == RefactorReason::kUpdateFailed) {
-        factorize = true;
-        basis_type = BasisType::kNormal;
-        continue;
-      }
+      result = swap_slack(factorize, basis_type);
+      if (result == kAnotherPass) continue;
+      if (result != MinorResult::kOptimal) break;
     }
     count_infeasibilities();
     if (newly_feasible_ && (fp_kind_ || (q_.elastic && s_.elastic_mode == 0))) {
       measures_.rg_norm = 0.0;
       measures_.pi_norm = 0.0;
       log_line(0, 0.0);
+      result = MinorResult::kOptimal;
       break;
     }
     real(rw::kOptimalityTolInForce) =
@@ -551,33 +553,13 @@ int MinorRun::run(bool& elastic,
     log_line(jq, djq);
     newly_feasible_ = false;
     if (!optimal) {
-      if (jq != 0 && q_.ns + 1 > std::min(s_.superbasics_limit, q_.r_dim)) {
-        result = MinorResult::kSuperbasicsLimit;
-        break;
-      }
-      result = step(jq, djq);
-      if (result == MinorResult::kOptimal) {
-        after_step(factorize, basis_type, reset_basics);
-        continue;
-      }
-      if (result == MinorResult::kUnbounded || result == MinorResult::kWeak) {
-        if (word(mi::kIterationsSinceFactor) >= 1) {
-          pending_ = result;
-          factorize = true;
-          basis_type = BasisType::kWithSuperbasics;
-          q_.reason = RefactorReason::kStall;
-          continue;
-        }
-      }
+      result = step_pass(jq, djq, factorize, basis_type, reset_basics);
+      if (result == kAnotherPass) continue;
       break;
     }
     if (result != MinorResult::kOptimal) break;
-    if (count_ == 0 || s_.elastic_permission < 1) break;
-    if (q_.elastic) {
-      result = q_.feasible ? MinorResult::kOptimal : MinorResult::kInfeasible;
-      break;
-    }
-    switch_to_elastic();
+    result = at_phase_optimum();
+    if (result != kAnotherPass) break;
   }
   elastic = q_.elastic;
   r_valid = q_.r_valid;

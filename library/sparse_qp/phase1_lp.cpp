@@ -6,6 +6,7 @@
 #include <string>
 
 #include "library/platform/format.h"
+#include "library/sparse_qp/minor_loop.h"
 #include "library/sparse_qp/qp_workspace.h"
 #include "library/sparse_qp/sparse_qp.h"
 #include "library/sparse_qp/state_codes.h"
@@ -18,10 +19,8 @@ namespace iw = sparse_option::integer_word;
 namespace rw = sparse_option::real_word;
 namespace mi = minor_word::integer_word;
 namespace mr = minor_word::real_word;
-namespace ws = sparse_ws::integer_word;
 
 constexpr double kInitialPriceThreshold = 100.0;
-constexpr int kGrowthUpdates = 20;        // updates before the growth of the LU factors is tested
 constexpr int kElasticObjectiveMode = 2;  // minimise the elastic violations alone
 constexpr int kHeadingLevel = 10;
 
@@ -184,11 +183,7 @@ void Phase1Run::count_infeasibilities(int& ninf, double& sinf) {
                            grad_, basis_.xbs);
     count_ = ninf;
     recount_ = false;
-    if (count_ > 0 && word(mi::kIterationsSinceFactor) == 0 && qp::messages_on(print_level_)) {
-      const std::string number = platform::format_i(count_, 7);
-      qp::write_both(qp::units(iz_), itn_, "No. of infeasible non-elastic variables = " + number,
-                     "No. of Infeasible non-elastic variables = " + number);
-    }
+    qp::report_infeasible_count(iz_, itn_, print_level_, count_);
   }
   feasible_ = count_ == 0;
   newly_feasible_ = feasible_ && last > 0;
@@ -208,43 +203,24 @@ void Phase1Run::form_pi() {
 }
 
 bool Phase1Run::check_residuals() {
-  int flag = 0;
-  double resid = 0.0;
-  double xnorm = 0.0;
-  recompute_basics("Check residuals", flag, itn_, m_, n_, m_, resid, xnorm, a_,
-                   word(ws::kNonlinearConstraints), qp::real_array(iz_, z_, qp::ra::kRowConstants),
-                   basis_.x, basis_.xbs, basis_.bs_index, iz_, z_, print_level_);
-  return flag == 0;
+  return qp::residuals_pass(itn_, m_, n_, m_, a_, basis_, iz_, z_, print_level_);
 }
 
 void Phase1Run::log_line(int ninf, double sinf, int jq, double djq) {
-  MinorLogLine line;
-  line.kind = kind_;
-  line.label = label_;
-  line.elastic = elastic_;
+  MinorLogLine line =
+      qp::log_line_base(kind_, label_, elastic_, print_level_, itn_, section_, djq, iz_);
   line.elastic_mode = elastic_allowed_ ? kElasticObjectiveMode : 0;
   line.newly_feasible = newly_feasible_;
   line.objective_in_force = false;
-  line.print_level = print_level_;
-  line.itn = itn_;
-  line.section = section_;
-  line.djq = djq;
   line.step = jq == 0 ? MinorStepLog{} : last_step_;
   line.ninf = ninf;
   line.sinf = sinf;
   line.elastic_weight = weight_;
-  line.len_l = word(mi::kLuLenL);
-  line.len_u = word(mi::kLuLenU);
-  line.compressions = word(mi::kLuCompressions);
   print_minor_iteration(line, headings_, iz_);
 }
 
 void Phase1Run::switch_to_elastic() {
-  if (qp::messages_on(print_level_)) {
-    const qp::Units u = qp::units(iz_);
-    qp::write_both(u, itn_, "Infeasible " + std::string(label_));
-    qp::write_both(u, itn_, "Elastic Phase 1 : making non-elastic variables feasible.");
-  }
+  qp::report_elastic_start(iz_, itn_, print_level_, label_);
   elastic_ = true;
   flag_elastic_ = true;
   recount_ = true;
@@ -270,25 +246,9 @@ int Phase1Run::optimal_pass(bool& factorize, bool& reset_basics, bool& again) {
 }
 
 void Phase1Run::decide_refactorization(bool& factorize, bool reset_basics) {
-  if (reason_ != RefactorReason::kNone) {
-    factorize = true;
-    return;
-  }
-  const int changes = word(mi::kBasisChangesSinceFactor);
-  const double length = static_cast<double>(word(mi::kLuLenL)) + word(mi::kLuLenU);
-  if (changes >= word(iw::kFactorizationFrequency) - 1) {
-    reason_ = RefactorReason::kUpdateCount;
-  } else if (changes >= kGrowthUpdates && length > 2.0 * lu_reference_) {
-    reason_ = RefactorReason::kLuGrowth;
-    const qp::Units u = qp::units(iz_);
-    if (qp::messages_on(print_level_) && u.monitor >= 0 && lu_reference_ > 0.0) {
-      qp::write_record(u.monitor, " XXX LU file has increased by a factor of" +
-                                      platform::format_f(length / lu_reference_, 6, 1));
-    }
-  } else if (word(iw::kCheckFrequency) > 0 &&
-             word(mi::kIterationsSinceFactor) % word(iw::kCheckFrequency) == 0 && !reset_basics &&
-             !check_residuals()) {
-    reason_ = RefactorReason::kRowResiduals;
+  if (reason_ == RefactorReason::kNone) {
+    reason_ = qp::refactor_reason_after_step(itn_, m_, n_, m_, lu_reference_, reset_basics, a_,
+                                             basis_, iz_, z_, print_level_);
   }
   if (reason_ != RefactorReason::kNone) factorize = true;
 }

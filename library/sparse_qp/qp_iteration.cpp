@@ -36,6 +36,9 @@ double objective_term(const QpSubproblem& q, int j) {
 int admit(QpSubproblem& q, int itn, int jq, double djq) {
   const int m = q.h.m;
   BasisArrays& b = q.basis;
+  // A factor whose newest diagonal failed its test cannot take a further column (its solves
+  // would divide by that diagonal): the next pass builds it afresh.
+  if (q.r_valid && q.ns >= 1 && !q.r_complete) q.r_valid = false;
   q.ns += 1;
   const int pos = m + q.ns;
   q.stall = false;
@@ -185,7 +188,12 @@ int exchange_with_superbasic(QpSubproblem& q, int r, int jq, int itn) {
   std::vector<double> w(q.ns);
   double pivot = 0.0;
   int s = choose_pivot_row(q, q.y, w.data(), pivot, itn);
-  if (s < 0) s = m + q.ns;
+  if (s < 0) {
+    // No safe pivot: the last superbasic enters, and R, which a rotation by so small a pivot
+    // would spoil, is built again on the next pass.
+    s = m + q.ns;
+    q.r_valid = false;
+  }
   const int k = s - m;
   pivot = -w[k - 1];
   const int js = b.bs_index[s - 1];
@@ -223,6 +231,34 @@ void compact_superbasics(QpSubproblem& q, int k) {
   if (k == q.ns) q.r_complete = true;
   q.ns -= 1;
   if (q.ns == 0) q.r_complete = true;
+}
+
+// Step 9: the variable at the ratio test's position r blocks and leaves B or S.
+void remove_blocking(QpSubproblem& q, const RatioTest& rt, int jq, int itn) {
+  const int m = q.h.m;
+  BasisArrays& b = q.basis;
+  const int r = rt.r;
+  q.r_position = r;
+  q.log.pivot = -q.p[r - 1];
+  const int j = b.bs_index[r - 1];
+  q.stall = j == std::abs(q.signed_jq);
+  if (rt.at_bound) {
+    b.xbs[r - 1] = rt.bound;
+    b.x[j - 1] = rt.bound;
+  }
+  const int was_elastic = q.elastic_state[j - 1];
+  q.elastic_state[j - 1] = ElasticState::kNone;
+  const int new_state = leaving_state(j, was_elastic, rt, b, r);
+  int k = r - m;
+  if (r <= m) {
+    q.log.basic_removed = j;
+    q.log.leaving = j;
+    k = exchange_with_superbasic(q, r, jq, itn);
+  } else {
+    q.log.superbasic_removed = j;
+  }
+  b.state[j - 1] = new_state;
+  compact_superbasics(q, k);
 }
 
 }  // namespace
@@ -345,6 +381,10 @@ void qp_iteration(QpSubproblem& q, int& result, int itn, int jq, double djq) {
   double gp = 0.0;
   double dq = 0.0;
   const double pnorm = form_direction(q, gp, dq);
+  if (pnorm <= 0.0) {
+    result = MinorResult::kWeak;
+    return;
+  }
   const bool incomplete = q.r_valid && !q.r_complete;
   if (incomplete && find_saved_column(q, m + q.ns, gp, itn) != 0) {
     result = MinorResult::kWeak;
@@ -398,29 +438,7 @@ void qp_iteration(QpSubproblem& q, int& result, int itn, int jq, double djq) {
   q.log.step = step;
   for (int k = 0; k < m + q.ns; ++k) b.xbs[k] += step * q.p[k];
   copy_x_bs("xBS to x", m + q.ns, b.bs_index, b.xbs, b.x);
-  if (unconstrained) return;
-  const int r = rt.r;
-  q.r_position = r;
-  q.log.pivot = -q.p[r - 1];
-  const int j = b.bs_index[r - 1];
-  q.stall = j == std::abs(q.signed_jq);
-  if (rt.at_bound) {
-    b.xbs[r - 1] = rt.bound;
-    b.x[j - 1] = rt.bound;
-  }
-  const int was_elastic = q.elastic_state[j - 1];
-  q.elastic_state[j - 1] = ElasticState::kNone;
-  const int new_state = leaving_state(j, was_elastic, rt, b, r);
-  int k = r - m;
-  if (r <= m) {
-    q.log.basic_removed = j;
-    q.log.leaving = j;
-    k = exchange_with_superbasic(q, r, jq, itn);
-  } else {
-    q.log.superbasic_removed = j;
-  }
-  b.state[j - 1] = new_state;
-  compact_superbasics(q, k);
+  if (!unconstrained) remove_blocking(q, rt, jq, itn);
 }
 
 }  // namespace zun

@@ -6,6 +6,26 @@
 #include "library/sparse_qp/reduced_hessian.h"
 
 namespace zun {
+namespace {
+
+// Rotates row i of R and the spike row v (n reals) so that v(i) becomes 0.
+void eliminate_spike(int i, int n, double* r, double* v) {
+  const double a = v[i - 1];
+  const double rii = r[packed(i, i)];
+  const double rr = std::sqrt(rii * rii + a * a);
+  const double c = rii / rr;
+  const double sn = a / rr;
+  r[packed(i, i)] = rr;
+  v[i - 1] = 0.0;
+  for (int j = i + 1; j <= n; ++j) {
+    const double rij = r[packed(i, j)];
+    const double vj = v[j - 1];
+    r[packed(i, j)] = c * rij + sn * vj;
+    v[j - 1] = sn * rij - c * vj;
+  }
+}
+
+}  // namespace
 
 void solve_with_r(std::string_view mode, int ns, const double* r, double* v) {
   if (mode.size() >= 2 && mode[0] == 'R' && mode[1] == ' ') {
@@ -53,20 +73,7 @@ void rotate_r_factor(int n,
   }
   for (int j = 0; j < n; ++j) v[j] += rnorm * w[j];
   for (int i = 1; i < k; ++i) {
-    const double a = v[i - 1];
-    if (std::abs(a) <= tol) continue;
-    const double rii = r[packed(i, i)];
-    const double rr = std::sqrt(rii * rii + a * a);
-    const double c = rii / rr;
-    const double sn = a / rr;
-    r[packed(i, i)] = rr;
-    v[i - 1] = 0.0;
-    for (int j = i + 1; j <= n; ++j) {
-      const double rij = r[packed(i, j)];
-      const double vj = v[j - 1];
-      r[packed(i, j)] = c * rij + sn * vj;
-      v[j - 1] = sn * rij - c * vj;
-    }
+    if (std::abs(v[i - 1]) > tol) eliminate_spike(i, n, r, v);
   }
   for (int j = k; j <= n; ++j) r[packed(k, j)] = v[j - 1];
 }
@@ -95,20 +102,7 @@ void move_r_column(int k1, int k2, int n, double* r, double* work) {
     work[j - 1] = j >= k1 ? old_at(k1, old_of(j)) : 0.0;
   }
   for (int i = k1; i < k2; ++i) {
-    const double a = work[i - 1];
-    if (a == 0.0) continue;
-    const double rii = r[packed(i, i)];
-    const double rr = std::sqrt(rii * rii + a * a);
-    const double c = rii / rr;
-    const double sn = a / rr;
-    r[packed(i, i)] = rr;
-    work[i - 1] = 0.0;
-    for (int j = i + 1; j <= n; ++j) {
-      const double rij = r[packed(i, j)];
-      const double wj = work[j - 1];
-      r[packed(i, j)] = c * rij + sn * wj;
-      work[j - 1] = sn * rij - c * wj;
-    }
+    if (work[i - 1] != 0.0) eliminate_spike(i, n, r, work);
   }
   for (int j = k2; j <= n; ++j) r[packed(k2, j)] = work[j - 1];
 }

@@ -16,7 +16,6 @@ namespace zun {
 namespace {
 
 namespace rw = sparse_option::real_word;
-namespace mi = minor_word::integer_word;
 
 // w(1..nnh) := the Hessian-variable part of Z e for the move whose basic part is -pb (m) and
 // which moves variable jq by one (jq 0: none).
@@ -200,7 +199,10 @@ void factorize_reduced_hessian(std::string_view option,
       std::swap(basis.bu_bs[m + k - 1], basis.bu_bs[m + q - 1]);
     }
   }
-  if (rank >= ns || iz[mi::kAllHessianVariables - 1] == 1) return;
+  // Also when every variable is a Hessian variable: the rows beyond the rank hold an unfinished
+  // elimination, not a factor.  A superbasic made nonbasic here that enters again fails the
+  // new-diagonal test, which then gives the indefinite result.
+  if (rank >= ns) return;
   for (int q = rank + 1; q <= ns; ++q) make_nonbasic(basis, m + q);
   const double diag = rank >= 1 ? r[packed(rank, rank)] : 0.0;
   ns = rank;

@@ -62,7 +62,7 @@ void cholesky_packed_pivoted(std::string_view option,
 
 // Factorises the reduced Hessian held in R (tolerance max(1, hdmax) / Z(85)); with
 // interchanges the superbasics are permuted alike.  Superbasics beyond the rank are made
-// nonbasic (unless every variable is a Hessian variable, IZ(200) = 1) and ns drops.
+// nonbasic and ns drops.
 void factorize_reduced_hessian(std::string_view option,
                                int& inform,
                                int m,

@@ -489,9 +489,10 @@ void solve_phase1_lp(std::string_view kind,
 // Hessian-product routine casts it back to its own type.
 using PassedRoutine = void (*)();
 
-// The Hessian-product routine: hv(1..nnh) := H v(1..nnh) over the leading nnh variables, H the
-// Hessian of the unsigned objective times the objective sign (so a maximisation returns
-// sign x H v, and the QP minimises with a positive definite matrix).  The 21 arguments: the two
+// The Hessian-product routine: hv(1..nnh) := the product of v(1..nnh) with the Hessian of the
+// unsigned objective over the leading nnh variables, that is sign x H v with H the positive
+// definite matrix of the minimisation (the QP multiplies by the sign again where it needs H,
+// as in R'R = Z'HZ, and uses the unsigned product for its own gradient).  The 21 arguments: the two
 // passed routines, the objective sign, m, n, nnh, the number of entries of A and of its column
 // starts (n + 1), A's values, 1-based rows and column starts, v, hv, the 8-character mode word
 // (kHessianProductMode), status (0 good; the QP ignores it), IZ, LENIZ, Z, LENZ and the user
@@ -578,8 +579,10 @@ struct MinorSettings {
 };
 
 // The objective terms of a subproblem.  The QP minimises
-//   sign x (gobj'(x - x0) + 0.5 (x - x0)' H (x - x0) + scale x (objective-row slack))
-// with H the Hessian of the routine (already signed) over the nnh leading variables.
+//   sign x (gobj'(x - x0) + 0.5 (x - x0)' Hu (x - x0) + scale x (objective-row slack))
+// with Hu the routine's (unsigned) Hessian over the nnh leading variables, scale = Z(188) and
+// the objective row IZ(218) (its slack's term only while that row lies within 1..m).  The QP
+// keeps its own gradient gobj + Hu (x - x0) in the array of IZ(301).
 struct MinorObjective {
   const double* gobj = nullptr;  // nnobj: the objective gradient at x0 (never written)
   const double* x0 = nullptr;    // nnobj: the base point of the quadratic term
@@ -601,7 +604,9 @@ struct MinorMeasures {
 // superbasic variables: kind "FP..." (stop once the non-elastic variables are feasible),
 // "LP..." or "QP..." (a QP without Hessian columns is linear).  label: the 21-character text of
 // the infeasibility message.  elastic: in/out, true once elastic mode is on.  r_valid: in/out,
-// the reduced-Hessian factor (IZ(278)) matches the superbasics.  factorize: in/out, the next
+// the reduced-Hessian factor (IZ(278)) matches the superbasics; the caller clears it after a
+// Hessian reset or any other change of H, and the call clears it after a refactorisation
+// that changed B or S or dropped superbasics.  factorize: in/out, the next
 // pass factorises the basis as basis_type ("BT" or "BS", in/out).  reset_basics: in/out, the
 // basic values must be recomputed.  ns: in/out superbasics.  minor_count, itn: in/out.  The
 // states are internal inside and external on every exit but result 99.  BsIndex, xBS, pi

@@ -6,12 +6,16 @@
 
 #include <iostream>
 
+#include "library/sparse_qp/qp_iteration.h"
+
 #include "tests/sparse_qp/qp_fixture.h"
 
 namespace zun {
 namespace {
 
 using namespace qp_test;
+
+constexpr int kPrintUnit = 86;
 
 // A random convex QP of n columns and m rows whose leading nnh variables carry the Hessian.
 Qp random_qp(std::mt19937& gen, int n, int m, int nnh, double sign, bool boxed) {
@@ -212,6 +216,231 @@ TEST(QpMinorIterations, MaximisationAndStartPointGiveTheSameSolution) {
     }
     EXPECT_NEAR(a.objective.qp_value, -b.objective.qp_value, 1e-8 * (1 + std::abs(b.objective.qp_value)));
   }
+}
+
+// A QP in three columns from a dense Hessian and gradient, one row x1 + x2 + x3 with the
+// given bounds, columns boxed by +-b.
+Qp small_qp(const std::vector<double>& hu, const std::vector<double>& g, double row_lo,
+            double row_up, double b) {
+  Qp qp;
+  qp.lp.m = 1;
+  for (int j = 0; j < 3; ++j) qp.lp.add_column({{1, 1.0}});
+  qp.lp.bl = {-b, -b, -b, row_lo};
+  qp.lp.bu = {b, b, b, row_up};
+  qp.nnobj = 3;
+  qp.nnh = static_cast<int>(std::lround(std::sqrt(static_cast<double>(hu.size()))));
+  qp.hu = hu;
+  qp.g = g;
+  qp.x0 = {0.0, 0.0, 0.0};
+  return qp;
+}
+
+struct ResultCase {
+  const char* name;
+  std::vector<double> hu;
+  std::vector<double> g;
+  double bound;      // of the columns
+  double row_bound;  // of the row
+  int superbasics_limit;  // 0: the workspace's
+  int minor_limit;
+  bool all_nonlinear;
+  int expected;
+};
+
+class QpResults : public testing::TestWithParam<ResultCase> {};
+
+TEST_P(QpResults, EndsWithTheExpectedResult) {
+  const ResultCase& c = GetParam();
+  const Qp qp = small_qp(c.hu, c.g, -c.row_bound, c.row_bound, c.bound);
+  Workspace w = qp_workspace(qp);
+  w.i(minor_word::integer_word::kAllHessianVariables) = c.all_nonlinear ? 1 : 0;
+  QpRun run = start_qp(qp, w, 0);
+  MinorSettings settings = test_settings(qp, w);
+  if (c.superbasics_limit > 0) settings.superbasics_limit = c.superbasics_limit;
+  settings.minor_limit = c.minor_limit;
+  solve_qp(qp, w, run, settings);
+  EXPECT_EQ(run.result, c.expected) << c.name;
+  for (int s : run.state) EXPECT_TRUE(s >= 0 && s <= 3) << c.name << " state " << s;
+  if (c.expected == MinorResult::kOptimal) {
+    EXPECT_LE(kkt_residual(qp, w, run), 1e-8) << c.name;
+  }
+}
+
+const std::vector<double> kIdentity{1, 0, 0, 0, 1, 0, 0, 0, 1};
+const std::vector<double> kMinusIdentity{-1, 0, 0, 0, -1, 0, 0, 0, -1};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    QpResults,
+    testing::Values(
+        ResultCase{"optimal", kIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 0, 1000, false, 0},
+        // x3 carries no curvature and descends without bound.
+        ResultCase{"unbounded", {1, 0, 0, 1}, {0.0, 0.0, -1.0}, kInf, kInf, 0, 1000, false, 2},
+        ResultCase{"minor limit", kIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 0, 1, false, 3},
+        ResultCase{"superbasics limit", kIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 1, 1000, false, 5},
+        ResultCase{"indefinite", kMinusIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 0, 1000, true, 6}),
+    [](const testing::TestParamInfo<ResultCase>& info) {
+      std::string name = info.param.name;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
+
+// A convex QP whose rows 1 and 2 are the same with disjoint ranges; columns in [-3, 3].
+Qp conflicting_rows_qp(std::mt19937& gen, int n, int m) {
+  Qp qp = random_qp(gen, n, m, n, 1.0, true);
+  qp.lp = random_matrix(gen, Shape{m, n, 1.0});
+  qp.lp.bl.assign(n + m, -3.0);
+  qp.lp.bu.assign(n + m, 3.0);
+  for (int j = 0; j < n; ++j) {
+    const int first = qp.lp.starts[j] - 1;  // rows 1 and 2 lead every column of a full matrix
+    qp.lp.values[first + 1] = qp.lp.values[first];
+  }
+  qp.lp.bl[n] = 0.5, qp.lp.bu[n] = 1.0;
+  qp.lp.bl[n + 1] = -1.0, qp.lp.bu[n + 1] = -0.5;
+  return qp;
+}
+
+// Sum of the row violations at x.
+double row_violation(const Qp& qp, const std::vector<double>& x) {
+  const std::vector<double> s = qp.lp.product(x);
+  double v = 0.0;
+  for (int i = 0; i < qp.lp.m; ++i) {
+    v += std::max({0.0, qp.lp.bl[qp.lp.n + i] - s[i], s[i] - qp.lp.bu[qp.lp.n + i]});
+  }
+  return v;
+}
+
+// Rows that cannot all hold: elastic mode starts with its messages and the composite
+// objective (objective plus weight times the row violations) reaches its least value.
+TEST(QpMinorIterations, InfeasibleRowsSwitchToElasticMode) {
+  int cases = 0;
+  for (unsigned seed = 1; seed <= 30; ++seed) {
+    std::mt19937 gen(4000 + seed);
+    const int n = std::uniform_int_distribution<int>(2, 4)(gen);
+    const int m = std::uniform_int_distribution<int>(2, 3)(gen);
+    const Qp qp = conflicting_rows_qp(gen, n, m);
+    Workspace w = qp_workspace(qp);
+    int* allowance = w.ints(sparse_ws::int_array::kElasticAllowance);
+    for (int i = 0; i < m; ++i) allowance[n + i] = ElasticAllowance::kEither;
+    QpRun run = start_qp(qp, w, 0);
+    MinorSettings settings = test_settings(qp, w);
+    settings.elastic_permission = 1;
+    settings.elastic_mode = 1;
+    settings.elastic_weight = 2.0;
+    settings.print_level = seed == 1 ? 5 : 0;
+    std::vector<std::string> lines;
+    {
+      sqp_test::UnitCapture print(kPrintUnit);
+      w.i(iw::kPrintUnit) = kPrintUnit;
+      solve_qp(qp, w, run, settings);
+      lines = print.lines();
+    }
+    const std::string where = "seed " + std::to_string(seed);
+    ASSERT_EQ(run.result, MinorResult::kOptimal) << where;
+    EXPECT_TRUE(run.elastic) << where;
+    EXPECT_GT(run.measures.ninf, 0) << where;
+    for (int j = 0; j < n; ++j) {
+      EXPECT_GE(run.x[j], qp.lp.bl[j] - 1e-9) << where;
+      EXPECT_LE(run.x[j], qp.lp.bu[j] + 1e-9) << where;
+    }
+    const double got = qp.objective(run.x) + settings.elastic_weight * row_violation(qp, run.x);
+    const double ref = enumeration_reference(qp, true, settings.elastic_weight);
+    EXPECT_NEAR(got, ref, 1e-8 * (1.0 + std::abs(ref))) << where;
+    EXPECT_LE(kkt_residual(qp, w, run, settings.elastic_weight), 1e-8) << where;
+    ++cases;
+    if (seed != 1) continue;
+    auto has = [&](const std::string& tail) {
+      return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.size() > 15 && l.rfind(" Itn", 0) == 0 && l.substr(11) == tail;
+      });
+    };
+    EXPECT_TRUE(has(" -- Infeasible QP subproblem."));
+    EXPECT_TRUE(has(" -- Elastic Phase 1 : making non-elastic variables feasible."));
+  }
+  EXPECT_EQ(cases, 30);
+}
+
+// The feasibility subproblem of infeasible rows in elastic objective mode 2 ends at the least
+// sum of row violations, the objective left out.
+TEST(QpMinorIterations, ElasticFeasibilitySubproblemMinimisesTheViolations) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::mt19937 gen(6000 + seed);
+    const int n = std::uniform_int_distribution<int>(2, 4)(gen);
+    const int m = std::uniform_int_distribution<int>(2, 3)(gen);
+    const Qp qp = conflicting_rows_qp(gen, n, m);
+    Qp violations_only = qp;
+    violations_only.nnobj = violations_only.nnh = 0;
+    Workspace w = qp_workspace(qp);
+    int* allowance = w.ints(sparse_ws::int_array::kElasticAllowance);
+    for (int i = 0; i < m; ++i) allowance[n + i] = ElasticAllowance::kEither;
+    QpRun run = start_qp(qp, w, 0);
+    MinorSettings settings = test_settings(qp, w);
+    settings.elastic_permission = 1;
+    settings.elastic_mode = 2;
+    solve_qp(qp, w, run, settings, "FPSubproblem");
+    ASSERT_EQ(run.result, MinorResult::kOptimal) << seed;
+    EXPECT_TRUE(run.elastic) << seed;
+    const double ref = enumeration_reference(violations_only, true, 1.0);
+    EXPECT_NEAR(row_violation(qp, run.x), ref, 1e-9 * (1.0 + ref)) << seed;
+    EXPECT_NEAR(run.measures.sinf, ref, 1e-9 * (1.0 + ref)) << seed;
+    EXPECT_EQ(run.objective.products, 0) << seed;
+  }
+}
+
+// The feasibility subproblem stops at the first feasible point, without the objective.
+TEST(QpMinorIterations, FeasibilitySubproblemStopsWhenFeasible) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::mt19937 gen(5000 + seed);
+    Qp qp = random_qp(gen, 15, 8, 15, 1.0, false);
+    Workspace w = qp_workspace(qp);
+    QpRun run = start_qp(qp, w, 0);
+    solve_qp(qp, w, run, test_settings(qp, w), "FPSubproblem");
+    EXPECT_EQ(run.result, MinorResult::kOptimal) << seed;
+    EXPECT_EQ(run.measures.ninf, 0) << seed;
+    EXPECT_LE(max_bound_violation(qp.lp, run.x), 1e-9) << seed;
+    EXPECT_EQ(run.objective.products, 0) << seed;
+  }
+}
+
+// No superbasic has a usable pivot in the row of the leaving basic variable: the last
+// superbasic is named (as a negative position) and the pivot is reported.
+TEST(QpIteration, NoSafePivotNamesTheLastSuperbasic) {
+  Lp lp;
+  lp.m = 1;
+  lp.add_column({{1, 1.0}});
+  lp.add_column({});
+  lp.add_column({});
+  lp.bl = {-1, -1, -1, -1};
+  lp.bu = {1, 1, 1, 1};
+  Workspace w(lp);
+  int* bs = w.ints(sparse_ws::int_array::kBsIndex);
+  bs[0] = 1, bs[1] = 2, bs[2] = 3;
+  QpRoutines routines;
+  int products = 0;
+  const ColumnMatrix a = lp.matrix();
+  QpSubproblem q{.h = HessianContext{routines, a, 1, 3, 0, 1.0, products, w.iz.data(), w.leniz,
+                                     w.z.data(), w.lenz}};
+  q.basis.bs_index = bs;
+  q.basis.xbs = w.reals(sparse_ws::real_array::kXBS);
+  q.basis.bl_bs = w.reals(sparse_ws::real_array::kBlBS);
+  q.basis.bu_bs = w.reals(sparse_ws::real_array::kBuBS);
+  q.ns = 2;
+  q.print_level = 5;
+  const std::vector<double> y{1.0};
+  std::vector<double> wv(2, 7.0);
+  double pivot = -1.0;
+  std::vector<std::string> lines;
+  int position = 0;
+  {
+    sqp_test::UnitCapture print(kPrintUnit);
+    w.i(iw::kPrintUnit) = kPrintUnit;
+    position = choose_pivot_row(q, y.data(), wv.data(), pivot, 12);
+    lines = print.lines();
+  }
+  EXPECT_EQ(position, -3);
+  EXPECT_EQ(pivot, 0.0);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], " Itn     12 -- Maximum pivot (=   0.0E+00) is too small.");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "library/sparse_qp/reduced_hessian.h"
@@ -233,6 +234,122 @@ TEST(SubproblemBounds, SignsFollowTheStatesAndValuesAreClamped) {
   std::vector<double> untouched{9.0};
   set_subproblem_bounds(0, 0, state.data(), bl.data(), bu.data(), untouched.data());
   EXPECT_EQ(untouched[0], 9.0);
+}
+
+// Products with listed columns of [A -I] against the dense product, slacks included.
+TEST(MultiplyColumns, MatchesTheDenseProductOfTheListedColumns) {
+  std::mt19937 gen(11);
+  const qp_test::Lp lp = qp_test::random_matrix(gen, qp_test::Shape{6, 9, 0.4});
+  const std::vector<int> list{3, 11, 1, 15, 9};  // columns 3, 1, 9 and the slacks of rows 2, 6
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  auto column = [&](int j) {
+    std::vector<double> c(6, 0.0);
+    if (j > 9) {
+      c[j - 10] = -1.0;
+    } else {
+      for (int l = lp.starts[j - 1]; l < lp.starts[j]; ++l) c[lp.rows[l - 1] - 1] += lp.values[l - 1];
+    }
+    return c;
+  };
+  std::vector<double> xs(5);
+  std::vector<double> xm(6);
+  for (double& v : xs) v = value(gen);
+  for (double& v : xm) v = value(gen);
+  xs[1] = 1e-15;  // skipped by the tolerance
+  std::vector<double> y(6, 1.0);
+  multiply_columns("No transpose", 1e-13, 6, 9, 5, list.data(), lp.matrix(), 2.0, xs.data(), 0.5,
+                   y.data());
+  std::vector<double> expected(6, 0.5);
+  for (int k = 0; k < 5; ++k) {
+    if (k == 1) continue;
+    const std::vector<double> c = column(list[k]);
+    for (int i = 0; i < 6; ++i) expected[i] += 2.0 * c[i] * xs[k];
+  }
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(y[i], expected[i], 1e-14);
+  std::vector<double> yt(5, 3.0);
+  multiply_columns("Transpose", 0.0, 6, 9, 5, list.data(), lp.matrix(), -1.0, xm.data(), 0.0,
+                   yt.data());
+  for (int k = 0; k < 5; ++k) {
+    const std::vector<double> c = column(list[k]);
+    double dot = 0.0;
+    for (int i = 0; i < 6; ++i) dot += c[i] * xm[i];
+    EXPECT_NEAR(yt[k], -dot, 1e-14);
+  }
+}
+
+// A product routine that records what reached it through the adapter.
+struct Seen {
+  int calls = 0;
+  int nnh = 0;
+  int mode_len = 0;
+  std::string mode;
+};
+
+void recording_routine(PassedRoutine,
+                       PassedRoutine,
+                       const double& sign,
+                       const int&,
+                       const int&,
+                       const int& nnh,
+                       const int&,
+                       const int&,
+                       const double*,
+                       const int*,
+                       const int*,
+                       const double* v,
+                       double* hv,
+                       const char* mode,
+                       int& status,
+                       int*,
+                       const int&,
+                       double*,
+                       const int&,
+                       int* iusr,
+                       double* rusr,
+                       int mode_len) {
+  auto* seen = reinterpret_cast<Seen*>(iusr);
+  ++seen->calls;
+  seen->nnh = nnh;
+  seen->mode_len = mode_len;
+  seen->mode.assign(mode, static_cast<std::size_t>(mode_len));
+  for (int i = 0; i < nnh; ++i) hv[i] = sign * rusr[i] * v[i];  // diagonal Hessian
+  status = 0;
+}
+
+// The QP objective and gradient through the adapter: y = x - x0, q = 0.5 y'Hy + c'y,
+// g = Hy (zero beyond nnh) + c.
+TEST(QpObjective, ValueAndGradientThroughTheRoutineArgument) {
+  qp_test::Lp lp;
+  lp.m = 1;
+  for (int j = 0; j < 4; ++j) lp.add_column({{1, 1.0}});
+  Seen seen;
+  std::vector<double> diag{2.0, 3.0};
+  QpRoutines routines;
+  routines.hessian_product = recording_routine;
+  routines.iusr = reinterpret_cast<int*>(&seen);
+  routines.rusr = diag.data();
+  const std::vector<double> x{1.0, 2.0, 3.0, 4.0};
+  const std::vector<double> x0{0.5, 1.0, 1.0, 9.0};
+  const std::vector<double> c{1.0, -1.0, 2.0};
+  std::vector<double> g(4, 99.0);
+  std::vector<double> y(4);
+  int products = 0;
+  double q = 0.0;
+  std::vector<int> iz(10);
+  std::vector<double> z(10);
+  qp_objective(routines, 1.0, 1, 1, 4, 4, 3, 2, products, q, lp.matrix(), c.data(), g.data(),
+               x0.data(), x.data(), y.data(), iz.data(), 10, z.data(), 10);
+  // y = (0.5, 1, 2, -5); Hy = (1, 3); q = 0.5 (0.5 + 3) + (0.5 - 1 + 4).
+  EXPECT_DOUBLE_EQ(q, 1.75 + 3.5);
+  EXPECT_EQ(g, (std::vector<double>{2.0, 2.0, 2.0, 0.0}));
+  EXPECT_EQ(products, 1);
+  EXPECT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.nnh, 2);
+  EXPECT_EQ(seen.mode_len, 8);
+  EXPECT_EQ(seen.mode, std::string(kHessianProductMode));
+  qp_objective(routines, 1.0, 1, 1, 4, 0, 3, 2, products, q, lp.matrix(), c.data(), g.data(),
+               x0.data(), x.data(), y.data(), iz.data(), 10, z.data(), 10);
+  EXPECT_EQ(products, 1);  // nothing without objective variables
 }
 
 }  // namespace
