@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -31,7 +32,9 @@ struct Running {
 // In the child: the folder, the output file, the environment, then the program.  Only
 // async-signal-safe calls besides setenv/unsetenv, which are safe here because the parent is
 // single-threaded.
-[[noreturn]] void exec_job(const SolverJob& job, const std::string& lsan_options) {
+[[noreturn]] void exec_job(const SolverJob& job,
+                           const std::string& program,
+                           const std::string& lsan_options) {
   if (chdir(job.directory.c_str()) != 0) _exit(127);
   const int fd = open(job.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) _exit(127);
@@ -43,10 +46,10 @@ struct Running {
   unsetenv("AMPLFUNC");
   if (!lsan_options.empty()) setenv("LSAN_OPTIONS", lsan_options.c_str(), 1);
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(job.program.c_str()));
+  argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : job.args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  execv(job.program.c_str(), argv.data());
+  execv(program.c_str(), argv.data());
   _exit(127);
 }
 
@@ -66,13 +69,16 @@ std::vector<SolverOutcome> run_solver_jobs(const std::vector<SolverJob>& jobs,
                                            double time_limit,
                                            const std::string& lsan_options) {
   std::vector<SolverOutcome> out(jobs.size());
+  // The children change folder before they start the program.
+  std::vector<std::string> programs;
+  for (const SolverJob& job : jobs) programs.push_back(std::filesystem::absolute(job.program));
   std::vector<Running> running;
   std::size_t next = 0;
   const auto limit = std::chrono::duration<double>(time_limit);
   while (next < jobs.size() || !running.empty()) {
     while (next < jobs.size() && static_cast<int>(running.size()) < std::max(parallel, 1)) {
       Running r{next, fork(), Clock::now(), false};
-      if (r.pid == 0) exec_job(jobs[next], lsan_options);
+      if (r.pid == 0) exec_job(jobs[next], programs[next], lsan_options);
       if (r.pid > 0) running.push_back(r);
       ++next;
     }
