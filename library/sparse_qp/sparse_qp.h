@@ -9,6 +9,7 @@
 // the option words, the planned arrays and the LU factors (workspace_words.h, minor_words.h).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "library/sparse_lu/sparse_lu.h"
@@ -476,5 +477,207 @@ void solve_phase1_lp(std::string_view kind,
                      int leniz,
                      double* z,
                      int lenz);
+
+// ---- The QP minor iterations.
+
+// A routine that the QP hands on untouched (the user routines of the nonlinear solve); the
+// Hessian-product routine casts it back to its own type.
+using PassedRoutine = void (*)();
+
+// The Hessian-product routine: hv(1..nnh) := H v(1..nnh) over the leading nnh variables, H the
+// Hessian of the unsigned objective times the objective sign (so a maximisation returns
+// sign x H v, and the QP minimises with a positive definite matrix).  The 21 arguments: the two
+// passed routines, the objective sign, m, n, nnh, the number of entries of A and of its column
+// starts (n + 1), A's values, 1-based rows and column starts, v, hv, the 8-character mode word
+// (kHessianProductMode), status (0 good; the QP ignores it), IZ, LENIZ, Z, LENZ and the user
+// arrays IUSR and RUSR; last the length of the mode word.
+using HessianProductRoutine = void (*)(PassedRoutine routine_1,
+                                       PassedRoutine routine_2,
+                                       const double& sign,
+                                       const int& m,
+                                       const int& n,
+                                       const int& nnh,
+                                       const int& nnz,
+                                       const int& nka,
+                                       const double* a_values,
+                                       const int* a_rows,
+                                       const int* a_starts,
+                                       const double* v,
+                                       double* hv,
+                                       const char* mode,
+                                       int& status,
+                                       int* iz,
+                                       const int& leniz,
+                                       double* z,
+                                       const int& lenz,
+                                       int* iusr,
+                                       double* rusr,
+                                       int mode_len);
+
+// The mode word that the QP hands to the Hessian-product routine.
+inline constexpr std::string_view kHessianProductMode = "Hz      ";
+
+// Calls ROUTINE with the 21 arguments that follow and the character length 8 of the mode word.
+void call_routine_argument(HessianProductRoutine routine,
+                           PassedRoutine routine_1,
+                           PassedRoutine routine_2,
+                           const double& sign,
+                           const int& m,
+                           const int& n,
+                           const int& nnh,
+                           const int& nnz,
+                           const int& nka,
+                           const double* a_values,
+                           const int* a_rows,
+                           const int* a_starts,
+                           const double* v,
+                           double* hv,
+                           const char* mode,
+                           int& status,
+                           int* iz,
+                           const int& leniz,
+                           double* z,
+                           const int& lenz,
+                           int* iusr,
+                           double* rusr);
+
+using RoutineAdapter = decltype(&call_routine_argument);
+
+// The routine arguments of a subproblem and the user arrays that pass to them unchanged.
+struct QpRoutines {
+  HessianProductRoutine hessian_product = nullptr;
+  RoutineAdapter adapter = call_routine_argument;
+  PassedRoutine routine_1 = nullptr;
+  PassedRoutine routine_2 = nullptr;
+  int* iusr = nullptr;
+  double* rusr = nullptr;
+};
+
+// What a subproblem reads and does not change.
+struct MinorSettings {
+  int m = 0;
+  int n = 0;
+  int superbasics_limit = 0;  // nS never exceeds it (at most IZ(57))
+  int nnobj = 0;              // objective gradient columns: the leading variables 1..nnobj
+  int nnh = 0;                // Hessian columns 1..nnh (nnh <= nnobj)
+  int minor_limit = 0;        // minor iterations of this call
+  int elastic_permission = 0;  // below 1: elastic mode is never switched on
+  int elastic_mode = 0;        // elastic objective mode: 0 stop when feasible, 1 composite,
+                               // 2 the elastic violations alone while any remains
+  int print_level = 0;         // the minor print level
+  double objective_sign = 1.0;  // -1 maximising
+  double elastic_weight = 0.0;  // wtInf
+  double optimality_tol = 0.0;         // once feasible
+  double phase1_optimality_tol = 0.0;  // before
+  double feasibility_tol = 0.0;
+};
+
+// The objective terms of a subproblem.  The QP minimises
+//   sign x (gobj'(x - x0) + 0.5 (x - x0)' H (x - x0) + scale x (objective-row slack))
+// with H the Hessian of the routine (already signed) over the nnh leading variables.
+struct MinorObjective {
+  const double* gobj = nullptr;  // nnobj: the objective gradient at x0 (never written)
+  const double* x0 = nullptr;    // nnobj: the base point of the quadratic term
+  double qp_value = 0.0;         // out: the unsigned QP objective measured from x0
+  double value = 0.0;            // out: the objective of the phase in force (signed)
+  int products = 0;              // in/out: Hessian products made
+  int degenerate_steps = 0;      // in/out: steps lengthened to the minimum step
+};
+
+// Measures of the subproblem's end point.
+struct MinorMeasures {
+  int ninf = 0;        // infeasible variables (non-elastic and elastic)
+  double sinf = 0.0;   // sum of infeasibilities
+  double rg_norm = 0.0;  // largest reduced-gradient component of the superbasics
+  double pi_norm = 1.0;  // max(1, |pi|_1 / sqrt(m))
+};
+
+// Solves one subproblem of a major iteration by reduced-gradient minor iterations with
+// superbasic variables: kind "FP..." (stop once the non-elastic variables are feasible),
+// "LP..." or "QP..." (a QP without Hessian columns is linear).  label: the 21-character text of
+// the infeasibility message.  elastic: in/out, true once elastic mode is on.  r_valid: in/out,
+// the reduced-Hessian factor (IZ(278)) matches the superbasics.  factorize: in/out, the next
+// pass factorises the basis as basis_type ("BT" or "BS", in/out).  reset_basics: in/out, the
+// basic values must be recomputed.  ns: in/out superbasics.  minor_count, itn: in/out.  The
+// states are internal inside and external on every exit but result 99.  BsIndex, xBS, pi
+// (IZ(281) array, m) and the work vectors live in the workspace.  result: a MinorResult.
+void minor_iterations(std::string_view kind,
+                      std::string_view label,
+                      bool& elastic,
+                      int& result,
+                      const QpRoutines& routines,
+                      bool& r_valid,
+                      bool& factorize,
+                      std::string& basis_type,
+                      bool& reset_basics,
+                      const MinorSettings& settings,
+                      int& ns,
+                      int& minor_count,
+                      int& itn,
+                      MinorObjective& objective,
+                      MinorMeasures& measures,
+                      const ColumnMatrix& a,
+                      int* state,
+                      const double* bl,
+                      const double* bu,
+                      double* x,
+                      int* iz,
+                      int leniz,
+                      double* z,
+                      int lenz);
+
+// For i = 1..count and j = first + i: when bu(j) > bl(j), a positive d(i) becomes 0 for a
+// variable in state 0 and a negative one for a variable in state 1; then every d(i) is clamped
+// into [-1e12, 1e12].  bl, bu, state: 1-based variable arrays passed as 0-based pointers.
+void set_subproblem_bounds(
+    int first, int count, const int* state, const double* bl, const double* bu, double* d);
+
+// q := the objective of x measured from x0 (base_point > 0; from 0 otherwise) over the nnobj
+// leading variables: y := x - x0, g(1..nnh) := H y (one product), q := 0.5 y'H y; g(nnh+1..nnobj)
+// := 0; then with the l >= 1 linear terms c: q += c'y and g(1..l) += c.  Nothing when nnobj < 1.
+void qp_objective(const QpRoutines& routines,
+                  double sign,
+                  int base_point,
+                  int m,
+                  int n,
+                  int nnobj,
+                  int l,
+                  int nnh,
+                  int& products,
+                  double& q,
+                  const ColumnMatrix& a,
+                  const double* c,
+                  double* g,
+                  const double* x0,
+                  const double* x,
+                  double* y,
+                  int* iz,
+                  int leniz,
+                  double* z,
+                  int lenz);
+
+// y := alpha op(S) x + beta y for the columns S of [A -I] named by list(1..count) (slacks as -e_i):
+// trans "No transpose": x has count entries, y m; "Transpose": x has m, y count.  Terms whose
+// multiplier has magnitude <= tol are skipped in the "No transpose" product.  beta = 0 clears y.
+void multiply_columns(std::string_view trans,
+                      double tol,
+                      int m,
+                      int n,
+                      int count,
+                      const int* list,
+                      const ColumnMatrix& a,
+                      double alpha,
+                      const double* x,
+                      double beta,
+                      double* y);
+
+// Packed upper-triangular R of order ns (R(i,j) at j(j-1)/2 + i): mode "R " solves R x = v,
+// any other ("Rt") R' x = v; v is overwritten.
+void solve_with_r(std::string_view mode, int ns, const double* r, double* v);
+
+// Rank-one change of row k of the packed triangle R (order n) by plane rotations: R'R gains
+// the rank-two term that makes row k absorb w scaled by the pivot (see reduced_hessian.cpp).
+// v(1..k) holds column k of R on entry; v and w: n reals of work; t the start value.
+void rotate_r_factor(int n, double* r, double* v, const double* w, int k, double t, double tol);
 
 }  // namespace zun
