@@ -57,30 +57,9 @@ bool parse_settings(int argc, char** argv, Settings& s) {
   return !s.program.empty();
 }
 
-// The short major-iteration log: after a heading that starts with "  Maj  Mnr", each line
-// starts with the major count and the minor iterations of that major iteration.
-void read_major_log(const std::string& output, RunFigures& f) {
-  std::stringstream in(output);
-  std::string line;
-  bool in_log = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("  Maj  Mnr", 0) == 0) {
-      in_log = true;
-      continue;
-    }
-    long major = 0, minor = 0;
-    if (in_log && std::sscanf(line.c_str(), "%5ld%5ld", &major, &minor) == 2) {
-      f.majors = major;
-      f.minors = (f.minors < 0 ? 0 : f.minors) + minor;
-    } else {
-      in_log = false;
-    }
-  }
-}
-
 RunFigures read_figures(const std::string& output) {
   RunFigures f;
-  read_major_log(output, f);
+  corpus::major_log_counts(output, f.majors, f.minors);
   corpus::labelled_count(output, " No. of major iterations", f.majors);
   corpus::labelled_count(output, " No. of superbasics", f.superbasics);
   corpus::labelled_count(output, " No. of factorizations", f.factorisations);

@@ -189,6 +189,8 @@ Verdict check_run(const Problem& p,
   if (corpus::has_sanitizer_report(output)) add(v, "SANITIZER report", true);
   fig.have_flag = corpus::final_flag(output, fig.flag);
   if (!fig.have_flag) add(v, "no exit line", true);
+  long minors = -1;
+  corpus::major_log_counts(output, fig.majors, minors);
   corpus::labelled_count(output, " No. of major iterations", fig.majors);
   spnlp_test::LoadedProblem lp(stub);
   if (!lp.loaded()) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
@@ -135,6 +136,25 @@ bool labelled_count(const std::string& text, const std::string& label, long& val
   const char* start = text.c_str() + at + label.size();
   value = std::strtol(start, &end, 10);
   return end != start;
+}
+
+void major_log_counts(const std::string& text, long& majors, long& minors) {
+  std::stringstream in(text);
+  std::string line;
+  bool in_log = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("  Maj  Mnr", 0) == 0) {
+      in_log = true;
+      continue;
+    }
+    long major = 0, minor = 0;
+    if (in_log && std::sscanf(line.c_str(), "%5ld%5ld", &major, &minor) == 2) {
+      majors = major;
+      minors = (minors < 0 ? 0 : minors) + minor;
+    } else {
+      in_log = false;
+    }
+  }
 }
 
 }  // namespace corpus

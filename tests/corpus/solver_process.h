@@ -46,4 +46,9 @@ bool final_flag(const std::string& text, int& flag);
 // The integer after the first occurrence of `label` in the text; false when it is absent.
 bool labelled_count(const std::string& text, const std::string& label, long& value);
 
+// The major iterations and the sum of their minor iterations from the short major-iteration
+// log (after each heading that starts with "  Maj  Mnr", lines that start with the two
+// counts); both are left alone when there is no log.
+void major_log_counts(const std::string& text, long& majors, long& minors);
+
 }  // namespace corpus
