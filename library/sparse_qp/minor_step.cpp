@@ -44,7 +44,17 @@ void place_entering(bool increasing,
   }
 }
 
-// The state of a variable that leaves the basis at position r.
+void report_unbounded(const int* iz, int itn, int jq, bool increasing) {
+  const int level = iz[iw::kMajorPrintLevel - 1];
+  if (!qp::messages_on(level)) return;
+  const std::string text =
+      "Variable " + platform::format_i(jq, 6) +
+      (increasing ? " can increase indefinitely." : " can decrease indefinitely.");
+  qp::write_both(qp::units(iz), itn, text);
+}
+
+}  // namespace
+
 int leaving_state(int j, int elastic, const RatioTest& rt, const BasisArrays& b, int r) {
   const double lo = b.bl[j - 1];
   const double up = b.bu[j - 1];
@@ -61,17 +71,6 @@ int leaving_state(int j, int elastic, const RatioTest& rt, const BasisArrays& b,
   if (rt.at_bound) return VariableState::kAtUpper;
   return xj <= lo ? VariableState::kAtLower : VariableState::kBetweenBounds;
 }
-
-void report_unbounded(const int* iz, int itn, int jq, bool increasing) {
-  const int level = iz[iw::kMajorPrintLevel - 1];
-  if (!qp::messages_on(level)) return;
-  const std::string text =
-      "Variable " + platform::format_i(jq, 6) +
-      (increasing ? " can increase indefinitely." : " can decrease indefinitely.");
-  qp::write_both(qp::units(iz), itn, text);
-}
-
-}  // namespace
 
 void take_minor_step(bool feasible,
                      bool increasing,

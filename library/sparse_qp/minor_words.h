@@ -14,6 +14,7 @@ constexpr int kFactorizationsSinceBS = 211;    // factorisations since the last 
 constexpr int kIterationsSinceFactor = 215;    // minor iterations since the last factorisation
 constexpr int kBasisChangesSinceFactor = 216;  // basis changes since the last factorisation
 constexpr int kObjectiveSlackPosition = 220;   // position of the objective row's slack in B
+constexpr int kAllHessianVariables = 200;     // 1 when every variable is a Hessian variable
 constexpr int kFactorStatistics = 223;         // 1 after a factorisation: a log heading is due
 constexpr int kMajorHeadingDetailed = 224;     // the major log's detailed heading is due again
 constexpr int kMajorHeadingShort = 225;        // the major log's short heading is due again
@@ -36,6 +37,7 @@ constexpr int kLuLowerTri = kLuWorkspaceOffset + lu_integer_words::kLowerTriPivo
 namespace real_word {
 constexpr int kInfeasiblePriceThreshold = 184;  // section threshold of pricing before feasibility
 constexpr int kFeasiblePriceThreshold = 185;    // the same once feasible
+constexpr int kObjectiveRowScale = 188;         // scale of the objective row (its slack's cost)
 constexpr int kReferenceUmin = 190;             // reference smallest diagonal of U (0 at first)
 // LU words at their workspace offset.
 constexpr int kLuFactorTol = kLuWorkspaceOffset + lu_real_words::kFactorTol;

@@ -15,6 +15,9 @@ namespace zun::qp {
 namespace ia = sparse_ws::int_array;
 namespace ra = sparse_ws::real_array;
 
+// The QP's own objective gradient (nlv reals): the major iteration's gradient is never written.
+constexpr int kQpGradient = ra::kNlvRealF;
+
 // Start of the integer array whose position is in IZ(word).
 inline int* int_array(int* iz, int word) { return Words<int>(iz).at(iz[word - 1]); }
 // Start of the real array whose position is in IZ(word).

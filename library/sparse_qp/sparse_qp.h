@@ -330,6 +330,11 @@ struct MinorStepLog {
   double step = 0.0;
 };
 
+// The state of variable j when it leaves the basis or the superbasic set at position r after
+// the ratio test rt: by its working bounds when not elastic (4 when they are equal), else by
+// the bound it reached.  elastic: its ElasticState before the step.
+int leaving_state(int j, int elastic, const RatioTest& rt, const BasisArrays& b, int r);
+
 // One LP step: the entering variable jq takes position m+1 and moves (increasing or not)
 // along p (m+1 reals; on entry p(1..m) = B^-1 a_jq) until a basic variable meets a bound; the
 // leaving variable is swapped out and the LU factors are updated with the entering column's
@@ -675,9 +680,12 @@ void multiply_columns(std::string_view trans,
 // any other ("Rt") R' x = v; v is overwritten.
 void solve_with_r(std::string_view mode, int ns, const double* r, double* v);
 
-// Rank-one change of row k of the packed triangle R (order n) by plane rotations: R'R gains
-// the rank-two term that makes row k absorb w scaled by the pivot (see reduced_hessian.cpp).
-// v(1..k) holds column k of R on entry; v and w: n reals of work; t the start value.
+// Rank-one change of the packed triangle R (order n, k <= n) by plane rotations: on exit
+// R'R = (R + u w')'(R + u w') with u = (v(1..k), 0, ..).  The rotations first collapse u into
+// row k (starting from u(k) itself), add the collapsed norm times w to that row, and restore
+// the triangle.  v: n reals, overwritten; w: n reals; t: the Euclidean norm of v(1..k) (not
+// needed by the sweep, kept for callers that know it); tol: rotations on entries of
+// magnitude <= tol are skipped.
 void rotate_r_factor(int n, double* r, double* v, const double* w, int k, double t, double tol);
 
 }  // namespace zun

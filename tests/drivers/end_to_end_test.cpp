@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -347,7 +349,7 @@ TEST_F(SpnlpProgram, OptionsListingShowsTheKeywordsAfterTheSingleRerun) {
                  " Function precision......  1.00E-08", " Major iteration limit..        50\n",
                  " Workspace provided is                 IZ("}))
       << r.output;
-  EXPECT_NE(r.output.find("SPNLP finished with an error/warning; flag: "), std::string::npos);
+  EXPECT_NE(r.output.find(" Exit SPNLPF - "), std::string::npos);
 }
 
 TEST_F(SpnlpProgram, InputCheckFailuresAreReportedWithTheirLines) {
@@ -439,10 +441,10 @@ TEST_F(SpnlpProgram, InfeasibleLinearConstraintsAreReportedWithTheListing) {
   EXPECT_EQ(y.size(), 2u);
 }
 
-// The run stops before the major iterations with a point on the linear rows: the .sol file
-// holds each variable's value and each row's multiplier in its own place (the starting dual
-// of the nonlinear row first, zeros for the linear rows).
-TEST_F(SpnlpProgram, SolutionFileCarriesThePointAndTheRowMultipliersInTheirPlaces) {
+// The .sol file holds each variable's value and each row's multiplier in its own place: the
+// optimum on the circle, the circle's multiplier (a <= row of a minimisation: not positive),
+// the equality row's (1, from x3's unit cost) and 0 for the inactive inequality.
+TEST_F(SpnlpProgram, SolutionFileCarriesTheOptimumAndTheRowMultipliersInTheirPlaces) {
   const std::string s = stub("start_duals.nl");
   const RunResult r = run({s, "-AMPL"});
   EXPECT_EQ(r.exit_code, 0);
@@ -453,20 +455,128 @@ TEST_F(SpnlpProgram, SolutionFileCarriesThePointAndTheRowMultipliersInTheirPlace
   ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
   ASSERT_EQ(x.size(), 3u);
   ASSERT_EQ(y.size(), 3u);
-  EXPECT_EQ(x[0], 2.0);
-  EXPECT_EQ(x[1], 2.0);
-  EXPECT_NEAR(x[2], -3.0, 1e-12);
-  EXPECT_NEAR(y[0], 0.5, 1e-12);
-  EXPECT_EQ(y[1], 0.0);
-  EXPECT_EQ(y[2], 0.0);
+  EXPECT_NEAR(x[0], 1.1490379, 1e-6);
+  EXPECT_NEAR(x[1], 1.6369826, 1e-6);
+  EXPECT_NEAR(x[2], -1.7860204, 1e-6);
+  EXPECT_NEAR(y[0], -0.3054400, 1e-6);
+  EXPECT_NEAR(y[1], 1.0, 1e-6);
+  EXPECT_NEAR(y[2], 0.0, 1e-9);
   const std::vector<double> lower = problem.row_lower(), upper = problem.row_upper();
-  for (int i = 1; i < 3; ++i) {
+  for (int i = 0; i < 3; ++i) {
     bool error = false;
     const double body = problem.constraint(i, x, error);
     ASSERT_FALSE(error);
-    EXPECT_GE(body, lower[i] - 1e-9);
-    EXPECT_LE(body, upper[i] + 1e-9);
+    EXPECT_GE(body, lower[i] - 1e-8);
+    EXPECT_LE(body, upper[i] + 1e-8);
   }
+}
+
+
+// Problems solved to their known optimum: the objective of the .sol point, its feasibility and
+// the KKT conditions with the .sol multipliers (stationarity of the Lagrangian in the variables
+// off their bounds, and the sign of each row multiplier against the row's active side).  A
+// problem without objective is checked for feasibility alone (its multipliers belong to the
+// solver's own feasible-point objective).
+struct KnownOptimum {
+  const char* file;
+  double f_star;  // NaN: no objective
+};
+
+class KnownOptima : public SpnlpProgram, public ::testing::WithParamInterface<KnownOptimum> {};
+
+TEST_P(KnownOptima, AreReachedWithMultipliersSatisfyingTheKktConditions) {
+  const KnownOptimum c = GetParam();
+  const std::string s = stub(c.file);
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
+  const spnlp_test::AslCounts counts = problem.counts();
+  ASSERT_EQ(static_cast<int>(x.size()), counts.n_var);
+  ASSERT_EQ(static_cast<int>(y.size()), counts.n_con);
+  bool error = false;
+  if (c.f_star == c.f_star) {
+    const double f = problem.objective(0, x, error);
+    ASSERT_FALSE(error);
+    EXPECT_NEAR(f, c.f_star, 1e-6 * (1.0 + std::fabs(c.f_star))) << r.output;
+  }
+  const std::vector<double> lo = problem.var_lower(), up = problem.var_upper();
+  const std::vector<double> rlo = problem.row_lower(), rup = problem.row_upper();
+  constexpr double kFeasible = 1e-6;
+  for (int j = 0; j < counts.n_var; ++j) {
+    EXPECT_GE(x[j], lo[j] - kFeasible);
+    EXPECT_LE(x[j], up[j] + kFeasible);
+  }
+  // grad f - sum y_i grad c_i, and the activity side of each row.
+  std::vector<double> g(x.size(), 0.0);
+  if (counts.n_obj > 0) g = problem.objective_gradient(0, x, error);
+  ASSERT_FALSE(error);
+  double scale = 1.0;
+  for (double v : g) scale = std::max(scale, std::fabs(v));
+  for (int i = 0; i < counts.n_con; ++i) {
+    const double body = problem.constraint(i, x, error);
+    ASSERT_FALSE(error);
+    const double tol = kFeasible * (1.0 + std::fabs(body));
+    EXPECT_GE(body, rlo[i] - tol) << "row " << i;
+    EXPECT_LE(body, rup[i] + tol) << "row " << i;
+    if (counts.n_obj == 0) continue;
+    const std::vector<double> a = problem.constraint_gradient(i, x, error);
+    for (std::size_t j = 0; j < x.size(); ++j) g[j] -= y[i] * a[j];
+    const bool at_lower = body <= rlo[i] + tol;
+    const bool at_upper = body >= rup[i] - tol;
+    const double ytol = 1e-6 * (1.0 + std::fabs(y[i]));
+    const double sense = problem.maximize(0) ? -1.0 : 1.0;
+    if (!at_lower && !at_upper) {
+      EXPECT_NEAR(y[i], 0.0, 1e-6 * scale) << "row " << i;
+    } else if (at_lower && !at_upper) {
+      EXPECT_GE(sense * y[i], -ytol) << "row " << i;
+    } else if (at_upper && !at_lower) {
+      EXPECT_LE(sense * y[i], ytol) << "row " << i;
+    }
+  }
+  for (std::size_t j = 0; j < x.size() && counts.n_obj > 0; ++j) {
+    const double margin = 1e-6 * (1.0 + std::fabs(x[j]));
+    if (x[j] > lo[j] + margin && x[j] < up[j] - margin) {
+      EXPECT_NEAR(g[j], 0.0, 1e-5 * scale) << "variable " << j;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files,
+    KnownOptima,
+    ::testing::Values(KnownOptimum{"rosenbr.nl", 0.0},
+                      KnownOptimum{"hs6.nl", 0.0},
+                      KnownOptimum{"hs100asl.nl", 680.6300574},
+                      KnownOptimum{"hs118.nl", 664.82045},
+                      KnownOptimum{"avgasa.nl", -4.41217171},
+                      KnownOptimum{"genhs28.nl", 0.92717369},
+                      KnownOptimum{"portfl1.nl", 0.0204863313869},
+                      KnownOptimum{"hs022.nl", 1.0},
+                      KnownOptimum{"ch3.nl", 0.0},
+                      KnownOptimum{"exp4.nl", 22026.465794806718},
+                      KnownOptimum{"maximize.nl", -2.0},
+                      KnownOptimum{"start_duals.nl", -1.7638082},
+                      KnownOptimum{"log_error.nl", -0.8480149418412901},
+                      KnownOptimum{"bratu5.nl", std::numeric_limits<double>::quiet_NaN()},
+                      KnownOptimum{"no_objective.nl", std::numeric_limits<double>::quiet_NaN()}),
+    [](const ::testing::TestParamInfo<KnownOptimum>& info) {
+      std::string name = info.param.file;
+      return name.substr(0, name.find('.'));
+    });
+
+// Functions that cannot be evaluated at the start point end the run with code -1.
+TEST_F(SpnlpProgram, FunctionsUndefinedAtTheStartEndWithMinusOne) {
+  const std::string s = stub("start_undefined.nl");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.output.find(" Exit SPNLPF - Constraint and objective values could not be calculated."),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("flag: -1"), std::string::npos) << r.output;
 }
 
 }  // namespace

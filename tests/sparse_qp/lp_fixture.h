@@ -63,12 +63,14 @@ struct OptionChanges {
 // IZ and Z of one solve of an LP.
 class Workspace {
  public:
-  // lu_room: room for each LU file; print_unit/monitor: units (-1 none).
+  // lu_room: room for each LU file; print_unit/monitor: units (-1 none); nonlinear_vars: the
+  // leading nonlinear (objective) variables, which size the Hessian-variable arrays.
   Workspace(const Lp& lp,
             const OptionChanges& changes = {},
             std::int64_t lu_room = -1,
             int print_unit = -1,
-            int monitor = -1) {
+            int monitor = -1,
+            int nonlinear_vars = 0) {
     sqp_test::LocalStore store(print_unit);
     store.i(sparse_option::integer_word::kMonitoringUnit) = monitor;
     if (monitor >= 0) store.i(sparse_option::integer_word::kMinorPrintLevel) = 1;
@@ -78,10 +80,11 @@ class Workspace {
     sizes.m = lp.m;
     sizes.n = lp.n;
     sizes.nnz = lp.nnz();
+    sizes.nonln = nonlinear_vars;
     sizes.leniz = 0;
     sizes.lenz = 0;
     std::vector<int> probe(600, 0);
-    fill_words(lp, store, probe.data(), nullptr, 0, 0);
+    fill_words(lp, store, probe.data(), nullptr, 0, 0, nonlinear_vars);
     sizes.r = probe[sparse_option::integer_word::kReducedHessianDim - 1];
     sizes.s = probe[sparse_option::integer_word::kSuperbasicsLimit - 1];
     sizes.hessian_storage = probe[sparse_option::integer_word::kHessianStorage - 1];
@@ -92,7 +95,7 @@ class Workspace {
     lenz = static_cast<int>(plan.needz + room);
     iz.assign(leniz, 0);
     z.assign(lenz, 0.0);
-    fill_words(lp, store, iz.data(), z.data(), leniz, lenz);
+    fill_words(lp, store, iz.data(), z.data(), leniz, lenz, nonlinear_vars);
     int neediz = 501;
     int needz = 501;
     sizes.leniz = leniz;
@@ -113,8 +116,13 @@ class Workspace {
 
  private:
   // The option words and problem sizes, then "Check" (as the solve's set-up does).
-  static void fill_words(
-      const Lp& lp, sqp_test::LocalStore& store, int* iz, double* z, int leniz, int lenz) {
+  static void fill_words(const Lp& lp,
+                         sqp_test::LocalStore& store,
+                         int* iz,
+                         double* z,
+                         int leniz,
+                         int lenz,
+                         int nonlinear_vars) {
     namespace ws = sparse_ws::integer_word;
     std::vector<double> scratch;
     if (z == nullptr) {
@@ -127,6 +135,8 @@ class Workspace {
     w(ws::kRows) = lp.m;
     w(ws::kColumns) = lp.n;
     w(ws::kElements) = lp.nnz();
+    w(ws::kNonlinearObjectiveVars) = nonlinear_vars;
+    w(ws::kNonlinearVars) = nonlinear_vars;
     w(ws::kLastRealOptionWord) = sparse_option::kOptionWordCount;
     w(ws::kLastIntOptionWord) = sparse_option::kOptionWordCount;
     w(ws::kIntLength) = leniz;

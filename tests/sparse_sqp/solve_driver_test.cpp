@@ -1,5 +1,5 @@
-// The solve body through the top level with array-built problems: linear rows satisfied when
-// the run reaches the major iterations, under each scale option; infeasible linear rows; the
+// The solve body through the top level with array-built problems: feasibility problems on
+// linear rows solved under each scale option; infeasible linear rows; the
 // caller's arrays untouched, also across a re-run after a real workspace too small for the
 // basis factors; the final call of the user routines.
 #include "library/sparse_sqp/solve_driver.h"
@@ -17,175 +17,16 @@
 #include "library/sparse_sqp/solve_top_level.h"
 #include "library/sparse_sqp/workspace_words.h"
 #include "tests/sparse_sqp/run_test_support.h"
+#include "tests/sparse_sqp/solve_run.h"
 #include "tests/sparse_sqp/sqp_test_support.h"
 
 namespace zun {
 namespace {
 
 namespace iw = sparse_option::integer_word;
-namespace rw = sparse_option::real_word;
-namespace ra = sparse_ws::real_array;
 
-constexpr double kInf = 1e20;
-constexpr double kFeasibilityTol = 1e-6;
-
-// Test user routines: x1^2 + x2^2 in the one nonlinear row, (x1 - 1)^2 + (x2 - 2)^2 as the
-// objective.  IUSR(1) counts the calls, IUSR(2) keeps the last FIRSTCALL.
-void circle(int& mode,
-            const int&,
-            const int&,
-            const int&,
-            const double* x,
-            double* f,
-            double* g,
-            const int& firstcall,
-            int* iusr,
-            double*) {
-  ++iusr[0];
-  iusr[1] = firstcall;
-  if (mode != 1) f[0] = x[0] * x[0] + x[1] * x[1];
-  if (mode != 0) {
-    g[0] = 2 * x[0];
-    g[1] = 2 * x[1];
-  }
-}
-
-void distance(int& mode,
-              const int&,
-              const double* x,
-              double& f,
-              double* g,
-              const int& firstcall,
-              int* iusr,
-              double*) {
-  ++iusr[0];
-  iusr[1] = firstcall;
-  if (mode != 1) f = (x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2);
-  if (mode != 0) {
-    g[0] = 2 * (x[0] - 1);
-    g[1] = 2 * (x[1] - 2);
-  }
-}
-
-// A problem by columns with the arguments of one solve, and the re-runs that a driver makes.
-struct SolveRun {
-  int n = 0, m = 0, ncnln = 0, nonln = 0, njnln = 0, iobj = 0;
-  std::vector<double> aval, bl, bu, xv, mult;
-  std::vector<int> ha, ka, istate;
-  std::vector<int> iz = std::vector<int>(500, 0);
-  std::vector<double> z = std::vector<double>(500, 0.0);
-  int nsb = 0, neediz = 0, needz = 0, ninfs = -1;
-  double suminf = -1.0, objv = 0.0;
-  int iusr[2] = {0, 0};
-  double rusr[1] = {0.0};
-  SparseOptionStore store{};
-  std::vector<int> codes;
-  char start = 'C';
-
-  SolveRun(const std::vector<std::vector<double>>& rows,
-           std::vector<double> lower,
-           std::vector<double> upper,
-           std::vector<double> start)
-      : bl(std::move(lower)), bu(std::move(upper)), xv(std::move(start)) {
-    const run_test::OwnedMatrix matrix(rows);
-    m = matrix.view.m;
-    n = matrix.view.n;
-    aval = matrix.a;
-    ha = matrix.ha;
-    ka = matrix.ka;
-    xv.resize(static_cast<std::size_t>(n + m), 0.0);
-    istate.assign(static_cast<std::size_t>(n + m), 0);
-    mult.assign(static_cast<std::size_t>(n + m), 0.0);
-    namespace lw = sparse_option::logical_word;
-    for (int k :
-         {lw::kInitializeOnNextUse, lw::kListingState, lw::kDefaultsNotSet, lw::kFirstDefaults}) {
-      store.logical[k - 1] = kTrue;
-    }
-    initialize_options(store.logical, store.integer, sparse_option::kOptionWordCount, store.real,
-                       sparse_option::kOptionWordCount);
-    store.logical[lw::kInitializeOnNextUse - 1] = kFalse;
-    store.integer[iw::kFirstLineFlag - 1] = 1;
-    set(iw::kPrintUnit, -1);
-    set(iw::kErrorUnit, -1);
-    set(iw::kMajorPrintLevel, 0);
-  }
-  void set(int word, int value) { store.integer[word - 1] = value; }
-
-  int solve_once() {
-    SparseProblem p;
-    p.confun = circle;
-    p.objfun = distance;
-    p.start = start;
-    p.n = n;
-    p.m = m;
-    p.ncnln = ncnln;
-    p.nonln = nonln;
-    p.njnln = njnln;
-    p.iobj = iobj;
-    p.nnz = static_cast<int>(aval.size());
-    p.aval = aval.data();
-    p.ha = ha.data();
-    p.ka = ka.data();
-    p.bl = bl.data();
-    p.bu = bu.data();
-    p.nsb = &nsb;
-    p.xv = xv.data();
-    p.istate = istate.data();
-    p.mult = mult.data();
-    p.neediz = &neediz;
-    p.needz = &needz;
-    p.ninfs = &ninfs;
-    p.suminf = &suminf;
-    p.objv = &objv;
-    p.iz = iz.data();
-    p.leniz = static_cast<int>(iz.size());
-    p.z = z.data();
-    p.lenz = static_cast<int>(z.size());
-    p.iusr = iusr;
-    p.rusr = rusr;
-    int ifail = 1;
-    solve_sparse_nlp(p, store, ifail);
-    codes.push_back(ifail);
-    return ifail;
-  }
-
-  // Solves, growing a workspace that is too small, as the driver does.
-  int solve() {
-    for (;;) {
-      const int code = solve_once();
-      if (code == 15 || code == 12)
-        iz.assign(std::max<std::size_t>(neediz, 2 * iz.size()), 0);
-      else if (code == 16 || code == 13)
-        z.assign(std::max<std::size_t>(needz, 2 * z.size()), 0.0);
-      else
-        return code;
-    }
-  }
-
-  double scale(int j) const {
-    if (store.integer[iw::kScaleOption - 1] == 0) return 1.0;
-    return z[static_cast<std::size_t>(iz[ra::kScales - 1] - 1 + j)];
-  }
-
-  // The largest violation of a bound or linear row beyond the feasibility tolerance times the
-  // entry's scale, and the largest gap between a row activity and A x.
-  void expect_linear_feasible() const {
-    std::vector<double> ax(static_cast<std::size_t>(m), 0.0);
-    for (int j = 0; j < n; ++j) {
-      for (int k = ka[j] - 1; k < ka[j + 1] - 1; ++k) ax[ha[k] - 1] += aval[k] * xv[j];
-    }
-    for (int j = 0; j < n + m; ++j) {
-      const double x = j < n ? xv[j] : ax[j - n];
-      const double tol = kFeasibilityTol * scale(j) * (1.0 + 1e-9) + 1e-12 * std::fabs(x);
-      if (j >= n && j - n < ncnln) continue;
-      EXPECT_GE(x, bl[j] - tol) << "entry " << j + 1;
-      EXPECT_LE(x, bu[j] + tol) << "entry " << j + 1;
-      if (j >= n) {
-        EXPECT_NEAR(xv[j], ax[j - n], 1e-9 * (1.0 + std::fabs(ax[j - n])));
-      }
-    }
-  }
-};
+using run_test::kInf;
+using run_test::SolveRun;
 
 // Seeded LPs feasible by construction: equality, inequality and free rows; fixed, free,
 // one-sided and boxed columns; a start point away from the feasible set.
@@ -233,13 +74,13 @@ SolveRun random_lp(std::mt19937& gen) {
 
 class FeasibleLps : public ::testing::TestWithParam<int> {};
 
-TEST_P(FeasibleLps, ReachTheMajorIterationsOnTheLinearConstraints) {
+TEST_P(FeasibleLps, EndFeasibleOnTheLinearConstraints) {
   std::mt19937 gen(7919 + GetParam());
   for (int trial = 0; trial < 40; ++trial) {
     SolveRun r = random_lp(gen);
     r.set(iw::kScaleOption, GetParam());
     const std::vector<double> aval = r.aval, bl = r.bl, bu = r.bu;
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable) << "trial " << trial;
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal) << "trial " << trial;
     EXPECT_EQ(r.ninfs, 0);
     EXPECT_EQ(r.suminf, 0.0);
     r.expect_linear_feasible();
@@ -308,9 +149,10 @@ TEST(LinearPhases, RerunAfterTooLittleRoomForTheFactorsEndsAsOneRun) {
   }
 }
 
-// With nonlinear rows the run stops before the derivative checks; the last call of the user
-// routines sees the final point with FIRSTCALL = end class + 2.
-TEST(LinearPhases, NonlinearProblemReachesTheMajorIterationsAndCallsTheUserOnce) {
+// With a nonlinear row the run solves min (x1-1)^2 + (x2-2)^2 on x1^2 + x2^2 <= 4,
+// x1 + x2 + x3 = 1, x3 in [0, 4]; the last call of the user routines sees the final point with
+// FIRSTCALL = end class + 2.
+TEST(SolveRun, NonlinearProblemSolvesAndEndsWithTheFinalCall) {
   for (int option : {0, 1, 2}) {
     SolveRun r({{1.0, 1.0, 0.0}, {1.0, 1.0, 1.0}}, {-5, -5, 0, -kInf, 1}, {5, 5, 4, 4, 1},
                {3, -4, 0});
@@ -318,13 +160,14 @@ TEST(LinearPhases, NonlinearProblemReachesTheMajorIterationsAndCallsTheUserOnce)
     r.njnln = 2;
     r.nonln = 2;
     r.set(iw::kScaleOption, option);
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
-    EXPECT_EQ(r.iusr[0], 2);  // one confun and one objfun call
-    EXPECT_EQ(r.iusr[1], end_class::kStagesUnavailable + 2);
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
+    EXPECT_EQ(r.iusr[1], end_class::kConverged + 2);
     r.expect_linear_feasible();
-    // The nonlinear variables stay at their start: the linear row is met through x3.
-    EXPECT_EQ(r.xv[0], 3.0);
-    EXPECT_EQ(r.xv[1], -4.0);
+    EXPECT_LE(r.xv[0] * r.xv[0] + r.xv[1] * r.xv[1], 4.0 + 1e-6);
+    // x1 + x2 <= 1 is active (x3 = 0) and the circle is not: x = (0, 1).
+    EXPECT_NEAR(r.xv[0], 0.0, 1e-6);
+    EXPECT_NEAR(r.xv[1], 1.0, 1e-6);
+    EXPECT_NEAR(r.objv, 2.0, 1e-8);
   }
 }
 
@@ -405,15 +248,15 @@ TEST(LinearPhases, InfeasibleRunReportsItsStatusOnTheMonitoringFile) {
   EXPECT_EQ(starts(" Section 2 - Rows"), 1);  // the full listing at level 10 and above
 }
 
-// A warm start from the states of a finished run keeps them (no crash) and again ends on the
-// linear constraints.
+// A warm start from the states of a finished run keeps them (no crash) and again ends feasible
+// on the linear constraints.
 TEST(LinearPhases, WarmStartFromAFinishedRun) {
   std::mt19937 gen(4242);
   for (int trial = 0; trial < 10; ++trial) {
     SolveRun r = random_lp(gen);
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
     r.start = 'W';
-    EXPECT_EQ(r.solve(), end_class::kStagesUnavailable);
+    EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
     EXPECT_EQ(r.ninfs, 0);
     r.expect_linear_feasible();
   }

@@ -1,0 +1,218 @@
+// The QP minor iterations on seeded random convex QPs and LPs with an objective row: the first-
+// order conditions at the end point, the objective against an enumeration of the active faces
+// on small cases, the reduced-Hessian factor against Z'HZ after every step, maximisation, the
+// start point, elastic mode and the exit results.
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "tests/sparse_qp/qp_fixture.h"
+
+namespace zun {
+namespace {
+
+using namespace qp_test;
+
+// A random convex QP of n columns and m rows whose leading nnh variables carry the Hessian.
+Qp random_qp(std::mt19937& gen, int n, int m, int nnh, double sign, bool boxed) {
+  Qp qp;
+  const double density = std::uniform_real_distribution<double>(0.2, 0.6)(gen);
+  qp.lp = feasible_lp(gen, Shape{m, n, density});
+  if (boxed) {
+    for (int j = 0; j < n; ++j) {
+      if (qp.lp.bl[j] <= -kInf) qp.lp.bl[j] = std::min(qp.lp.bu[j], 0.0) - 4.0;
+      if (qp.lp.bu[j] >= kInf) qp.lp.bu[j] = std::max(qp.lp.bl[j], 0.0) + 4.0;
+    }
+  }
+  qp.nnobj = n;
+  qp.nnh = nnh;
+  qp.sign = sign;
+  qp.hu = random_hessian(gen, nnh, 0.1, sign);
+  std::uniform_real_distribution<double> value(-3.0, 3.0);
+  qp.g.resize(n);
+  qp.x0.resize(n);
+  for (int j = 0; j < n; ++j) {
+    qp.g[j] = value(gen);
+    qp.x0[j] = value(gen);
+  }
+  return qp;
+}
+
+struct Figures {
+  int cases = 0;
+  int referenced = 0;
+  double worst_kkt = 0.0;
+  double worst_objective = 0.0;
+  int max_ns = 0;
+};
+
+TEST(QpMinorIterations, SolvesSeededConvexQps) {
+  Figures f;
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    std::mt19937 gen(seed);
+    const bool small = seed % 3 == 0;
+    const int n = small ? std::uniform_int_distribution<int>(2, 6)(gen)
+                        : std::uniform_int_distribution<int>(5, 40)(gen);
+    const int m = small ? std::uniform_int_distribution<int>(1, 3)(gen)
+                        : std::uniform_int_distribution<int>(1, std::min(20, n))(gen);
+    Qp qp = random_qp(gen, n, m, n, 1.0, small);
+    Workspace w = qp_workspace(qp);
+    ASSERT_EQ(w.code, 0);
+    QpRun run = start_qp(qp, w, static_cast<int>(seed % 4));
+    solve_qp(qp, w, run, test_settings(qp, w));
+    const std::string where = "seed " + std::to_string(seed) + " n " + std::to_string(n) +
+                              " m " + std::to_string(m);
+    ASSERT_EQ(run.result, MinorResult::kOptimal) << where;
+    EXPECT_EQ(run.measures.ninf, 0) << where;
+    const double kkt = kkt_residual(qp, w, run);
+    EXPECT_LE(kkt, 1e-8) << where;
+    f.worst_kkt = std::max(f.worst_kkt, kkt);
+    f.max_ns = std::max(f.max_ns, run.ns);
+    ++f.cases;
+    if (small) {
+      const double ref = enumeration_reference(qp);
+      const double got = qp.objective(run.x);
+      EXPECT_NEAR(got, ref, 1e-8 * (1.0 + std::abs(ref))) << where;
+      f.worst_objective = std::max(f.worst_objective, std::abs(got - ref) / (1.0 + std::abs(ref)));
+      ++f.referenced;
+    }
+  }
+  std::cout << "convex QPs " << f.cases << " (referenced " << f.referenced << "), worst KKT "
+            << f.worst_kkt << ", worst objective gap " << f.worst_objective << ", most superbasics "
+            << f.max_ns << "\n";
+  EXPECT_GE(f.max_ns, 10);
+}
+
+
+// Solves one minor iteration per call, checking R'R = Z'HZ after each; every fifth call drops
+// R so that the next pass builds and factorises it again (rank-deficient Hessians included).
+TEST(QpMinorIterations, ReducedHessianMatchesZtHZAfterEveryStep) {
+  double worst = 0.0;
+  int checks = 0;
+  int max_ns = 0;
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    std::mt19937 gen(1000 + seed);
+    const int n = std::uniform_int_distribution<int>(4, 24)(gen);
+    const int m = std::uniform_int_distribution<int>(1, std::min(10, n - 1))(gen);
+    Qp qp = random_qp(gen, n, m, n, 1.0, true);
+    if (seed % 4 == 0) {  // rank 2: H = v v' + w w'
+      std::uniform_real_distribution<double> value(-1.0, 1.0);
+      std::vector<double> v(n);
+      std::vector<double> u(n);
+      for (int j = 0; j < n; ++j) v[j] = value(gen), u[j] = value(gen);
+      for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) qp.hu[i + j * n] = v[i] * v[j] + u[i] * u[j];
+      }
+    }
+    Workspace w = qp_workspace(qp);
+    QpRun run = start_qp(qp, w, static_cast<int>(seed % 4));
+    MinorSettings settings = test_settings(qp, w);
+    const double limit = 1e-10 * hessian_norm(qp);
+    for (int call = 1; call <= 400; ++call) {
+      settings.minor_limit = run.minor + 1;
+      if (call % 5 == 0) run.r_valid = false;
+      solve_qp(qp, w, run, settings);
+      if (run.r_valid && run.ns > 0) {
+        const double gap = r_invariant(qp, w, run.ns);
+        EXPECT_LE(gap, limit) << "seed " << seed << " call " << call << " ns " << run.ns;
+        worst = std::max(worst, gap / hessian_norm(qp));
+        ++checks;
+      }
+      max_ns = std::max(max_ns, run.ns);
+      if (run.result != MinorResult::kIterationLimit) break;
+    }
+    EXPECT_EQ(run.result, MinorResult::kOptimal) << "seed " << seed;
+    EXPECT_LE(kkt_residual(qp, w, run), 1e-8) << "seed " << seed;
+  }
+  EXPECT_GE(max_ns, 5);
+  std::cout << "R invariant checks " << checks << ", worst |R'R - Z'HZ| / |H| " << worst
+            << ", most superbasics " << max_ns << "\n";
+}
+
+// An LP: boxed columns, rows with conflicting or loose bounds, and a free objective row.
+Qp objective_row_lp(std::mt19937& gen, int n, int m, double sign) {
+  Qp qp;
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  qp.lp.m = m + 1;
+  for (int j = 0; j < n; ++j) {
+    std::vector<std::pair<int, double>> col;
+    for (int i = 1; i <= m + 1; ++i) col.push_back({i, value(gen)});
+    qp.lp.add_column(col);
+  }
+  qp.lp.bl.assign(n + m + 1, -2.0);
+  qp.lp.bu.assign(n + m + 1, 2.0);
+  for (int i = 0; i < m; ++i) {
+    const double c = std::uniform_real_distribution<double>(-1.0, 1.0)(gen);
+    const double h = i % 3 == 0 ? 0.0 : 0.7;
+    qp.lp.bl[n + i] = c - h;
+    qp.lp.bu[n + i] = c + h;
+  }
+  qp.lp.bl[n + m] = -kInf;
+  qp.lp.bu[n + m] = kInf;
+  qp.sign = sign;
+  qp.objective_row = m + 1;
+  qp.scale = 1.0;
+  return qp;
+}
+
+TEST(QpMinorIterations, LpWithObjectiveRowMatchesVertexEnumeration) {
+  int cases = 0;
+  double worst = 0.0;
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    std::mt19937 gen(2000 + seed);
+    const int n = std::uniform_int_distribution<int>(2, 6)(gen);
+    const int m = std::uniform_int_distribution<int>(1, 3)(gen);
+    const Qp qp = objective_row_lp(gen, n, m, seed % 2 == 0 ? 1.0 : -1.0);
+    const double ref = enumeration_reference(qp);
+    if (ref >= kInf) continue;  // rows that conflict
+    Workspace w = qp_workspace(qp);
+    QpRun run = start_qp(qp, w, static_cast<int>(seed % 4));
+    solve_qp(qp, w, run, test_settings(qp, w));
+    const std::string where = "seed " + std::to_string(seed);
+    ASSERT_EQ(run.result, MinorResult::kOptimal) << where;
+    const double got = qp.objective(run.x);
+    EXPECT_NEAR(got, ref, 1e-9 * (1.0 + std::abs(ref))) << where;
+    EXPECT_LE(kkt_residual(qp, w, run), 1e-8) << where;
+    worst = std::max(worst, std::abs(got - ref) / (1.0 + std::abs(ref)));
+    ++cases;
+  }
+  EXPECT_GE(cases, 30);
+  std::cout << "LPs with an objective row " << cases << ", worst objective gap " << worst << "\n";
+}
+
+// Maximising f gives the x of minimising -f; a strictly convex QP ends at the same x from
+// any start.
+TEST(QpMinorIterations, MaximisationAndStartPointGiveTheSameSolution) {
+  for (unsigned seed = 1; seed <= 10; ++seed) {
+    std::mt19937 gen(3000 + seed);
+    const int n = 12;
+    const int m = 2;
+    Qp max_qp = random_qp(gen, n, m, n, -1.0, true);
+    for (int j = 0; j < n; ++j) max_qp.lp.bl[j] -= 20.0, max_qp.lp.bu[j] += 20.0;
+    Qp min_qp = max_qp;
+    min_qp.sign = 1.0;
+    for (double& h : min_qp.hu) h = -h;
+    for (double& g : min_qp.g) g = -g;
+    Workspace wa = qp_workspace(max_qp);
+    Workspace wb = qp_workspace(min_qp);
+    Workspace wc = qp_workspace(min_qp);
+    QpRun a = start_qp(max_qp, wa, 1, max_qp.x0);
+    QpRun b = start_qp(min_qp, wb, 1);
+    QpRun c = start_qp(min_qp, wc, 1, min_qp.x0);
+    solve_qp(max_qp, wa, a, test_settings(max_qp, wa));
+    solve_qp(min_qp, wb, b, test_settings(min_qp, wb));
+    solve_qp(min_qp, wc, c, test_settings(min_qp, wc));
+    ASSERT_EQ(a.result, MinorResult::kOptimal) << seed;
+    ASSERT_EQ(b.result, MinorResult::kOptimal) << seed;
+    ASSERT_EQ(c.result, MinorResult::kOptimal) << seed;
+    EXPECT_GE(a.ns, 2) << seed;
+    for (int j = 0; j < n; ++j) {
+      EXPECT_NEAR(a.x[j], b.x[j], 1e-8 * (1 + std::abs(b.x[j]))) << seed << " j " << j;
+      EXPECT_NEAR(c.x[j], b.x[j], 1e-8 * (1 + std::abs(b.x[j]))) << seed << " j " << j;
+    }
+    EXPECT_NEAR(a.objective.qp_value, -b.objective.qp_value, 1e-8 * (1 + std::abs(b.objective.qp_value)));
+  }
+}
+
+}  // namespace
+}  // namespace zun

@@ -1,0 +1,239 @@
+// The reduced-Hessian factor kernels by reconstruction: the pivoted packed Cholesky
+// factorisation, the solves with R, the rank-one change of a basic/superbasic swap (any k),
+// the move of a column to the end, and the small rules of the new-diagonal test and the signed
+// gather.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "library/sparse_qp/reduced_hessian.h"
+#include "tests/sparse_qp/lp_fixture.h"
+
+namespace zun {
+namespace {
+
+using Dense = std::vector<std::vector<double>>;
+
+// A random packed upper triangle of order n with diagonal entries of magnitude >= 0.5.
+std::vector<double> random_r(std::mt19937& gen, int n) {
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::vector<double> r(n * (n + 1) / 2);
+  for (int j = 1; j <= n; ++j) {
+    for (int i = 1; i <= j; ++i) r[packed(i, j)] = value(gen);
+    r[packed(j, j)] = (value(gen) < 0 ? -1.0 : 1.0) * (0.5 + std::abs(value(gen)));
+  }
+  return r;
+}
+
+Dense unpack(const std::vector<double>& r, int n) {
+  Dense d(n, std::vector<double>(n, 0.0));
+  for (int j = 1; j <= n; ++j) {
+    for (int i = 1; i <= j; ++i) d[i - 1][j - 1] = r[packed(i, j)];
+  }
+  return d;
+}
+
+Dense gram(const Dense& a) {  // a'a
+  const int n = static_cast<int>(a.size());
+  Dense g(n, std::vector<double>(n, 0.0));
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      for (int k = 0; k < n; ++k) g[i][j] += a[k][i] * a[k][j];
+    }
+  }
+  return g;
+}
+
+double max_diff(const Dense& a, const Dense& b) {
+  double d = 0.0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    for (std::size_t j = 0; j < a.size(); ++j) d = std::max(d, std::abs(a[i][j] - b[i][j]));
+  }
+  return d;
+}
+
+bool upper_triangular(const std::vector<double>& r, int n) {
+  return static_cast<int>(r.size()) == n * (n + 1) / 2;  // packed storage holds no lower part
+}
+
+class ReducedHessianKernels : public testing::TestWithParam<int> {};
+
+TEST_P(ReducedHessianKernels, SwapKeepsRtRequalToMtRtRM) {
+  const int n = GetParam();
+  for (int k = 1; k <= n; ++k) {
+    std::mt19937 gen(100 * n + k);
+    std::vector<double> r = random_r(gen, n);
+    std::uniform_real_distribution<double> value(-2.0, 2.0);
+    std::vector<double> w(n);
+    for (double& v : w) v = value(gen);
+    // M = I + e_k w': R M = R + (column k of R) w'.
+    Dense rm = unpack(r, n);
+    const Dense r0 = rm;
+    for (int i = 0; i < n; ++i) {
+      for (int j = 0; j < n; ++j) rm[i][j] += r0[i][k - 1] * w[j];
+    }
+    std::vector<double> v(n);
+    update_r_on_swap(n, r.data(), v.data(), w.data(), k);
+    EXPECT_TRUE(upper_triangular(r, n));
+    EXPECT_LE(max_diff(gram(unpack(r, n)), gram(rm)), 1e-12 * (1 + n)) << "n " << n << " k " << k;
+  }
+}
+
+TEST_P(ReducedHessianKernels, MoveColumnPermutesRtR) {
+  const int n = GetParam();
+  for (int k1 = 1; k1 < n; ++k1) {
+    std::mt19937 gen(7 * n + k1);
+    std::vector<double> r = random_r(gen, n);
+    const Dense before = gram(unpack(r, n));
+    std::vector<double> work(n);
+    move_r_column(k1, n, n, r.data(), work.data());
+    // Place j of the new order holds old column old(j).
+    auto old = [&](int j) { return j < k1 ? j : (j == n ? k1 : j + 1); };
+    Dense expected(n, std::vector<double>(n));
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j) expected[i - 1][j - 1] = before[old(i) - 1][old(j) - 1];
+    }
+    EXPECT_LE(max_diff(gram(unpack(r, n)), expected), 1e-12 * (1 + n)) << "n " << n << " k1 " << k1;
+    // The leading block is the factor of the remaining columns once the last one is dropped.
+    std::vector<double> lead(r.begin(), r.begin() + (n - 1) * n / 2);
+    Dense lead_expected(n - 1, std::vector<double>(n - 1));
+    for (int i = 0; i < n - 1; ++i) {
+      for (int j = 0; j < n - 1; ++j) lead_expected[i][j] = expected[i][j];
+    }
+    EXPECT_LE(max_diff(gram(unpack(lead, n - 1)), lead_expected), 1e-12 * (1 + n));
+  }
+}
+
+TEST_P(ReducedHessianKernels, PivotedCholeskyReconstructsAndSolvesInvert) {
+  const int n = GetParam();
+  std::mt19937 gen(n);
+  const std::vector<double> r0 = random_r(gen, n);
+  const Dense a = gram(unpack(r0, n));
+  std::vector<double> packed_a(n * (n + 1) / 2);
+  for (int j = 1; j <= n; ++j) {
+    for (int i = 1; i <= j; ++i) packed_a[packed(i, j)] = a[i - 1][j - 1];
+  }
+  std::vector<int> perm(n);
+  int inform = -1;
+  int rank = -1;
+  double dmin = 0.0;
+  cholesky_packed_pivoted("Interchanges", inform, n, 1e-12, dmin, rank, perm.data(), packed_a.data());
+  EXPECT_EQ(inform, 0);
+  EXPECT_EQ(rank, n);
+  std::vector<int> order(n);
+  for (int i = 0; i < n; ++i) order[i] = i;
+  for (int k = 0; k < n; ++k) std::swap(order[k], order[perm[k] - 1]);
+  Dense pap(n, std::vector<double>(n));
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) pap[i][j] = a[order[i]][order[j]];
+  }
+  EXPECT_LE(max_diff(gram(unpack(packed_a, n)), pap), 1e-12 * (1 + n));
+  // R x = b and R' x = b.
+  std::vector<double> b(n);
+  for (int i = 0; i < n; ++i) b[i] = 1.0 + i;
+  for (const char* mode : {"R ", "Rt"}) {
+    std::vector<double> x = b;
+    solve_with_r(mode, n, packed_a.data(), x.data());
+    const Dense rd = unpack(packed_a, n);
+    for (int i = 0; i < n; ++i) {
+      double s = 0.0;
+      for (int j = 0; j < n; ++j) s += (mode[1] == ' ' ? rd[i][j] : rd[j][i]) * x[j];
+      EXPECT_NEAR(s, b[i], 1e-10 * (1 + std::abs(b[i]))) << mode;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, ReducedHessianKernels, testing::Values(1, 2, 3, 5, 9, 20));
+
+TEST(ReducedHessianFactor, PivotingTakesTheLargestDiagonalFirst) {
+  // diag(1, 4, 9) packed.
+  const std::vector<double> a0{1.0, 0.0, 4.0, 0.0, 0.0, 9.0};
+  for (const bool pivot : {true, false}) {
+    std::vector<double> a = a0;
+    std::vector<int> perm(3);
+    int inform = -1;
+    int rank = 0;
+    double dmin = 0.0;
+    cholesky_packed_pivoted(pivot ? "Interchanges" : "No interchanges", inform, 3, 1e-10, dmin,
+                            rank, perm.data(), a.data());
+    EXPECT_EQ(rank, 3);
+    const std::vector<double> diag{a[packed(1, 1)], a[packed(2, 2)], a[packed(3, 3)]};
+    EXPECT_EQ(diag, pivot ? std::vector<double>({3.0, 2.0, 1.0}) : std::vector<double>({1.0, 2.0, 3.0}));
+  }
+}
+
+TEST(ReducedHessianFactor, RankDeficientMatrixStopsAtItsRank) {
+  // v v' + w w' in order 4: rank 2.
+  const std::vector<double> v{1.0, 2.0, -1.0, 0.5};
+  const std::vector<double> w{0.0, 1.0, 3.0, -2.0};
+  std::vector<double> a(10);
+  for (int j = 1; j <= 4; ++j) {
+    for (int i = 1; i <= j; ++i) a[packed(i, j)] = v[i - 1] * v[j - 1] + w[i - 1] * w[j - 1];
+  }
+  std::vector<int> perm(4);
+  int inform = 0;
+  int rank = 0;
+  double dmin = 0.0;
+  cholesky_packed_pivoted("Interchanges", inform, 4, 1e-10, dmin, rank, perm.data(), a.data());
+  EXPECT_EQ(inform, 1);
+  EXPECT_EQ(rank, 2);
+  EXPECT_LE(dmin, 1e-10);
+}
+
+TEST(ReducedHessianFactor, NewDiagonalTestSeparatesIndefiniteFromNumericallyIndefinite) {
+  qp_test::Lp lp;
+  lp.m = 1;
+  lp.add_column({{1, 1.0}});
+  lp.bl = {0.0, 0.0};
+  lp.bu = {1.0, 1.0};
+  qp_test::Workspace w(lp);
+  const double limit = w.r(sparse_option::real_word::kConditionLimit);
+  const std::vector<double> r{2.0, 0.0, 0.0};
+  const double tol = 2.0 * (2.0 / limit);
+  struct Case {
+    double d;
+    bool ok;
+    int flag;
+    double after;
+  };
+  for (const Case& c : {Case{-tol, false, 1, -tol}, Case{-0.5 * tol, false, 0, 0.0},
+                        Case{tol, true, 0, tol}}) {
+    double d = c.d;
+    bool ok = !c.ok;
+    int flag = -1;
+    check_r_diagonal(ok, flag, 0, 2, d, r.data(), w.iz.data(), w.z.data(), 0);
+    EXPECT_EQ(ok, c.ok) << c.d;
+    EXPECT_EQ(flag, c.flag) << c.d;
+    EXPECT_EQ(d, c.after) << c.d;
+  }
+}
+
+TEST(ReducedHessianFactor, GatherSignedFollowsTheSign) {
+  const std::vector<int> index{2, 5, 1};
+  const std::vector<double> source{10.0, 20.0, 30.0};
+  for (const double sign : {1.0, -1.0, 0.0}) {
+    std::vector<double> target{7.0, 7.0, 7.0};
+    gather_signed(3, 3, sign, index.data(), source.data(), target.data());
+    const std::vector<double> expected =
+        sign == 0.0 ? std::vector<double>{7.0, 7.0, 7.0}
+                    : std::vector<double>{sign * 20.0, 7.0, sign * 10.0};
+    EXPECT_EQ(target, expected) << sign;
+  }
+}
+
+TEST(SubproblemBounds, SignsFollowTheStatesAndValuesAreClamped) {
+  // Variables 3..6 (first = 2): free-range, at lower, at upper, fixed at lower.
+  const std::vector<int> state{0, 0, 2, 0, 1, 0};
+  const std::vector<double> bl{0, 0, -1, 0, 0, 2};
+  const std::vector<double> bu{1, 1, 1, 1, 1, 2};
+  std::vector<double> d{5.0e12, 3.0, -4.0, 6.0};
+  set_subproblem_bounds(2, 4, state.data(), bl.data(), bu.data(), d.data());
+  EXPECT_EQ(d, (std::vector<double>{1.0e12, 0.0, 0.0, 6.0}));
+  std::vector<double> untouched{9.0};
+  set_subproblem_bounds(0, 0, state.data(), bl.data(), bu.data(), untouched.data());
+  EXPECT_EQ(untouched[0], 9.0);
+}
+
+}  // namespace
+}  // namespace zun
