@@ -57,6 +57,14 @@ bool constraint_gradients(
 
 }  // namespace
 
+KnownPoint::KnownPoint(double* x) {
+  fint error = 0;
+  xknowne(x, &error);
+  if (error != 0) xunknown();
+}
+
+KnownPoint::~KnownPoint() { xunknown(); }
+
 void confun(int& mode,
             const int& ncnln,
             const int& njnln,
@@ -72,6 +80,7 @@ void confun(int& mode,
     return;
   }
   real* x = full_point(xnl, njnln, rusr);
+  const KnownPoint known(x);
   if (wants_values(mode) && !constraint_values(ncnln, x, fcon)) {
     mode = kCannotEvaluate;
     return;

@@ -5,6 +5,18 @@
 
 namespace spnlp {
 
+// Holds X as the ASL's known point while it lives, so that a sweep of evaluations over many
+// rows does not make the ASL compare the point with its last one (all N_VAR values) at every
+// row.  When the point cannot be set (an evaluation error in a shared common expression),
+// nothing is held and each evaluation checks the point itself.
+class KnownPoint {
+ public:
+  explicit KnownPoint(double* x);
+  ~KnownPoint();
+  KnownPoint(const KnownPoint&) = delete;
+  KnownPoint& operator=(const KnownPoint&) = delete;
+};
+
 // confun: fCon(1..NCNLN) when MODE is 0 or 2, the nonlinear Jacobian elements gCon(1..NGCON)
 // in column order when MODE is 1 or 2, at the point XNL(1..NJNLN) with every later variable
 // at 0.  IUSR(1 + c) maps the c-th element of the row-by-row walk to its gCon position

@@ -198,6 +198,7 @@ void evaluate_at_start() {
     error = 0;
     objgrd(i, X0, gradient.data(), &error);
   }
+  const KnownPoint known(X0);
   for (int i = 0; i < n_con; ++i) {
     fint error = 0;
     conival(i, X0, &error);

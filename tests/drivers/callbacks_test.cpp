@@ -182,6 +182,21 @@ TEST_P(ObjectiveCallbacks, GradientMatchesFiniteDifferencesAndTheModel) {
   EXPECT_FALSE(error);
 }
 
+// The constraint routine holds its point as the ASL's known point only for its sweep over the
+// rows: an objective evaluation at another point through the same scratch array afterwards
+// gets that point's value.
+TEST_P(ConstraintCallbacks, ObjectiveAfterARowSweepFollowsItsOwnPoint) {
+  SparseArrays& a = arrays_;
+  ASSERT_GT(a.ncnln, 0);
+  if (objective_ < 0 || a.nonln == 0) GTEST_SKIP() << "no nonlinear objective";
+  std::vector<double> other = x_, unused;
+  for (double& v : other) v += 0.125;
+  const double before = eval_objective(a, kValues, other, unused).second;
+  ASSERT_NE(before, eval_objective(a, kValues, x_, unused).second);
+  ASSERT_EQ(eval_constraints(a, kBoth, x_).mode, kBoth);
+  EXPECT_EQ(eval_objective(a, kValues, other, unused).second, before);
+}
+
 std::string file_stem(const ::testing::TestParamInfo<const char*>& info) {
   const std::string name = info.param;
   return name.substr(0, name.find('.'));
