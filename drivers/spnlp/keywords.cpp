@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "drivers/common/option_lines.h"
 #include "getstub.h"
 
 namespace spnlp {
@@ -69,24 +70,6 @@ Option_Info make_option_info() {
 
 Option_Info g_option_info = make_option_info();
 
-constexpr int kLineBufferLength = 80;
-
-// Appends the line for a real keyword when its value is above 0 (a NaN is not sent).
-void add_real_line(std::vector<std::string>& lines, const char* format, double value) {
-  if (!(value > 0.0)) return;
-  char buffer[kLineBufferLength];
-  const int n = Snprintf(buffer, sizeof buffer, format, value);
-  lines.emplace_back(buffer, static_cast<std::size_t>(n));
-}
-
-// Appends the line for an integer keyword unless its value is -1 ("not set").
-void add_integer_line(std::vector<std::string>& lines, const char* format, int value) {
-  if (value == -1) return;
-  char buffer[kLineBufferLength];
-  const int n = Snprintf(buffer, sizeof buffer, format, value);
-  lines.emplace_back(buffer, static_cast<std::size_t>(n));
-}
-
 }  // namespace
 
 SparseKeywordValues& keyword_values() { return g_values; }
@@ -96,10 +79,9 @@ Option_Info& driver_option_info() { return g_option_info; }
 const char* banner_name() { return kBannerName; }
 
 std::vector<std::string> solver_option_lines(const SparseKeywordValues& v) {
-  std::vector<std::string> lines;
-  char buffer[kLineBufferLength];
-  const int n = Snprintf(buffer, sizeof buffer, "Verify Level = %i ", -1);
-  lines.emplace_back(buffer, static_cast<std::size_t>(n));
+  using zun_driver::add_integer_line;
+  using zun_driver::add_real_line;
+  std::vector<std::string> lines{zun_driver::verify_level_line()};
   add_real_line(lines, "Major Feasibility Tolerance = %e ", v.feasibility);
   add_real_line(lines, "Minor Feasibility Tolerance = %e ", v.minfeas);
   add_real_line(lines, "Function Precision = %e ", v.precision);
