@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "drivers/common/driver_road.h"
+#include "drivers/common/option_info.h"
 #include "drivers/spnlp/asl_record.h"
 #include "drivers/spnlp/callbacks.h"
 #include "drivers/spnlp/keywords.h"
@@ -106,11 +107,7 @@ bool prepare(SolverCall& s, const ProblemShape& shape) {
 }
 
 void write_solution(const SolverCall& s) {
-  if (s.ifail != 0) {
-    Printf("SPNLP finished with an error/warning; flag: %i\n", s.ifail);
-  } else {
-    Printf("Result OK\n");
-  }
+  zun_driver::print_solver_flag("SPNLP", s.ifail);
   std::copy(s.problem.xv.begin(), s.problem.xv.begin() + n_var, X0);
   std::copy(s.problem.mult.begin() + s.problem.n, s.problem.mult.begin() + s.problem.n + n_con,
             pi0);
