@@ -46,19 +46,6 @@ int choose_objective() {
   return 0;
 }
 
-// Arrays that fg_read fills, from the ASL's allocator (which ends the process itself when
-// memory runs out); they live as long as the record.
-void allocate_asl_arrays() {
-  const std::size_t nv = static_cast<std::size_t>(std::max(n_var, 1)) * sizeof(real);
-  const std::size_t nc = static_cast<std::size_t>(std::max(n_con, 1)) * sizeof(real);
-  LUv = static_cast<real*>(M1alloc(nv));
-  Uvx = static_cast<real*>(M1alloc(nv));
-  X0 = static_cast<real*>(M1alloc(nv));
-  LUrhs = static_cast<real*>(M1alloc(nc));
-  Urhsx = static_cast<real*>(M1alloc(nc));
-  pi0 = static_cast<real*>(M1alloc(nc));
-}
-
 // Reads the problem from the file that jac0dim opened; returns the read error (0 when it was
 // read).  Throws std::bad_alloc when memory runs out.
 int read_problem(FILE* nl, int objective, std::optional<ProblemShape>& shape) {
@@ -136,6 +123,17 @@ RoadEnd read_opened(FILE* nl, char** options, const DriverIdentity& identity) {
 }
 
 }  // namespace
+
+void allocate_asl_arrays() {
+  const std::size_t nv = static_cast<std::size_t>(std::max(n_var, 1)) * sizeof(real);
+  const std::size_t nc = static_cast<std::size_t>(std::max(n_con, 1)) * sizeof(real);
+  LUv = static_cast<real*>(M1alloc(nv));
+  Uvx = static_cast<real*>(M1alloc(nv));
+  X0 = static_cast<real*>(M1alloc(nv));
+  LUrhs = static_cast<real*>(M1alloc(nc));
+  Urhsx = static_cast<real*>(M1alloc(nc));
+  pi0 = static_cast<real*>(M1alloc(nc));
+}
 
 AslRecord::AslRecord() { asl = ASL_alloc(ASL_read_fg); }
 

@@ -44,6 +44,11 @@ struct RoadEnd {
   int exit_code = kExitOk;
 };
 
+// Allocates in the record the arrays that fg_read fills (variable bounds, start point, row
+// bounds, starting duals; at least one element each) from the ASL's allocator, which ends the
+// process itself when memory runs out; they live as long as the record.
+void allocate_asl_arrays();
+
 // Runs the road on the argument vector with the record held by an AslRecord.  The keyword
 // assignments of the option variable and the command line are in the keyword cells when it
 // returns a problem.
