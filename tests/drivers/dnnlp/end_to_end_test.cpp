@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,8 @@ struct Refusal {
   const char* file;
   const char* output;  // "%s" stands for the stub
 };
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.file; }
 
 class RefusedFile : public DnnlpProgram, public ::testing::WithParamInterface<Refusal> {};
 
@@ -268,6 +271,8 @@ struct StartError {
   const char* start;  // the x segment of log_error.nl with one coordinate made negative
   const char* message;
 };
+
+void PrintTo(const StartError& e, std::ostream* os) { *os << e.name; }
 
 class EvaluationError : public DnnlpProgram, public ::testing::WithParamInterface<StartError> {};
 

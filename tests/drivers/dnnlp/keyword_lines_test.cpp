@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct LinesCase {
   DenseKeywordValues values;
   std::vector<std::string> lines;
 };
+
+void PrintTo(const LinesCase& c, std::ostream* os) { *os << c.name; }
 
 class OptionLines : public ::testing::TestWithParam<LinesCase> {};
 
