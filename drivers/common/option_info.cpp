@@ -25,8 +25,7 @@ UsageLines::UsageLines(const DriverNames& names) {
       "  `ampl` and input the following commands:",
       "     model problem.mod;",
       "     option solver " + program + ";",
-      "     option " + std::string(names.option_variable) +
-          " 'maxit=100 precision=1e-2 print=1';",
+      "     option " + std::string(names.option_variable) + " 'maxit=100 precision=1e-2 print=1';",
       "     solve;",
   };
   for (std::string& line : text_) pointers_.push_back(line.data());

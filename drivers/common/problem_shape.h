@@ -24,7 +24,7 @@ struct ProblemShape {
   int nonlinear_objective_vars = 0;
   std::vector<std::vector<Term>> rows;  // per constraint, in the ASL's list order
   bool has_objective = false;
-  std::vector<Term> objective;  // the chosen objective's terms
+  std::vector<Term> objective;               // the chosen objective's terms
   std::vector<double> var_lower, var_upper;  // one per variable
   std::vector<double> row_lower, row_upper;  // one per constraint
   std::vector<double> start;                 // one start value per variable

@@ -1,9 +1,9 @@
 // The dnnlp driver's keyword table, option lines and solve messages.
 #include "drivers/dnnlp/keywords.h"
 
+#include "drivers/common/option_info.h"
 #include "drivers/common/option_lines.h"
 #include "drivers/common/solve_message.h"
-#include "drivers/common/option_info.h"
 #include "getstub.h"
 
 namespace dnnlp {
@@ -25,12 +25,12 @@ keyword g_keywords[] = {
 };
 
 constexpr zun_driver::DriverNames kNames{
-    "DNNLP",
-    "DNNLP, ZUN Fortran Library Plen 22",
-    "dnnlp_options",
-    "DNNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9",
-    "dnnlp",
-    "DNNLP",
+    .solver = "DNNLP",
+    .banner = "DNNLP, ZUN Fortran Library Plen 22",
+    .option_variable = "dnnlp_options",
+    .version = "DNNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9",
+    .program = "dnnlp",
+    .invoked_solver = "DNNLP",
 };
 
 zun_driver::DriverOptionRecord g_record(kNames, g_keywords);

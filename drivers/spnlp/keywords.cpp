@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "drivers/common/option_lines.h"
 #include "drivers/common/option_info.h"
+#include "drivers/common/option_lines.h"
 #include "getstub.h"
 
 namespace spnlp {
@@ -36,12 +36,12 @@ keyword g_keywords[] = {
 };
 
 constexpr zun_driver::DriverNames kNames{
-    "SPNLP",
-    "SPNLP, ZUN Fortran Library Plen 22",
-    "spnlp_options",
-    "SPNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9",
-    "spnlp",
-    "SPNLPF",
+    .solver = "SPNLP",
+    .banner = "SPNLP, ZUN Fortran Library Plen 22",
+    .option_variable = "spnlp_options",
+    .version = "SPNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9",
+    .program = "spnlp",
+    .invoked_solver = "SPNLPF",
 };
 
 zun_driver::DriverOptionRecord g_record(kNames, g_keywords);

@@ -49,8 +49,8 @@ constexpr const char* kRerun = "\nMemory allocated, re-running the problem.\n";
 TEST_F(SpnlpProgram, WithoutStubPrintsTheBannerAndStops) {
   const RunResult r = run({});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(driver_test::is_no_stub_report(r.output, "SPNLP, ZUN Fortran Library Plen 22",
-                                             SPNLP_PROGRAM))
+  EXPECT_TRUE(
+      driver_test::is_no_stub_report(r.output, "SPNLP, ZUN Fortran Library Plen 22", SPNLP_PROGRAM))
       << r.output;
 }
 

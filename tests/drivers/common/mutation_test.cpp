@@ -1,5 +1,5 @@
-// The spnlp and dnnlp programs on damaged copies of bundled problems: truncations, byte flips, edited
-// header counts, out-of-range and broken segment lines.  Every run must end by itself within
+// The spnlp and dnnlp programs on damaged copies of bundled problems: truncations, byte flips,
+// edited header counts, out-of-range and broken segment lines.  Every run must end by itself within
 // its limits, without a signal or a sanitizer report, either refusing the file with a message
 // and exit code 1 or solving it.
 //
@@ -226,8 +226,9 @@ RunResult run_program(const std::string& program, const fs::path& dir, const std
   std::vector<std::string> env_text;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
-    if (entry.rfind("spnlp_options=", 0) == 0 || entry.rfind("dnnlp_options=", 0) == 0 || entry.rfind("AMPLFUNC=", 0) == 0 ||
-        entry.rfind("ASAN_OPTIONS=", 0) == 0 || entry.rfind("LSAN_OPTIONS=", 0) == 0) {
+    if (entry.rfind("spnlp_options=", 0) == 0 || entry.rfind("dnnlp_options=", 0) == 0 ||
+        entry.rfind("AMPLFUNC=", 0) == 0 || entry.rfind("ASAN_OPTIONS=", 0) == 0 ||
+        entry.rfind("LSAN_OPTIONS=", 0) == 0) {
       continue;
     }
     env_text.push_back(entry);

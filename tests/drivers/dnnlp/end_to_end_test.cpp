@@ -69,7 +69,8 @@ class DnnlpProgram : public ::testing::Test {
 // The flag of the driver's closing line: 0 for "Result OK", -99999 when neither line is there.
 int final_flag(const std::string& output) {
   const std::size_t at = output.find(kFlagLine);
-  if (at != std::string::npos) return std::atoi(output.c_str() + at + std::string(kFlagLine).size());
+  if (at != std::string::npos)
+    return std::atoi(output.c_str() + at + std::string(kFlagLine).size());
   return output.find("Result OK\n") != std::string::npos ? 0 : -99999;
 }
 
@@ -89,8 +90,8 @@ Solution read_solution(const std::string& stub) {
 TEST_F(DnnlpProgram, WithoutStubPrintsTheBannerAndStops) {
   const RunResult r = run({});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(driver_test::is_no_stub_report(r.output, "DNNLP, ZUN Fortran Library Plen 22",
-                                             DNNLP_PROGRAM))
+  EXPECT_TRUE(
+      driver_test::is_no_stub_report(r.output, "DNNLP, ZUN Fortran Library Plen 22", DNNLP_PROGRAM))
       << r.output;
 }
 
@@ -208,15 +209,15 @@ TEST_F(DnnlpProgram, ProblemTooLargeForDenseArraysIsRefused) {
 }
 
 TEST_F(DnnlpProgram, KeywordAssignmentsBecomeOptionLines) {
-  const RunResult r = run({stub("hs071.nl"), "maxit=50", "feasibility=1e-7", "precision=0",
-                           "optimality=2e-9"},
-                          "print=3 maxit=70");
+  const RunResult r =
+      run({stub("hs071.nl"), "maxit=50", "feasibility=1e-7", "precision=0", "optimality=2e-9"},
+          "print=3 maxit=70");
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(in_order(r.output, {" Calls to DNKEYF\n ---------------\n \n",
-                                  "      Verify Level = -1\n",
-                                  "      Feasibility Tolerance = 1.000000e-07\n",
-                                  "      Optimality Tolerance = 2.000000e-09\n",
-                                  "      Iteration Limit = 50\n", "      Print Level = 3\n"}))
+  EXPECT_TRUE(
+      in_order(r.output, {" Calls to DNKEYF\n ---------------\n \n", "      Verify Level = -1\n",
+                          "      Feasibility Tolerance = 1.000000e-07\n",
+                          "      Optimality Tolerance = 2.000000e-09\n",
+                          "      Iteration Limit = 50\n", "      Print Level = 3\n"}))
       << r.output;
   EXPECT_EQ(r.output.find("Function Precision ="), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("Iteration Limit = 70"), std::string::npos) << r.output;
@@ -247,9 +248,10 @@ TEST_F(DnnlpProgram, InfeasibleLinearConstraintsEndWithCodeTwo) {
   const std::string s = stub("infeasible_linear.nl");
   const RunResult r = run({s, "-AMPL"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(in_order(r.output, {"\n Exit DNNLPF - No feasible point for the linear constraints.\n",
-                                  " ** No feasible point for the linear constraints.\n",
-                                  std::string(kFlagLine) + "2\n"}))
+  EXPECT_TRUE(in_order(
+      r.output,
+      {"\n Exit DNNLPF - No feasible point for the linear constraints.\n",
+       " ** No feasible point for the linear constraints.\n", std::string(kFlagLine) + "2\n"}))
       << r.output;
   const Solution sol = read_solution(s);
   ASSERT_TRUE(sol.read) << r.output;
@@ -294,11 +296,10 @@ TEST_P(EvaluationError, AtTheStartPointStopsTheSolve) {
 INSTANTIATE_TEST_SUITE_P(
     Starts,
     EvaluationError,
-    ::testing::Values(
-        StartError{"constraint", "x2\n0 -1\n1 1\n",
-                   "Error while evaluating constraints, terminating.\n"},
-        StartError{"objective", "x2\n0 1\n1 -1\n",
-                   "Error while evaluating objective function, terminating.\n"}),
+    ::testing::Values(StartError{"constraint", "x2\n0 -1\n1 1\n",
+                                 "Error while evaluating constraints, terminating.\n"},
+                      StartError{"objective", "x2\n0 1\n1 -1\n",
+                                 "Error while evaluating objective function, terminating.\n"}),
     [](const ::testing::TestParamInfo<StartError>& info) { return std::string(info.param.name); });
 
 // Ordinary problems: whatever the solve reaches, the run ends normally with the driver's
@@ -324,10 +325,18 @@ TEST_P(OrdinaryProblem, EndsWithAFlagAndASolutionFile) {
 
 INSTANTIATE_TEST_SUITE_P(Files,
                          OrdinaryProblem,
-                         ::testing::Values("hs071.nl", "hs100asl.nl", "hs118.nl", "bratu5.nl",
-                                           "ch3.nl", "hs022.nl", "unconstrained.nl",
-                                           "linear_tail.nl", "no_objective.nl", "maximize.nl",
-                                           "two_objectives.nl", "start_duals.nl",
+                         ::testing::Values("hs071.nl",
+                                           "hs100asl.nl",
+                                           "hs118.nl",
+                                           "bratu5.nl",
+                                           "ch3.nl",
+                                           "hs022.nl",
+                                           "unconstrained.nl",
+                                           "linear_tail.nl",
+                                           "no_objective.nl",
+                                           "maximize.nl",
+                                           "two_objectives.nl",
+                                           "start_duals.nl",
                                            "unsorted_jacobian.nl"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return name_of(info.param);
@@ -336,9 +345,9 @@ INSTANTIATE_TEST_SUITE_P(Files,
 TEST_F(DnnlpProgram, MissingObjectiveIsWarnedAndNotSent) {
   const RunResult r = run({stub("no_objective.nl")});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(in_order(r.output,
-                       {"Warning: There is no objective function, pretending to be constant.\n",
-                        " Calls to DNKEYF\n", "      Verify Level = -1\n"}))
+  EXPECT_TRUE(
+      in_order(r.output, {"Warning: There is no objective function, pretending to be constant.\n",
+                          " Calls to DNKEYF\n", "      Verify Level = -1\n"}))
       << r.output;
   EXPECT_EQ(r.output.find("Feasible Point"), std::string::npos);
 }

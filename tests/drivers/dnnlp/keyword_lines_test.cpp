@@ -26,8 +26,8 @@ TEST_P(OptionLines, FollowTheKeywordCells) {
   EXPECT_EQ(dnnlp::solver_option_lines(GetParam().values), GetParam().lines);
 }
 
-DenseKeywordValues with(double feasibility, int maxit, double optimality, double precision,
-                        int print) {
+DenseKeywordValues with(
+    double feasibility, int maxit, double optimality, double precision, int print) {
   return DenseKeywordValues{feasibility, maxit, optimality, precision, print};
 }
 
