@@ -1,13 +1,11 @@
-// The process's one ASL problem record, shared by the driver's main road and its evaluation
-// routines.  Source files that include the ASL headers use the ASL's accessor macros, which
-// name this pointer `asl`.
+// The process's one ASL problem record (drivers/common/asl_record.h), named `asl` in this
+// driver's namespace for the ASL's accessor macros.
 #pragma once
 
-struct ASL;
+#include "drivers/common/asl_record.h"
 
 namespace spnlp {
 
-// Set by the driver from ASL_alloc until ASL_free; null otherwise.
-extern ASL* asl;
+using zun_driver::asl;
 
 }  // namespace spnlp

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "drivers/common/option_info.h"
+#include "drivers/common/option_lines.h"
 #include "getstub.h"
 
 namespace spnlp {
@@ -33,73 +35,29 @@ keyword g_keywords[] = {
      text("Superbasics Limit (default min(500,n+1))")},
 };
 
-char* g_usage[] = {
-    text("  where  stub  is a file created from  `ampl -obstub`  or  `ampl -ogstub`"),
-    text("  call.  Assignments have the form  `keyword=value`. To get a list of all"),
-    text("  keywords, call `./spnlp.exe -=`, see description bellow."),
-    text("  Example:"),
-    text("    ./spnlp.exe problem.nl maxit=100 precision=1e-2 print=0"),
-    text(" "),
-    text("  Alternatively, you can invoke solver SPNLPF from Ampl environment. Run"),
-    text("  `ampl` and input the following commands:"),
-    text("     model problem.mod;"),
-    text("     option solver spnlp;"),
-    text("     option spnlp_options 'maxit=100 precision=1e-2 print=1';"),
-    text("     solve;"),
-    nullptr,
+constexpr zun_driver::DriverNames kNames{
+    .solver = "SPNLP",
+    .banner = "SPNLP, ZUN Fortran Library Plen 22",
+    .option_variable = "spnlp_options",
+    .version = "SPNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9",
+    .program = "spnlp",
+    .invoked_solver = "SPNLPF",
 };
 
-constexpr const char* kBannerName = "SPNLP, ZUN Fortran Library Plen 22";
-constexpr long kDriverDate = 20101101;
-
-Option_Info make_option_info() {
-  Option_Info info{};
-  info.sname = text("SPNLP");
-  info.bsname = text(kBannerName);
-  info.opname = text("spnlp_options");
-  info.keywds = g_keywords;
-  info.n_keywds = static_cast<int>(sizeof(g_keywords) / sizeof(g_keywords[0]));
-  info.flags = 0;
-  info.version = text("SPNLP, ZUN Fortran Library Plen 22, AMPL interface 0.9");
-  info.usage = g_usage;
-  info.driver_date = kDriverDate;
-  info.wantsol = 0;
-  return info;
-}
-
-Option_Info g_option_info = make_option_info();
-
-constexpr int kLineBufferLength = 80;
-
-// Appends the line for a real keyword when its value is above 0 (a NaN is not sent).
-void add_real_line(std::vector<std::string>& lines, const char* format, double value) {
-  if (!(value > 0.0)) return;
-  char buffer[kLineBufferLength];
-  const int n = Snprintf(buffer, sizeof buffer, format, value);
-  lines.emplace_back(buffer, static_cast<std::size_t>(n));
-}
-
-// Appends the line for an integer keyword unless its value is -1 ("not set").
-void add_integer_line(std::vector<std::string>& lines, const char* format, int value) {
-  if (value == -1) return;
-  char buffer[kLineBufferLength];
-  const int n = Snprintf(buffer, sizeof buffer, format, value);
-  lines.emplace_back(buffer, static_cast<std::size_t>(n));
-}
+zun_driver::DriverOptionRecord g_record(kNames, g_keywords);
 
 }  // namespace
 
 SparseKeywordValues& keyword_values() { return g_values; }
 
-Option_Info& driver_option_info() { return g_option_info; }
+Option_Info& driver_option_info() { return g_record.info(); }
 
-const char* banner_name() { return kBannerName; }
+const char* banner_name() { return kNames.banner; }
 
 std::vector<std::string> solver_option_lines(const SparseKeywordValues& v) {
-  std::vector<std::string> lines;
-  char buffer[kLineBufferLength];
-  const int n = Snprintf(buffer, sizeof buffer, "Verify Level = %i ", -1);
-  lines.emplace_back(buffer, static_cast<std::size_t>(n));
+  using zun_driver::add_integer_line;
+  using zun_driver::add_real_line;
+  std::vector<std::string> lines{zun_driver::verify_level_line()};
   add_real_line(lines, "Major Feasibility Tolerance = %e ", v.feasibility);
   add_real_line(lines, "Minor Feasibility Tolerance = %e ", v.minfeas);
   add_real_line(lines, "Function Precision = %e ", v.precision);

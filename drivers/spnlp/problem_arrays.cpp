@@ -117,27 +117,6 @@ void fill_bounds_and_start(const ProblemShape& s, SparseArrays& a) {
 
 }  // namespace
 
-bool is_consistent(const ProblemShape& s) {
-  const std::size_t n = s.var_count < 0 ? 0 : static_cast<std::size_t>(s.var_count);
-  const std::size_t rows = s.rows.size();
-  const auto within = [](int count, std::size_t limit) {
-    return count >= 0 && static_cast<std::size_t>(count) <= limit;
-  };
-  if (s.var_count < 0 || !within(s.nonlinear_rows, rows) || !within(s.nonlinear_jacobian_vars, n) ||
-      !within(s.nonlinear_objective_vars, n)) {
-    return false;
-  }
-  if (s.var_lower.size() != n || s.var_upper.size() != n || s.start.size() != n ||
-      s.row_lower.size() != rows || s.row_upper.size() != rows || s.duals.size() != rows) {
-    return false;
-  }
-  const auto terms_valid = [&](const std::vector<Term>& terms) {
-    return std::all_of(terms.begin(), terms.end(),
-                       [&](const Term& t) { return t.var >= 0 && t.var < s.var_count; });
-  };
-  return std::all_of(s.rows.begin(), s.rows.end(), terms_valid) && terms_valid(s.objective);
-}
-
 bool needs_objective_row(const ProblemShape& s) {
   if (!s.has_objective || s.nonlinear_objective_vars >= s.var_count) return false;
   return std::any_of(s.objective.begin(), s.objective.end(),

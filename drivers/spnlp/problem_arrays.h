@@ -7,31 +7,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "drivers/common/problem_shape.h"
+
 namespace spnlp {
 
-// One element of a constraint's or the objective's linear-term list: the 0-based variable
-// number and its coefficient (a placeholder for variables that enter nonlinearly).
-struct Term {
-  int var = 0;
-  double coef = 0.0;
-};
-
-// What the driver reads from the ASL record, in the ASL's 0-based numbering.
-struct ProblemShape {
-  int var_count = 0;
-  int nonlinear_rows = 0;  // nonlinear constraints: rows 0..nonlinear_rows-1 (ASL nlc)
-  // Variables that enter the constraints (ASL nlvc) and the objectives (ASL nlvo)
-  // nonlinearly, numbered first.
-  int nonlinear_jacobian_vars = 0;
-  int nonlinear_objective_vars = 0;
-  std::vector<std::vector<Term>> rows;  // per constraint, in increasing variable order
-  bool has_objective = false;
-  std::vector<Term> objective;  // the first objective's terms, in increasing variable order
-  std::vector<double> var_lower, var_upper;  // one per variable
-  std::vector<double> row_lower, row_upper;  // one per constraint
-  std::vector<double> start;                 // one start value per variable
-  std::vector<double> duals;                 // one starting dual per constraint
-};
+// The driver's view of the problem, shared with the dense driver.
+using zun_driver::is_consistent;
+using zun_driver::ProblemShape;
+using zun_driver::read_problem_shape;
+using zun_driver::Term;
 
 // The arguments of SPNLPF that describe the problem, with 1-based row numbers and column
 // starts.  Every array holds at least one element.
@@ -59,12 +43,6 @@ struct SparseArrays {
 
 // The bound that stands for "no bound" on the objective row and the dummy row.
 constexpr double kFreeRowBound = 1.0e20;
-
-// True when the shape describes a problem the arrays can be built from: the nonlinear counts
-// within 0..(rows or variables), every term's variable among the variables, and one bound,
-// start and dual value per variable or row.  A corrupt .nl file that the ASL reads without
-// complaint can break any of these.
-bool is_consistent(const ProblemShape& shape);
 
 // Builds the arrays of a consistent shape.  Throws std::bad_alloc when an array cannot be allocated
 // or a count does not fit the 32-bit arguments of SPNLPF.

@@ -6,6 +6,8 @@
 #include <limits>
 #include <optional>
 
+#include "drivers/common/solve_message.h"
+
 namespace spnlp {
 namespace {
 
@@ -25,7 +27,6 @@ constexpr const char* kSolveMessages[] = {
     "error: superbasics limit is too small, increase it using option 'superbasics'",
     "error: please consult the manual",
 };
-constexpr unsigned kOtherMessage = 7;
 
 // The new length of one workspace: 1.5 times its need when it falls short, at least twice the
 // old length when the code names it.
@@ -55,9 +56,6 @@ std::optional<WorkspaceLengths> grown_workspace(int ifail,
   return WorkspaceLengths{static_cast<int>(leniz), static_cast<int>(lenz)};
 }
 
-const char* solve_message(int ifail) {
-  const unsigned code = static_cast<unsigned>(ifail);
-  return kSolveMessages[code < kOtherMessage ? code : kOtherMessage];
-}
+const char* solve_message(int ifail) { return zun_driver::solve_message_of(kSolveMessages, ifail); }
 
 }  // namespace spnlp

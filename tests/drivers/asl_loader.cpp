@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "asl.h"
+#include "drivers/common/driver_road.h"
 #include "drivers/spnlp/asl_record.h"
 
 namespace spnlp_test {
@@ -22,14 +23,7 @@ LoadedProblem::LoadedProblem(const std::string& stub) {
   return_nofile = 1;
   FILE* nl = jac0dim(stub.c_str(), static_cast<fint>(stub.size()));
   if (nl == nullptr) return;
-  const std::size_t nv = static_cast<std::size_t>(n_var > 0 ? n_var : 1) * sizeof(real);
-  const std::size_t nc = static_cast<std::size_t>(n_con > 0 ? n_con : 1) * sizeof(real);
-  LUv = static_cast<real*>(M1alloc(nv));
-  Uvx = static_cast<real*>(M1alloc(nv));
-  X0 = static_cast<real*>(M1alloc(nv));
-  LUrhs = static_cast<real*>(M1alloc(nc));
-  Urhsx = static_cast<real*>(M1alloc(nc));
-  pi0 = static_cast<real*>(M1alloc(nc));
+  zun_driver::allocate_asl_arrays();
   loaded_ = fg_read(nl, ASL_return_read_err) == 0;
   asl->i.congrd_mode = 1;
 }

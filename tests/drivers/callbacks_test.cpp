@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "drivers/spnlp/asl_problem.h"
+#include "drivers/common/problem_shape.h"
 #include "drivers/spnlp/problem_arrays.h"
 #include "tests/drivers/asl_loader.h"
 

@@ -1,63 +1,32 @@
 // The built spnlp program run on real and hand-written .nl files: what the user sees on the
 // console, the exit code, and the .sol file read back with the ASL.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "drivers/spnlp/solve_outcome.h"
 #include "tests/drivers/asl_loader.h"
+#include "tests/drivers/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int exit_code = -1;
-  std::string output;  // standard output and standard error, in order
-};
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
-
-std::size_t count_of(const std::string& text, const std::string& fragment) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(fragment); at != std::string::npos;
-       at = text.find(fragment, at + 1)) {
-    ++n;
-  }
-  return n;
-}
-
-// True when the fragments occur in this order in the text.
-bool in_order(const std::string& text, const std::vector<std::string>& fragments) {
-  std::size_t at = 0;
-  for (const std::string& fragment : fragments) {
-    at = text.find(fragment, at);
-    if (at == std::string::npos) return false;
-    at += fragment.size();
-  }
-  return true;
-}
+using driver_test::count_of;
+using driver_test::in_order;
+using driver_test::RunResult;
 
 class SpnlpProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    dir_ = fs::temp_directory_path() / ("spnlp_e2e_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = driver_test::test_directory("spnlp_e2e"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   // Copies a test problem into the run directory and returns its stub there.
@@ -67,43 +36,12 @@ class SpnlpProgram : public ::testing::Test {
   }
 
   // Runs the program in the run directory with the option variable set to `options` and the
-  // library list AMPLFUNC to `functions` (each unset when empty).  Under the sanitizers, a leak
-  // inside the ASL's reader is suppressed (full stacks are needed to match it).
+  // library list AMPLFUNC to `functions` (each unset when empty).
   RunResult run(const std::vector<std::string>& args,
                 const std::string& options = "",
                 const std::string& functions = "") {
-    std::string command = "cd ";
-    command += quoted(dir_.string());
-    command += " && env -u spnlp_options -u AMPLFUNC LSAN_OPTIONS=suppressions=";
-    command += quoted(SPNLP_LSAN_SUPPRESSIONS);
-    command += ":fast_unwind_on_malloc=0 ";
-    if (!options.empty()) {
-      command += "spnlp_options=";
-      command += quoted(options);
-      command += ' ';
-    }
-    if (!functions.empty()) {
-      command += "AMPLFUNC=";
-      command += quoted(functions);
-      command += ' ';
-    }
-    command += quoted(SPNLP_PROGRAM);
-    for (const std::string& a : args) {
-      command += ' ';
-      command += quoted(a);
-    }
-    const fs::path out = dir_ / "console.txt";
-    command += " > ";
-    command += quoted(out.string());
-    command += " 2>&1";
-    const int status = std::system(command.c_str());
-    RunResult r;
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(out);
-    std::stringstream text;
-    text << in.rdbuf();
-    r.output = text.str();
-    return r;
+    const driver_test::Program program{SPNLP_PROGRAM, "spnlp_options", SPNLP_LSAN_SUPPRESSIONS};
+    return driver_test::run_program(program, dir_, args, options, functions);
   }
 
   fs::path dir_;
@@ -114,16 +52,8 @@ constexpr const char* kRerun = "\nMemory allocated, re-running the problem.\n";
 TEST_F(SpnlpProgram, WithoutStubPrintsTheBannerAndStops) {
   const RunResult r = run({});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.output.rfind("SPNLP, ZUN Fortran Library Plen 22\n\nBased on library:\n"
-                           " *** Start of ZUN Library implementation details ***\n",
-                           0),
-            0u)
-      << r.output;
-  const std::string tail = std::string(" *** End of ZUN Library implementation details ***\n\n") +
-                           "No test problem set, terminating.\nCall `" + SPNLP_PROGRAM +
-                           " -?` for help.\n";
-  EXPECT_TRUE(r.output.size() >= tail.size() &&
-              r.output.compare(r.output.size() - tail.size(), tail.size(), tail) == 0)
+  EXPECT_TRUE(
+      driver_test::is_no_stub_report(r.output, "SPNLP, ZUN Fortran Library Plen 22", SPNLP_PROGRAM))
       << r.output;
 }
 

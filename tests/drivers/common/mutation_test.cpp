@@ -1,11 +1,11 @@
-// The spnlp program on damaged copies of bundled problems: truncations, byte flips, edited
-// header counts, out-of-range and broken segment lines.  Every run must end by itself within
+// The spnlp and dnnlp programs on damaged copies of bundled problems: truncations, byte flips,
+// edited header counts, out-of-range and broken segment lines.  Every run must end by itself within
 // its limits, without a signal or a sanitizer report, either refusing the file with a message
 // and exit code 1 or solving it.
 //
 // A larger sweep runs the same test with ZUN_MUTANTS (the number of mutants),
 // ZUN_MUTATION_FILES (a folder whose .nl files are damaged instead of the bundled ones) and
-// ZUN_MUTATION_PROGRAM (another build of the program) and ZUN_MUTATION_BINARY_FLIPS (byte
+// ZUN_MUTATION_PROGRAM (another build of the spnlp program) and ZUN_MUTATION_BINARY_FLIPS (byte
 // flips also in the segments of binary files) set.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -39,6 +39,8 @@ constexpr bool kSanitized = false;
 #endif
 
 constexpr int kMutants = kSanitized ? 300 : 800;
+// The dense driver shares the reading road: a smaller sweep covers its own steps after it.
+constexpr int kDenseMutants = kSanitized ? 120 : 300;
 constexpr std::uint32_t kSeed = 20261209;
 constexpr double kRunSeconds = 60.0;
 constexpr std::uint64_t kRunBytes = std::uint64_t{4} << 30;
@@ -224,8 +226,9 @@ RunResult run_program(const std::string& program, const fs::path& dir, const std
   std::vector<std::string> env_text;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
-    if (entry.rfind("spnlp_options=", 0) == 0 || entry.rfind("AMPLFUNC=", 0) == 0 ||
-        entry.rfind("ASAN_OPTIONS=", 0) == 0 || entry.rfind("LSAN_OPTIONS=", 0) == 0) {
+    if (entry.rfind("spnlp_options=", 0) == 0 || entry.rfind("dnnlp_options=", 0) == 0 ||
+        entry.rfind("AMPLFUNC=", 0) == 0 || entry.rfind("ASAN_OPTIONS=", 0) == 0 ||
+        entry.rfind("LSAN_OPTIONS=", 0) == 0) {
       continue;
     }
     env_text.push_back(entry);
@@ -287,7 +290,8 @@ std::string outcome(const RunResult& r) {
   if (has(r.output, "Sanitizer") || has(r.output, "runtime error:")) return "";
   if (r.exit_code == 0) {
     if (has(r.output, "Result OK\n") ||
-        has(r.output, "SPNLP finished with an error/warning; flag: ")) {
+        has(r.output, "SPNLP finished with an error/warning; flag: ") ||
+        has(r.output, "DNNLP finished with an error/warning; flag: ")) {
       return "solved";
     }
     return "";
@@ -308,7 +312,10 @@ std::string outcome(const RunResult& r) {
   if (has(r.output, "Discrete problems or problems with newtork constraints are not supported")) {
     return "refused: discrete or network problem";
   }
-  if (has(r.output, "Memory allocation problem, terminating.\n")) return "refused: memory";
+  if (has(r.output, "Memory allocation problem, terminating.\n") ||
+      has(r.output, "Memory allocation problem. The problem cannot fit in the memory as dense.")) {
+    return "refused: memory";
+  }
   return "";
 }
 
@@ -330,13 +337,13 @@ std::vector<Original> originals() {
   return files;
 }
 
-TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
-  const std::string program = env_or("ZUN_MUTATION_PROGRAM", SPNLP_PROGRAM);
-  const int mutants = std::stoi(env_or("ZUN_MUTANTS", std::to_string(kMutants)));
+// Runs `program` on `mutants` damaged files; the failed mutants are kept under `prefix`.
+void sweep(const std::string& program, const std::string& prefix, int mutants) {
   const bool binary_flips = !env_or("ZUN_MUTATION_BINARY_FLIPS", "").empty();
   const std::vector<Original> files = originals();
   ASSERT_FALSE(files.empty());
-  const fs::path dir = fs::temp_directory_path() / ("spnlp_mutants_" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / (prefix + "_mutants_" + std::to_string(getpid()));
   fs::create_directories(dir);
 
   std::mt19937 rng(kSeed);
@@ -359,7 +366,7 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
       ++failures;
       if (failures <= kFailuresShown) {
         const fs::path kept =
-            dir.parent_path() / ("spnlp_failed_mutant_" + std::to_string(m) + ".nl");
+            dir.parent_path() / (prefix + "_failed_mutant_" + std::to_string(m) + ".nl");
         std::ofstream(kept, std::ios::binary) << text;
         ADD_FAILURE() << "mutant " << m << " of " << o.name << " (" << damage_name(d)
                       << ", kept as " << kept.string() << "): exit " << r.exit_code
@@ -374,6 +381,15 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
   for (const auto& [damage, n] : by_damage) std::cout << "  damage " << damage << ": " << n << "\n";
   for (const auto& [how, n] : outcomes) std::cout << "  " << how << ": " << n << "\n";
   EXPECT_EQ(failures, 0);
+}
+
+TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
+  sweep(env_or("ZUN_MUTATION_PROGRAM", SPNLP_PROGRAM), "spnlp",
+        std::stoi(env_or("ZUN_MUTANTS", std::to_string(kMutants))));
+}
+
+TEST(DnnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
+  sweep(DNNLP_PROGRAM, "dnnlp", kDenseMutants);
 }
 
 }  // namespace

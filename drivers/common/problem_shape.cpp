@@ -1,14 +1,36 @@
 // Reading the driver's view of the problem out of the ASL record.
-#include "drivers/spnlp/asl_problem.h"
+#include "drivers/common/problem_shape.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "asl.h"
-#include "drivers/spnlp/asl_record.h"
+#include "drivers/common/asl_record.h"
 
-namespace spnlp {
+namespace zun_driver {
 
 ASL* asl = nullptr;
+
+bool is_consistent(const ProblemShape& s) {
+  const std::size_t n = s.var_count < 0 ? 0 : static_cast<std::size_t>(s.var_count);
+  const std::size_t rows = s.rows.size();
+  const auto within = [](int count, std::size_t limit) {
+    return count >= 0 && static_cast<std::size_t>(count) <= limit;
+  };
+  if (s.var_count < 0 || !within(s.nonlinear_rows, rows) || !within(s.nonlinear_jacobian_vars, n) ||
+      !within(s.nonlinear_objective_vars, n)) {
+    return false;
+  }
+  if (s.var_lower.size() != n || s.var_upper.size() != n || s.start.size() != n ||
+      s.row_lower.size() != rows || s.row_upper.size() != rows || s.duals.size() != rows) {
+    return false;
+  }
+  const auto terms_valid = [&](const std::vector<Term>& terms) {
+    return std::all_of(terms.begin(), terms.end(),
+                       [&](const Term& t) { return t.var >= 0 && t.var < s.var_count; });
+  };
+  return std::all_of(s.rows.begin(), s.rows.end(), terms_valid) && terms_valid(s.objective);
+}
 
 std::optional<ProblemShape> read_problem_shape(int objective) {
   if (n_var < 0 || n_con < 0) return std::nullopt;
@@ -39,4 +61,4 @@ std::optional<ProblemShape> read_problem_shape(int objective) {
   return s;
 }
 
-}  // namespace spnlp
+}  // namespace zun_driver

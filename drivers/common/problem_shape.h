@@ -1,0 +1,45 @@
+// What a driver reads of an AMPL problem from the ASL record: sizes, linear-term lists, bounds,
+// start point and starting duals, in the ASL's 0-based numbering, with the check that a corrupt
+// .nl file which the ASL read without complaint cannot pass.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+namespace zun_driver {
+
+// One element of a constraint's or the objective's linear-term list: the 0-based variable
+// number and its coefficient (a placeholder for variables that enter nonlinearly).
+struct Term {
+  int var = 0;
+  double coef = 0.0;
+};
+
+struct ProblemShape {
+  int var_count = 0;
+  int nonlinear_rows = 0;  // nonlinear constraints: rows 0..nonlinear_rows-1 (ASL nlc)
+  // Variables that enter the constraints (ASL nlvc) and the objectives (ASL nlvo)
+  // nonlinearly, numbered first.
+  int nonlinear_jacobian_vars = 0;
+  int nonlinear_objective_vars = 0;
+  std::vector<std::vector<Term>> rows;  // per constraint, in the ASL's list order
+  bool has_objective = false;
+  std::vector<Term> objective;               // the chosen objective's terms
+  std::vector<double> var_lower, var_upper;  // one per variable
+  std::vector<double> row_lower, row_upper;  // one per constraint
+  std::vector<double> start;                 // one start value per variable
+  std::vector<double> duals;                 // one starting dual per constraint
+};
+
+// True when the shape describes a problem the solver arrays can be built from: the nonlinear
+// counts within 0..(rows or variables), every term's variable among the variables, and one
+// bound, start and dual value per variable or row.
+bool is_consistent(const ProblemShape& shape);
+
+// The problem of the record `asl` after fg_read (bounds, start point and starting duals read
+// into the arrays the driver allocated), with objective index `objective` (0-based, -1 none).
+// Nothing when the record's counts or linear-term lists are not consistent (a corrupt .nl
+// file).  Throws std::bad_alloc when memory runs out.
+std::optional<ProblemShape> read_problem_shape(int objective);
+
+}  // namespace zun_driver

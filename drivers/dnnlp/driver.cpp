@@ -1,0 +1,89 @@
+// The main road of the dnnlp program.
+#include "drivers/dnnlp/driver.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#include "asl.h"
+#include "drivers/common/asl_record.h"
+#include "drivers/common/driver_road.h"
+#include "drivers/common/option_info.h"
+#include "drivers/dnnlp/dense_arrays.h"
+#include "drivers/dnnlp/keywords.h"
+#include "drivers/dnnlp/requests.h"
+#include "getstub.h"
+#include "library/dense_sqp/dense_sqp.h"
+
+namespace dnnlp {
+
+using zun_driver::asl;
+
+namespace {
+
+constexpr int kSoftFailure = -1;
+constexpr int kStopRequest = -1;
+
+void send_solver_options() {
+  for (const std::string& line : solver_option_lines(keyword_values())) {
+    zun::DNKEYF(line.data(), static_cast<int>(line.size()));
+  }
+}
+
+// The solver's arguments that the driver owns besides the arrays.
+struct SolverCall {
+  DenseArrays d;
+  int irevcm = zun::request::kDone;
+  int niter = 0;
+  double objv = 0.0;
+  int ifail = kSoftFailure;
+};
+
+void call_solver(SolverCall& s) {
+  DenseArrays& d = s.d;
+  zun::DNNLPF(s.irevcm, d.n, d.nclin, d.ncnln, d.lda, d.ldcj, d.ldr, d.a.data(), d.bl.data(),
+              d.bu.data(), s.niter, d.istate.data(), d.c.data(), d.jacnl.data(), d.mult.data(),
+              s.objv, d.objg.data(), d.r.data(), d.x.data(), d.needrow.data(), d.iwork.data(),
+              d.leniw, d.work.data(), d.lenw, s.ifail);
+}
+
+// Calls DNNLPF and answers its requests until it returns IREVCM = 0; after an evaluation error
+// the next call passes the stop request at once.
+void solve(SolverCall& s, const ObjectiveChoice& objective) {
+  for (;;) {
+    call_solver(s);
+    if (s.irevcm == zun::request::kDone) return;
+    if (!answer_request(s.irevcm, objective, s.d, s.objv)) s.irevcm = kStopRequest;
+  }
+}
+
+void write_solution(const SolverCall& s) {
+  zun_driver::print_solver_flag("DNNLP", s.ifail);
+  std::copy(s.d.x.begin(), s.d.x.begin() + n_var, X0);
+  copy_row_multipliers(s.d, pi0);
+  write_sol(solve_message(s.ifail), X0, pi0, &driver_option_info());
+}
+
+}  // namespace
+
+int run_driver(int /*argc*/, char** argv) {
+  zun_driver::AslRecord record;
+  const zun_driver::DriverIdentity identity{&driver_option_info(), banner_name(), false};
+  const zun_driver::RoadEnd road = zun_driver::open_problem(argv, identity);
+  if (!road.problem) return road.exit_code;
+  send_solver_options();
+  SolverCall s;
+  try {
+    s.d = build_dense_arrays(road.problem->shape);
+  } catch (const std::bad_alloc&) {
+    Printf(
+        "Memory allocation problem. The problem cannot fit in the memory as dense.\nTry a sparse "
+        "routine instead.\nTerminating.\n");
+    return zun_driver::kExitFailure;
+  }
+  solve(s, objective_choice(road.problem->objective));
+  write_solution(s);
+  return zun_driver::kExitOk;
+}
+
+}  // namespace dnnlp

@@ -1,0 +1,355 @@
+// The built dnnlp program run on real, hand-written and generated .nl files: what the user
+// sees on the console, the exit code, and the .sol file read back with the ASL.  Ordinary
+// problems are checked only for what holds whatever the solve reaches: an exit of 0, the
+// driver's closing line, and a .sol file whose message follows the final flag.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "drivers/dnnlp/keywords.h"
+#include "tests/drivers/asl_loader.h"
+#include "tests/drivers/program_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using driver_test::count_of;
+using driver_test::in_order;
+using driver_test::RunResult;
+
+constexpr const char* kFlagLine = "DNNLP finished with an error/warning; flag: ";
+constexpr const char* kConsultManual = "error: please consult the manual";
+
+std::string name_of(const std::string& file) { return file.substr(0, file.find('.')); }
+
+class DnnlpProgram : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = driver_test::test_directory("dnnlp_e2e"); }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Copies a test problem into the run directory and returns its stub there.
+  std::string stub(const std::string& file) {
+    fs::copy_file(spnlp_test::data_path(file), dir_ / file);
+    return (dir_ / name_of(file)).string();
+  }
+
+  // Writes `text` as the problem `name`.nl in the run directory and returns its stub.
+  std::string write_problem(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / (name + ".nl")) << text;
+    return (dir_ / name).string();
+  }
+
+  // A bundled problem with one fragment of its text replaced.
+  std::string variant(const std::string& file, const std::string& from, const std::string& to) {
+    std::ifstream in(spnlp_test::data_path(file));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return write_problem(name_of(file) + "_variant", text);
+  }
+
+  RunResult run(const std::vector<std::string>& args,
+                const std::string& options = "",
+                const std::string& functions = "") {
+    const driver_test::Program program{DNNLP_PROGRAM, "dnnlp_options", DNNLP_LSAN_SUPPRESSIONS};
+    return driver_test::run_program(program, dir_, args, options, functions);
+  }
+
+  fs::path dir_;
+};
+
+// The flag of the driver's closing line: 0 for "Result OK", -99999 when neither line is there.
+int final_flag(const std::string& output) {
+  const std::size_t at = output.find(kFlagLine);
+  if (at != std::string::npos)
+    return std::atoi(output.c_str() + at + std::string(kFlagLine).size());
+  return output.find("Result OK\n") != std::string::npos ? 0 : -99999;
+}
+
+struct Solution {
+  bool read = false;
+  std::string message;
+  std::vector<double> x, y;
+};
+
+Solution read_solution(const std::string& stub) {
+  Solution s;
+  spnlp_test::LoadedProblem problem(stub);
+  if (problem.loaded()) s.read = problem.read_solution(s.message, s.x, s.y);
+  return s;
+}
+
+TEST_F(DnnlpProgram, WithoutStubPrintsTheBannerAndStops) {
+  const RunResult r = run({});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(
+      driver_test::is_no_stub_report(r.output, "DNNLP, ZUN Fortran Library Plen 22", DNNLP_PROGRAM))
+      << r.output;
+}
+
+TEST_F(DnnlpProgram, KeywordListingShowsTheFiveKeywords) {
+  const RunResult r = run({"-="});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(r.output, {"feasibility  Feasibility Tolerance (default sqrt(eps))\n",
+                                  "maxit        Major Iteration Limit (default auto)\n",
+                                  "optimality   Optimality Tolerance (default eps^0.8)\n",
+                                  "precision    Function Precision (default eps^0.9)\n",
+                                  "print        Print Level (default 10)\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("superbasics"), std::string::npos);
+}
+
+TEST_F(DnnlpProgram, UsageShowsTheProgramsLines) {
+  const RunResult r = run({"-?"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(
+      r.output,
+      {"  keywords, call `./dnnlp.exe -=`, see description bellow.\n", "  Example:\n",
+       "    ./dnnlp.exe problem.nl maxit=100 precision=1e-2 print=0\n",
+       " \n  Alternatively, you can invoke solver DNNLP from Ampl environment. Run\n",
+       "     option solver dnnlp;\n",
+       "     option dnnlp_options 'maxit=100 precision=1e-2 print=1';\n", "     solve;\n"}))
+      << r.output;
+}
+
+TEST_F(DnnlpProgram, MissingFileIsRefused) {
+  const std::string missing = (dir_ / "nosuch").string();
+  const RunResult r = run({missing});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.output, "Can't open " + missing + "\nTerminating.\n");
+}
+
+// Files refused before the solver sees an option line, with their exact console text (the
+// corrupt-file line names the file and its fault).
+struct Refusal {
+  const char* file;
+  const char* output;  // "%s" stands for the stub
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.file; }
+
+class RefusedFile : public DnnlpProgram, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusedFile, IsRefusedWithItsMessage) {
+  const std::string s = stub(GetParam().file);
+  const RunResult r = run({s, "-AMPL", "maxit=5"});
+  EXPECT_EQ(r.exit_code, 1);
+  std::string expected = GetParam().output;
+  if (const std::size_t at = expected.find("%s"); at != std::string::npos) {
+    expected.replace(at, 2, s);
+  }
+  EXPECT_NE(r.output.find(expected), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Calls to DNKEYF"), std::string::npos) << r.output;
+  EXPECT_FALSE(fs::exists(s + ".sol"));
+}
+
+constexpr const char* kDiscrete =
+    "Discrete problems or problems with newtork constraints are not supported by this "
+    "solver.\nTerminating.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files,
+    RefusedFile,
+    ::testing::Values(
+        Refusal{"discrete.nl", kDiscrete},
+        Refusal{"nonlinear_integer.nl", kDiscrete},
+        Refusal{"truncated.nl",
+                "AMPL problem with reading the problem, err_code: 5\nTerminating\nCorrupt problem "
+                "file %s.nl, line 21: the 'J' segments hold 0 terms, the header announces 8\n"},
+        Refusal{"foreign_arithmetic.nl",
+                "AMPL problem with reading the problem, err_code: 5\nTerminating\nCorrupt problem "
+                "file %s.nl, first read: the reader stopped with exit status 1\n"},
+        Refusal{"corrupt_nonlinear_count.nl",
+                "AMPL problem with reading the problem, err_code: 5\nTerminating\n"},
+        Refusal{"corrupt_variable_number.nl",
+                "AMPL problem with reading the problem, err_code: 5\nTerminating\n"},
+        Refusal{"unknown_operator.nl",
+                "AMPL problem with reading the problem, err_code: 1\nTerminating\n"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return name_of(info.param.file); });
+
+TEST_F(DnnlpProgram, UserDefinedFunctionsComeFromTheAmplfuncLibraries) {
+  const std::string s = stub("user_function.nl");
+  const RunResult without = run({s});
+  EXPECT_EQ(without.exit_code, 1);
+  EXPECT_NE(without.output.find("AMPL problem with reading the problem, err_code: "),
+            std::string::npos)
+      << without.output;
+  const RunResult with = run({s, "-AMPL"}, "", DNNLP_USER_FUNCTIONS);
+  EXPECT_EQ(with.exit_code, 0) << with.output;
+  EXPECT_NE(with.output.find(" Calls to DNKEYF\n"), std::string::npos) << with.output;
+  EXPECT_EQ(with.output.find("Error while evaluating"), std::string::npos) << with.output;
+  EXPECT_NE(final_flag(with.output), -99999) << with.output;
+}
+
+// 40000 free variables: the Hessian factor alone exceeds the 32-bit lengths of the solver.
+TEST_F(DnnlpProgram, ProblemTooLargeForDenseArraysIsRefused) {
+  constexpr int kVariables = 40000;
+  std::string text = "g3 0 1 0\n " + std::to_string(kVariables) +
+                     " 0 1 0 0\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 0 1\n 0 0\n 0 0 0 0 0\n"
+                     "O0 0\nn0\nb\n";
+  for (int j = 0; j < kVariables; ++j) text += "3\n";
+  text += "G0 1\n0 1\n";
+  const std::string s = write_problem("huge", text);
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(in_order(r.output, {" Calls to DNKEYF\n",
+                                  "Memory allocation problem. The problem cannot fit in the memory "
+                                  "as dense.\nTry a sparse routine instead.\nTerminating.\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("DNNLPF"), std::string::npos) << r.output;
+  EXPECT_FALSE(fs::exists(s + ".sol"));
+}
+
+TEST_F(DnnlpProgram, KeywordAssignmentsBecomeOptionLines) {
+  const RunResult r =
+      run({stub("hs071.nl"), "maxit=50", "feasibility=1e-7", "precision=0", "optimality=2e-9"},
+          "print=3 maxit=70");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(
+      in_order(r.output, {" Calls to DNKEYF\n ---------------\n \n", "      Verify Level = -1\n",
+                          "      Feasibility Tolerance = 1.000000e-07\n",
+                          "      Optimality Tolerance = 2.000000e-09\n",
+                          "      Iteration Limit = 50\n", "      Print Level = 3\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("Function Precision ="), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Iteration Limit = 70"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Maximize"), std::string::npos);
+  EXPECT_EQ(r.output.find("Feasible Point"), std::string::npos);
+}
+
+TEST_F(DnnlpProgram, InputCheckFailuresEndWithCodeNine) {
+  const std::string s = stub("inconsistent_bounds.nl");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(r.output, {" ** On entry, the bounds on  Varbl  1  are inconsistent:\n",
+                                  " ** On entry, the bounds on  L Con  1  are inconsistent:\n",
+                                  " Exit DNNLPF -       2 errors found in the input parameters."
+                                  "  Problem abandoned.\n",
+                                  std::string(kFlagLine) + "9\n"}))
+      << r.output;
+  const Solution sol = read_solution(s);
+  ASSERT_TRUE(sol.read) << r.output;
+  EXPECT_EQ(sol.message.rfind(kConsultManual, 0), 0u) << sol.message;
+  EXPECT_EQ(sol.x, (std::vector<double>{4.5, 2.0}));
+  EXPECT_EQ(sol.y, (std::vector<double>{0.0}));
+}
+
+// No point satisfies the linear rows: exit 2 with its messages, and a .sol file with the
+// message of code 2 and a point inside the bounds.
+TEST_F(DnnlpProgram, InfeasibleLinearConstraintsEndWithCodeTwo) {
+  const std::string s = stub("infeasible_linear.nl");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(
+      r.output,
+      {"\n Exit DNNLPF - No feasible point for the linear constraints.\n",
+       " ** No feasible point for the linear constraints.\n", std::string(kFlagLine) + "2\n"}))
+      << r.output;
+  const Solution sol = read_solution(s);
+  ASSERT_TRUE(sol.read) << r.output;
+  EXPECT_EQ(sol.message.rfind("failed: the problem is infeasible (linear constraints & bounds)", 0),
+            0u)
+      << sol.message;
+  ASSERT_EQ(sol.x.size(), 2u);
+  ASSERT_EQ(sol.y.size(), 2u);
+  for (const double xj : sol.x) {
+    EXPECT_GE(xj, 0.0);
+    EXPECT_LE(xj, 10.0);
+  }
+}
+
+// The start point lies where the problem cannot be evaluated: the driver's message once, the
+// stop request goes to the solver, and the solve ends with the stop code.
+struct StartError {
+  const char* name;
+  const char* start;  // the x segment of log_error.nl with one coordinate made negative
+  const char* message;
+};
+
+void PrintTo(const StartError& e, std::ostream* os) { *os << e.name; }
+
+class EvaluationError : public DnnlpProgram, public ::testing::WithParamInterface<StartError> {};
+
+TEST_P(EvaluationError, AtTheStartPointStopsTheSolve) {
+  const std::string s = variant("log_error.nl", "x2\n0 1\n1 1\n", GetParam().start);
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(count_of(r.output, GetParam().message), 1u) << r.output;
+  EXPECT_EQ(count_of(r.output, "Error while evaluating"), 1u) << r.output;
+  EXPECT_TRUE(in_order(r.output, {GetParam().message, std::string(kFlagLine) + "-1\n"}))
+      << r.output;
+  const Solution sol = read_solution(s);
+  ASSERT_TRUE(sol.read) << r.output;
+  EXPECT_EQ(sol.message.rfind(kConsultManual, 0), 0u) << sol.message;
+  EXPECT_EQ(sol.x.size(), 2u);
+  EXPECT_EQ(sol.y.size(), 5u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts,
+    EvaluationError,
+    ::testing::Values(StartError{"constraint", "x2\n0 -1\n1 1\n",
+                                 "Error while evaluating constraints, terminating.\n"},
+                      StartError{"objective", "x2\n0 1\n1 -1\n",
+                                 "Error while evaluating objective function, terminating.\n"}),
+    [](const ::testing::TestParamInfo<StartError>& info) { return std::string(info.param.name); });
+
+// Ordinary problems: whatever the solve reaches, the run ends normally with the driver's
+// closing line and a .sol file with one value per variable and row and the flag's message.
+class OrdinaryProblem : public DnnlpProgram, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OrdinaryProblem, EndsWithAFlagAndASolutionFile) {
+  const std::string s = stub(GetParam());
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  const int flag = final_flag(r.output);
+  ASSERT_NE(flag, -99999) << r.output;
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  const spnlp_test::AslCounts counts = problem.counts();
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
+  EXPECT_EQ(message.rfind(dnnlp::solve_message(flag), 0), 0u) << message;
+  EXPECT_EQ(x.size(), static_cast<std::size_t>(counts.n_var));
+  EXPECT_EQ(y.size(), static_cast<std::size_t>(counts.n_con));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files,
+                         OrdinaryProblem,
+                         ::testing::Values("hs071.nl",
+                                           "hs100asl.nl",
+                                           "hs118.nl",
+                                           "bratu5.nl",
+                                           "ch3.nl",
+                                           "hs022.nl",
+                                           "unconstrained.nl",
+                                           "linear_tail.nl",
+                                           "no_objective.nl",
+                                           "maximize.nl",
+                                           "two_objectives.nl",
+                                           "start_duals.nl",
+                                           "unsorted_jacobian.nl"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return name_of(info.param);
+                         });
+
+TEST_F(DnnlpProgram, MissingObjectiveIsWarnedAndNotSent) {
+  const RunResult r = run({stub("no_objective.nl")});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(
+      in_order(r.output, {"Warning: There is no objective function, pretending to be constant.\n",
+                          " Calls to DNKEYF\n", "      Verify Level = -1\n"}))
+      << r.output;
+  EXPECT_EQ(r.output.find("Feasible Point"), std::string::npos);
+}
+
+}  // namespace
