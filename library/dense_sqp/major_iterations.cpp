@@ -185,7 +185,7 @@ double condition_of_h(const DenseRun& run) {
 // ---- Requests of derivatives at the current point.
 
 void request_gradient(DenseRun& run) {
-  if (run.level() == 0 || run.level() == 2) preset_gradient(run);
+  if (run.s.i(iw::kMissingGradient) > 0) preset_gradient(run);
   run.s.i(iw::kMajorState) = kAwaitGradient;
   request_objective(run, kDerivativesMode);
 }
@@ -201,7 +201,7 @@ void request_derivatives(DenseRun& run, bool refresh) {
   }
   Words<int> need = run.integer_array(dense_array::kNeedRowCopy);
   for (int k = 1; k <= run.p.ncnln; ++k) need(k) = 1;
-  if (run.level() == 0 || run.level() == 1) preset_jacobian(run);
+  if (run.s.i(iw::kMissingJacobian) > 0) preset_jacobian(run);
   run.s.i(iw::kMajorState) = kAwaitJacobian;
   request_constraints(run, kDerivativesMode);
 }
@@ -548,6 +548,13 @@ bool start_differences(DenseRun& run, bool start, int& exit_code) {
 
 void begin_loop(DenseRun& run) {
   DenseStoreView s = run.s;
+  // The caller does not supply the elements that the derivative phase found constant: they
+  // are estimated with the other missing elements at every new point.
+  s.i(iw::kMissingGradient) += s.i(iw::kConstantObjective);
+  s.i(iw::kMissingJacobian) += s.i(iw::kConstantJacobian);
+  s.i(iw::kConstantObjective) = 0;
+  s.i(iw::kConstantJacobian) = 0;
+  if (derivatives_estimated(run) && s.i(iw::kDifferenceType) == 0) s.i(iw::kDifferenceType) = 1;
   clear_flags(run);
   s.i(iw::kInfeasibleCount) = 0;
   s.i(iw::kMinorTotal) = 0;

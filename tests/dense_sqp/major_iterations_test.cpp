@@ -74,14 +74,227 @@ TestProblem hs71() {
   return p;
 }
 
-}  // namespace
+// HS21: min 0.01 x1^2 + x2^2 - 100 subject to 10 x1 - x2 >= 10, 2 <= x1 <= 50, -50 <= x2 <= 50.
+TestProblem hs21() {
+  TestProblem p;
+  p.n = 2;
+  p.nclin = 1;
+  p.a = {10.0, -1.0};
+  p.bl = {2, -50, 10};
+  p.bu = {50, 50, kInf};
+  p.x0 = {-1, -1};
+  p.f = [](const Vec& x) { return 0.01 * x[0] * x[0] + x[1] * x[1] - 100; };
+  p.grad = [](const Vec& x) { return Vec{0.02 * x[0], 2 * x[1]}; };
+  return p;
+}
 
-TEST(MajorSmoke, Runs) {
-  for (auto make : {rosenbrock, hs6, hs71}) {
-    DenseHarness h(make(), {"Print level 10"});
-    const int code = h.run(-1);
-    std::printf("code %d f %.10g x %g %g niter %d\n", code, h.objv, h.x[0], h.x[1], h.niter);
+// HS28: min (x1 + x2)^2 + (x2 + x3)^2 subject to x1 + 2 x2 + 3 x3 = 1; with DUPLICATES the
+// row is repeated (a dependent working set).
+TestProblem hs28(int duplicates = 0) {
+  TestProblem p;
+  p.n = 3;
+  p.nclin = 1 + duplicates;
+  for (int j : {1, 2, 3}) {
+    for (int i = 0; i < p.nclin; ++i) p.a.push_back(j);
+  }
+  p.bl = {-kInf, -kInf, -kInf};
+  p.bu = {kInf, kInf, kInf};
+  for (int i = 0; i < p.nclin; ++i) {
+    p.bl.push_back(1.0);
+    p.bu.push_back(1.0);
+  }
+  p.x0 = {-4, 1, 1};
+  p.f = [](const Vec& x) { return std::pow(x[0] + x[1], 2) + std::pow(x[1] + x[2], 2); };
+  p.grad = [](const Vec& x) {
+    return Vec{2 * (x[0] + x[1]), 2 * (x[0] + x[1]) + 2 * (x[1] + x[2]), 2 * (x[1] + x[2])};
+  };
+  return p;
+}
+
+// HS35: a convex QP with bounds x >= 0 and x1 + x2 + 2 x3 <= 3.
+TestProblem hs35() {
+  TestProblem p;
+  p.n = 3;
+  p.nclin = 1;
+  p.a = {1, 1, 2};
+  p.bl = {0, 0, 0, -kInf};
+  p.bu = {kInf, kInf, kInf, 3};
+  p.x0 = {0.5, 0.5, 0.5};
+  p.f = [](const Vec& x) {
+    return 9 - 8 * x[0] - 6 * x[1] - 4 * x[2] + 2 * x[0] * x[0] + 2 * x[1] * x[1] + x[2] * x[2] +
+           2 * x[0] * x[1] + 2 * x[0] * x[2];
+  };
+  p.grad = [](const Vec& x) {
+    return Vec{-8 + 4 * x[0] + 2 * x[1] + 2 * x[2], -6 + 4 * x[1] + 2 * x[0], -4 + 2 * x[2] + 2 * x[0]};
+  };
+  return p;
+}
+
+// An LP: min -x1 - x2 subject to x1 + 2 x2 <= 4, 3 x1 + x2 <= 6, x >= 0 (vertex (1.6, 1.2)).
+TestProblem lp() {
+  TestProblem p;
+  p.n = 2;
+  p.nclin = 2;
+  p.a = {1, 3, 2, 1};
+  p.bl = {0, 0, -kInf, -kInf};
+  p.bu = {kInf, kInf, 4, 6};
+  p.x0 = {0, 0};
+  p.f = [](const Vec& x) { return -x[0] - x[1]; };
+  p.grad = [](const Vec&) { return Vec{-1, -1}; };
+  return p;
+}
+
+// A maximisation handed over as the minimisation of the negated objective, as the driver does:
+// max x1 x2 subject to x1^2 + x2^2 <= 2 (optimum 1 at (1, 1)).
+TestProblem negated_maximisation() {
+  TestProblem p;
+  p.n = 2;
+  p.ncnln = 1;
+  p.bl = {0, 0, -kInf};
+  p.bu = {kInf, kInf, 2};
+  p.x0 = {0.5, 1.5};
+  p.f = [](const Vec& x) { return -x[0] * x[1]; };
+  p.grad = [](const Vec& x) { return Vec{-x[1], -x[0]}; };
+  p.cons = [](const Vec& x) { return Vec{x[0] * x[0] + x[1] * x[1]}; };
+  p.jac_row = [](const Vec& x, int) { return Vec{2 * x[0], 2 * x[1]}; };
+  return p;
+}
+
+struct KnownOptimum {
+  const char* name;
+  TestProblem (*make)();
+  double fstar;
+};
+
+TestProblem hs28_duplicated() { return hs28(2); }
+TestProblem hs28_single() { return hs28(0); }
+
+const KnownOptimum kProblems[] = {
+    {"Rosenbrock", rosenbrock, 0.0},
+    {"HS6", hs6, 0.0},
+    {"HS21", hs21, -99.96},
+    {"HS28", hs28_single, 0.0},
+    {"HS28Duplicated", hs28_duplicated, 0.0},
+    {"HS35", hs35, 1.0 / 9.0},
+    {"HS71", hs71, 17.0140172891},
+    {"LP", lp, -2.8},
+    {"NegatedMaximisation", negated_maximisation, -1.0},
+};
+
+// The harness set to supply the derivatives of LEVEL (0 none, 1 gradient, 2 Jacobian, 3 both).
+void withhold_for_level(DenseHarness& h, int level) {
+  if (level == 0 || level == 2) {
+    for (int j = 1; j <= h.prob.n; ++j) h.withheld_gradient.insert(j);
+  }
+  if (level == 0 || level == 1) {
+    for (int k = 1; k <= h.prob.ncnln; ++k) {
+      for (int j = 1; j <= h.prob.n; ++j) h.withheld_jacobian.insert({k, j});
+    }
   }
 }
 
+// The largest violation of the bounds and rows at x.
+double infeasibility(const TestProblem& p, const Vec& x) {
+  double worst = 0.0;
+  std::vector<double> values(x);
+  for (int i = 0; i < p.nclin; ++i) {
+    double ax = 0.0;
+    for (int j = 0; j < p.n; ++j) ax += p.a[i + static_cast<std::size_t>(j) * p.nclin] * x[j];
+    values.push_back(ax);
+  }
+  if (p.ncnln > 0) {
+    const Vec c = p.cons(x);
+    values.insert(values.end(), c.begin(), c.end());
+  }
+  for (std::size_t j = 0; j < values.size(); ++j) {
+    worst = std::max({worst, p.bl[j] - values[j], values[j] - p.bu[j]});
+  }
+  return worst;
+}
+
+// ||g - sum mult_j grad_j||_inf over the bounds, the linear rows and the nonlinear rows, and
+// the worst multiplier of the wrong sign (at least 0 at a lower bound, at most 0 at an upper).
+struct Kkt {
+  double stationarity = 0.0;
+  double wrong_sign = 0.0;
+  double gnorm = 0.0;
+};
+
+Kkt kkt(const TestProblem& p, const Vec& x, const Vec& mult) {
+  Kkt k;
+  Vec res = p.grad(x);
+  for (double v : res) k.gnorm = std::max(k.gnorm, std::fabs(v));
+  for (int j = 0; j < p.n; ++j) res[j] -= mult[j];
+  for (int i = 0; i < p.nclin; ++i) {
+    for (int j = 0; j < p.n; ++j) res[j] -= mult[p.n + i] * p.a[i + static_cast<std::size_t>(j) * p.nclin];
+  }
+  for (int c = 0; c < p.ncnln; ++c) {
+    const Vec row = p.jac_row(x, c);
+    for (int j = 0; j < p.n; ++j) res[j] -= mult[p.n + p.nclin + c] * row[j];
+  }
+  for (double v : res) k.stationarity = std::max(k.stationarity, std::fabs(v));
+  const double scale = 1e-6;
+  for (int j = 0; j < p.n + p.nclin; ++j) {
+    std::vector<double> values(x);
+    double value = j < p.n ? x[j] : 0.0;
+    if (j >= p.n) {
+      for (int i = 0; i < p.n; ++i) value += p.a[(j - p.n) + static_cast<std::size_t>(i) * p.nclin] * x[i];
+    }
+    const bool at_lower = std::fabs(value - p.bl[j]) <= scale * (1 + std::fabs(p.bl[j]));
+    const bool at_upper = std::fabs(value - p.bu[j]) <= scale * (1 + std::fabs(p.bu[j]));
+    if (p.bl[j] == p.bu[j]) continue;
+    if (!at_lower) k.wrong_sign = std::max(k.wrong_sign, mult[j]);
+    if (!at_upper) k.wrong_sign = std::max(k.wrong_sign, -mult[j]);
+  }
+  return k;
+}
+
+struct LevelCase {
+  KnownOptimum problem;
+  int level;
+};
+
+std::string case_name(const ::testing::TestParamInfo<LevelCase>& info) {
+  return std::string(info.param.problem.name) + "Level" + std::to_string(info.param.level);
+}
+
+std::vector<LevelCase> level_cases() {
+  std::vector<LevelCase> cases;
+  for (const KnownOptimum& k : kProblems) {
+    for (int level : {3, 2, 1, 0}) cases.push_back({k, level});
+  }
+  return cases;
+}
+
+class KnownOptima : public ::testing::TestWithParam<LevelCase> {};
+
+TEST_P(KnownOptima, ReachTheOptimumWithKktMultipliers) {
+  const LevelCase& c = GetParam();
+  DenseHarness h(c.problem.make(), {"Print level 0", "Derivative level " + std::to_string(c.level),
+                                    "Major iterations limit 200", "Optimality tolerance 1e-12"});
+  withhold_for_level(h, c.level);
+  const int code = h.run(-1);
+  const bool estimated = c.level < 3;
+  const double fstar = c.problem.fstar;
+  const double ftol = (estimated ? 1e-5 : 1e-6) * (1.0 + std::fabs(fstar));
+  if (c.level == 3) {
+    EXPECT_EQ(code, 0);
+  } else {
+    EXPECT_TRUE(code == 0 || code == 1) << code;
+  }
+  EXPECT_NEAR(h.prob.f(h.x), fstar, ftol);
+  EXPECT_NEAR(h.objv, h.prob.f(h.x), ftol);
+  EXPECT_LE(infeasibility(h.prob, h.x), 1e-6);
+  const Kkt k = kkt(h.prob, h.x, h.mult);
+  const double s = std::sqrt(1e-12);
+  const double scale = std::max({1.0, std::fabs(h.objv), k.gnorm});
+  EXPECT_LE(k.stationarity, (estimated ? 1e3 : 10.0) * s * scale);
+  EXPECT_LE(k.wrong_sign, 1e-6 * scale);
+  for (double v : h.x) EXPECT_TRUE(std::isfinite(v));
+  EXPECT_TRUE(h.canaries_intact());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dense, KnownOptima, ::testing::ValuesIn(level_cases()), case_name);
+
+}  // namespace
 }  // namespace zun
