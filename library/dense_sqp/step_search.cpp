@@ -128,6 +128,8 @@ void place(StepSearch& s, double& alfa) {
   const double sign = (s.a + s.b) / 2.0 <= 0.0 ? -1.0 : 1.0;
   if (s.xtry <= s.a + s.tol || s.xtry >= s.b - s.tol) s.xtry = sign * s.tol;
   if (std::fabs(s.xtry) < s.tol) s.xtry = sign * s.tol;
+  // The margin above the largest step only widens the interval: no trial goes beyond it.
+  if (s.alfbst + s.xtry > s.alfmax) s.xtry = s.alfmax - s.alfbst;
   alfa = s.alfbst + s.xtry;
 }
 
