@@ -296,5 +296,174 @@ TEST_P(KnownOptima, ReachTheOptimumWithKktMultipliers) {
 
 INSTANTIATE_TEST_SUITE_P(Dense, KnownOptima, ::testing::ValuesIn(level_cases()), case_name);
 
+// f = (x - 2)^2 on [-10, 10], NaN (objective and gradient) beyond x = 2.5 when POISONED.
+TestProblem one_variable(bool poisoned = false) {
+  TestProblem p;
+  p.n = 1;
+  p.bl = {-10};
+  p.bu = {10};
+  p.x0 = {0};
+  p.f = [poisoned](const Vec& x) { return poisoned && x[0] > 2.5 ? std::nan("") : (x[0] - 2) * (x[0] - 2); };
+  p.grad = [poisoned](const Vec& x) { return Vec{poisoned && x[0] > 2.5 ? std::nan("") : 2 * (x[0] - 2)}; };
+  return p;
+}
+
+// Two disjoint discs: x1^2 + x2^2 <= 1 and (x1 - 3)^2 + x2^2 <= 1.
+TestProblem disjoint_discs() {
+  TestProblem p;
+  p.n = 2;
+  p.ncnln = 2;
+  p.bl = {-10, -10, -kInf, -kInf};
+  p.bu = {10, 10, 1, 1};
+  p.x0 = {1.5, 0.5};
+  p.f = [](const Vec& x) { return x[0] + x[1]; };
+  p.grad = [](const Vec&) { return Vec{1, 1}; };
+  p.cons = [](const Vec& x) {
+    return Vec{x[0] * x[0] + x[1] * x[1], (x[0] - 3) * (x[0] - 3) + x[1] * x[1]};
+  };
+  p.jac_row = [](const Vec& x, int k) {
+    if (k == 0) return Vec{2 * x[0], 2 * x[1]};
+    return Vec{2 * (x[0] - 3), 2 * x[1]};
+  };
+  return p;
+}
+
+using MajorExits = dense_test::CapturedUnits<kPrintUnit, kErrorUnit>;
+
+TEST_F(MajorExits, InfeasibleNonlinearConstraintsEndWithExitThree) {
+  DenseHarness h(disjoint_discs(), {"Print level 1", "Major iterations limit 100"});
+  EXPECT_EQ(h.run(-1), 3);
+  EXPECT_TRUE(printed(" Exit DNNLPF - No feasible point for the nonlinear constraints."));
+  for (double v : h.x) EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST_F(MajorExits, MajorIterationsLimitEndsWithExitFour) {
+  DenseHarness h(rosenbrock(), {"Print level 1", "Major iterations limit 2"});
+  EXPECT_EQ(h.run(-1), 4);
+  EXPECT_EQ(h.niter, 2);
+  EXPECT_TRUE(printed(" Exit DNNLPF - Too many major iterations."));
+  const std::vector<std::string> errors = error_.lines();
+  EXPECT_NE(std::find(errors.begin(), errors.end(), " ** Too many major iterations."), errors.end());
+}
+
+TEST_F(MajorExits, LimitOfZeroEndsAfterTheFirstLogLine) {
+  DenseHarness h(hs71(), {"Print level 10", "Major iterations limit 0"});
+  EXPECT_EQ(h.run(-1), 4);
+  EXPECT_EQ(h.niter, 0);
+  EXPECT_EQ(h.x, h.prob.x0);
+}
+
+TEST_F(MajorExits, TinyDirectionAwayFromTheOptimumEndsWithExitOne) {
+  // A warm start whose Hessian is huge makes the first direction negligible.
+  DenseHarness h(one_variable(), {"Print level 1", "Warm start"});
+  h.r = {1e8};
+  EXPECT_EQ(h.run(-1), 1);
+  EXPECT_TRUE(printed(" Exit DNNLPF - Optimal solution found, but requested accuracy not achieved."));
+}
+
+TEST_F(MajorExits, WrongUncheckedGradientEndsWithExitSix) {
+  // A gradient of the wrong sign: every direction it gives goes uphill.
+  TestProblem wrong = one_variable();
+  wrong.grad = [](const Vec& x) { return Vec{-2 * (x[0] - 2)}; };
+  DenseHarness h(wrong, {"Print level 1", "Verify level -1"});
+  EXPECT_EQ(h.run(-1), 6);
+  EXPECT_TRUE(printed(" Exit DNNLPF - Current point cannot be improved upon."));
+  EXPECT_EQ(h.x, h.prob.x0);
+}
+
+TEST_F(MajorExits, NonFiniteTrialValuesNeverEnterTheStep) {
+  for (int level : {3, 0}) {
+    DenseHarness h(one_variable(true),
+                   {"Print level 0", "Step limit 10", "Derivative level " + std::to_string(level)});
+    withhold_for_level(h, level);
+    EXPECT_EQ(h.run(-1), 0) << level;
+    EXPECT_NEAR(h.x[0], 2.0, 1e-5);
+    EXPECT_TRUE(std::isfinite(h.objv));
+    bool probed_nan_region = false;
+    for (const auto& r : h.log()) probed_nan_region = probed_nan_region || r.x[0] > 2.5;
+    EXPECT_TRUE(probed_nan_region);  // the first trial step lies in it
+  }
+}
+
+// The first request of a step search and the first difference request after a step.
+std::size_t first_trial(const DenseHarness& h) {
+  for (std::size_t k = 1; k < h.log().size(); ++k) {
+    if (h.log()[k].x != h.log()[0].x) return k;
+  }
+  return 0;
+}
+
+std::size_t first_difference_after_step(const DenseHarness& h) {
+  for (std::size_t k = 1; k + 1 < h.log().size(); ++k) {
+    if (h.log()[k].code == request::kGradient && h.log()[k + 1].code == request::kObjective) return k + 1;
+  }
+  return 0;
+}
+
+TEST_F(MajorExits, UserStopInsideASearchTrialReturnsItsValue) {
+  DenseHarness probe(rosenbrock(), {"Print level 0"});
+  probe.run(-1);
+  const std::size_t at = first_trial(probe);
+  ASSERT_GT(at, 0u);
+  DenseHarness h(rosenbrock(), {"Print level 1"});
+  h.stop_at = static_cast<int>(at);
+  h.stop_value = -7;
+  EXPECT_EQ(h.run(-1), -7);
+  EXPECT_EQ(h.irevcm, 0);
+  EXPECT_EQ(h.x, h.prob.x0);  // the last accepted point
+  EXPECT_TRUE(printed(" Exit DNNLPF - User requested termination."));
+  EXPECT_EQ(h.log().size(), at + 1);
+}
+
+TEST_F(MajorExits, UserStopInsideADifferenceRequestReturnsItsValue) {
+  DenseHarness probe(rosenbrock(), {"Print level 0", "Derivative level 0"});
+  withhold_for_level(probe, 0);
+  probe.run(-1);
+  const std::size_t at = first_difference_after_step(probe);
+  ASSERT_GT(at, 0u);
+  DenseHarness h(rosenbrock(), {"Print level 0", "Derivative level 0"});
+  withhold_for_level(h, 0);
+  h.stop_at = static_cast<int>(at);
+  h.stop_value = -3;
+  EXPECT_EQ(h.run(-1), -3);
+  EXPECT_EQ(h.log().size(), at + 1);
+  EXPECT_LT(h.prob.f(h.x), h.prob.f(h.prob.x0));  // the step before the stop stands
+}
+
+TEST_F(MajorExits, ShortLogExitLinesAndSolutionTable) {
+  DenseHarness h(one_variable(), {"Print level 10"});
+  EXPECT_EQ(h.run(-1), 0);
+  const std::vector<std::string> lines = print_.lines();
+  const auto at = std::find(lines.begin(), lines.end(), "  Maj  Mnr    Step      Objective Norm Gz Cond Hz");
+  ASSERT_NE(at, lines.end());
+  ASSERT_NE(at + 1, lines.end());
+  // Maj 0: no step yet, f = 4, ||Z'g|| = 4, the identity as Hessian.
+  EXPECT_EQ(at[1].substr(0, 5), "    0");
+  EXPECT_EQ(at[1].substr(10), " 0.0E+00   4.000000E+00 4.0E+00 1.0E+00");
+  const auto exit = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.rfind(" Exit from NP problem after ", 0) == 0;
+  });
+  ASSERT_NE(exit, lines.end());
+  EXPECT_EQ(exit->size(), std::string(" Exit from NP problem after ").size() + 5 + 18);
+  EXPECT_EQ(exit->substr(exit->size() - 18), " major iterations,");
+  EXPECT_EQ(exit[1].substr(0, 28), std::string(28, ' '));
+  EXPECT_EQ(exit[1].substr(33), " minor iterations.");
+  EXPECT_TRUE(printed(" Varbl State     Value       Lower Bound   Upper Bound    Lagr Mult   Slack"));
+  EXPECT_TRUE(printed(" V   1    FR    2.00000      -10.0000       10.0000           .       8.000"));
+  EXPECT_TRUE(printed(" Exit DNNLPF - Optimal solution found."));
+  EXPECT_TRUE(printed(" Final objective value =    0.000000"));
+}
+
+TEST_F(MajorExits, LongLogHeadingsOnTheMonitoringFile) {
+  for (const bool nonlinear : {false, true}) {
+    DenseHarness h(nonlinear ? hs71() : rosenbrock(), {"Print level 10", "Monitoring file 91"});
+    h.run(-1);
+    EXPECT_TRUE(printed(nonlinear ? "  Maj  Mnr    Step Nfun  Merit Function Norm Gz  Violtn   Nz  Bnd  Lin  Nln "
+                                    "Penalty  Cond H Cond Hz  Cond T Conv"
+                                  : "  Maj  Mnr    Step Nfun       Objective Norm Gz   Nz  Bnd  Lin  Cond H "
+                                    "Cond Hz  Cond T Conv"));
+  }
+}
+
 }  // namespace
 }  // namespace zun
