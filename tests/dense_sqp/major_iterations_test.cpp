@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "library/dense_sqp/dense_workspace.h"
 #include "tests/dense_sqp/dense_harness.h"
 
 namespace zun {
@@ -463,6 +464,55 @@ TEST_F(MajorExits, LongLogHeadingsOnTheMonitoringFile) {
                                   : "  Maj  Mnr    Step Nfun       Objective Norm Gz   Nz  Bnd  Lin  Cond H "
                                     "Cond Hz  Cond T Conv"));
   }
+}
+
+// The merit function at the start of each search is differentiated along (p, dlambda, ds) by
+// central differences and compared with the slope the search was given.
+TEST(MeritSlope, MatchesItsFiniteDifferenceAtSeveralIterations) {
+  namespace iw = dense_words::integer_word;
+  namespace rw = dense_words::real_word;
+  constexpr int kSearching = 2, kAwaitConstraints = 1;
+  DenseHarness h(hs71(), {"Print level 0"});
+  h.pause_after = 1;
+  h.run(-1);
+  int checked = 0;
+  bool in_search = false;
+  while (h.irevcm != 0 && checked < 4) {
+    const bool searching = h.store.i(iw::kMajorState) == kSearching;
+    if (searching && !in_search && h.store.i(iw::kSearchStage) == kAwaitConstraints) {
+      const auto array = [&](int word) { return &h.work[h.store.i(word) - 1]; };
+      const double* x0 = array(dense_array::kPointSaved);
+      const double* p = array(dense_array::kCheckDirection);
+      const double* l0 = array(dense_array::kMultipliersSaved);
+      const double* dl = array(dense_array::kMultiplierStep);
+      const double* s0 = array(dense_array::kSlacks);
+      const double* ds = array(dense_array::kSlackStep);
+      const double* rho = array(dense_array::kPenalties);
+      const double theta = h.store.r(rw::kMeritScale);
+      const auto merit = [&](double a) {
+        Vec x(4);
+        for (int j = 0; j < 4; ++j) x[j] = x0[j] + a * p[j];
+        const Vec c = h.prob.cons(x);
+        double m = h.prob.f(x);
+        for (int k = 0; k < 2; ++k) {
+          const double r = c[k] - s0[k] - a * ds[k];
+          m += -(l0[k] + a * dl[k]) * r + theta / 2 * rho[k] * r * r;
+        }
+        return m;
+      };
+      const double step = 1e-6;
+      const double fd = (merit(step) - merit(-step)) / (2 * step);
+      const double g0 = h.store.r(rw::kSlopeStart);
+      EXPECT_NEAR(fd, g0, 1e-5 * (1.0 + std::fabs(g0))) << "search " << checked;
+      EXPECT_LT(g0, 0.0);
+      EXPECT_NEAR(merit(0.0), h.store.r(rw::kMeritStart), 1e-10 * (1.0 + std::fabs(merit(0.0))));
+      ++checked;
+    }
+    in_search = searching;
+    h.pause_after = *h.pause_after + 1;
+    h.resume();
+  }
+  EXPECT_EQ(checked, 4);
 }
 
 }  // namespace
