@@ -182,6 +182,78 @@ double condition_of_h(const DenseRun& run) {
   return c * c;
 }
 
+struct Tested {
+  bool optimal = false;
+  bool small_step = false;
+  bool tiny = false;
+  bool stuck = false;
+  bool converged = false;
+};
+
+// The convergence tests of the iteration (kept in the store for the step that follows).
+Tested convergence_tests(DenseRun& run, const QpSubproblemResult& qp, const Measures& m) {
+  DenseStoreView s = run.s;
+  const double eps8 = s.r(rw::kStationarityFactor);
+  const double root_tol = std::sqrt(s.r(rw::kOptimalityTolerance));
+  const double gscale = std::max(std::fabs(run.f()) + 1.0, m.gnorm);
+  const double xscale = 1.0 + m.xnorm;
+  Tested t;
+  t.optimal = m.feasible && qp.reduced_gradient_norm < root_tol * gscale;
+  t.small_step = run.p.niter > 0 && s.r(rw::kLastStepLength) <= root_tol * xscale;
+  const bool minimum = qp.inform == static_cast<int>(LsQpExit::kOptimal) ||
+                       qp.inform == static_cast<int>(LsQpExit::kWeakMinimum);
+  t.tiny = m.feasible && m.pnorm <= eps8 * gscale && minimum;
+  t.stuck = s.i(iw::kInfeasibleCount) > kStuckInfeasible || (!qp.feasible && t.small_step);
+  // A tiny direction at an optimal point is as converged as a small step.
+  t.converged = t.optimal && (t.small_step || t.tiny);
+  s.i(iw::kConvergenceTests) =
+      (t.small_step ? kSmallStep : 0) | (m.feasible ? kFeasible : 0) | (t.optimal ? kOptimal : 0);
+  return t;
+}
+
+// ||R p||^2, the curvature of the model along the direction.
+double curvature(const DenseRun& run, Words<const double> dir) {
+  const DenseProblem& p = run.p;
+  double sum = 0.0;
+  for (int i = 1; i <= p.n; ++i) {
+    double rp = 0.0;
+    for (int j = i; j <= p.n; ++j) rp += p.r(i, j) * dir(j);
+    sum += rp * rp;
+  }
+  return sum;
+}
+
+void log_iteration(DenseRun& run, const QpSubproblemResult& qp, const Measures& m, const Tested& t) {
+  DenseStoreView s = run.s;
+  const DenseProblem& p = run.p;
+  MajorLogLine line;
+  line.nonlinear = p.ncnln > 0;
+  line.heading = s.i(iw::kMonitorLines) < 0;
+  line.major = p.niter;
+  line.minor = qp.iterations;
+  line.nfun = s.i(iw::kFunctionCount);
+  line.null_dimension = qp.null_dimension;
+  line.bounds = qp.bounds;
+  line.linear = qp.linear;
+  line.nonlinear_rows = qp.nonlinear;
+  line.step = s.r(rw::kLastAlpha);
+  line.objective = p.ncnln > 0 ? s.r(rw::kMeritStart) : run.f();
+  line.gz_norm = qp.reduced_gradient_norm;
+  line.violation = m.violation;
+  line.penalty = s.r(rw::kMeritScale) * s.r(rw::kPenaltyNorm);
+  line.cond_h = condition_of_h(run);
+  line.cond_hz = qp.condition_hz;
+  line.cond_t = qp.condition_t;
+  line.converged_step = t.small_step;
+  line.feasible = m.feasible;
+  line.optimal = t.optimal;
+  for (int k = 0; k < iw::kMajorFlags.size(); ++k) {
+    line.flags[k] = static_cast<char>(s.i(iw::kMajorFlags.first + k));
+  }
+  print_dense_major_iteration(line, s);
+  if (line.heading) s.i(iw::kMonitorLines) = std::max(s.i(iw::kMonitorLines), 0);
+}
+
 // ---- Requests of derivatives at the current point.
 
 void request_gradient(DenseRun& run) {
@@ -346,61 +418,17 @@ bool iteration(DenseRun& run, int& exit_code) {
     request_derivatives(run, true);
     return true;
   }
-  const double eps8 = s.r(rw::kStationarityFactor);
-  const double root_tol = std::sqrt(s.r(rw::kOptimalityTolerance));
-  const double gscale = std::max(std::fabs(run.f()) + 1.0, m.gnorm);
-  const double xscale = 1.0 + m.xnorm;
-  const bool optimal = m.feasible && qp.reduced_gradient_norm < root_tol * gscale;
-  const bool small_step = p.niter > 0 && s.r(rw::kLastStepLength) <= root_tol * xscale;
-  const bool minimum = qp.inform == static_cast<int>(LsQpExit::kOptimal) ||
-                       qp.inform == static_cast<int>(LsQpExit::kWeakMinimum);
-  const bool tiny = m.feasible && m.pnorm <= eps8 * gscale && minimum;
-  const bool stuck = s.i(iw::kInfeasibleCount) > kStuckInfeasible || (!qp.feasible && small_step);
-  s.i(iw::kConvergenceTests) =
-      (small_step ? kSmallStep : 0) | (m.feasible ? kFeasible : 0) | (optimal ? kOptimal : 0);
-
-  std::vector<double> rp(p.n);
-  for (int i = 1; i <= p.n; ++i) {
-    double sum = 0.0;
-    for (int j = i; j <= p.n; ++j) sum += p.r(i, j) * dir(j);
-    rp[i - 1] = sum;
-  }
-  const double q = norm(p.n, rp.data()) * norm(p.n, rp.data());
+  const Tested t = convergence_tests(run, qp, m);
+  const double q = curvature(run, dir);
   s.r(rw::kCurvature) = q;
   form_merit(run, q);
-
-  MajorLogLine line;
-  line.nonlinear = p.ncnln > 0;
-  line.heading = s.i(iw::kMonitorLines) < 0;
-  line.major = p.niter;
-  line.minor = qp.iterations;
-  line.nfun = s.i(iw::kFunctionCount);
-  line.null_dimension = qp.null_dimension;
-  line.bounds = qp.bounds;
-  line.linear = qp.linear;
-  line.nonlinear_rows = qp.nonlinear;
-  line.step = s.r(rw::kLastAlpha);
-  line.objective = p.ncnln > 0 ? s.r(rw::kMeritStart) : run.f();
-  line.gz_norm = qp.reduced_gradient_norm;
-  line.violation = m.violation;
-  line.penalty = s.r(rw::kMeritScale) * s.r(rw::kPenaltyNorm);
-  line.cond_h = condition_of_h(run);
-  line.cond_hz = qp.condition_hz;
-  line.cond_t = qp.condition_t;
-  line.converged_step = small_step;
-  line.feasible = m.feasible;
-  line.optimal = optimal;
-  for (int k = 0; k < 5; ++k) line.flags[k] = static_cast<char>(s.i(iw::kMajorFlags.first + k));
-  print_dense_major_iteration(line, s);
-  if (line.heading) s.i(iw::kMonitorLines) = std::max(s.i(iw::kMonitorLines), 0);
+  log_iteration(run, qp, m, t);
   clear_flags(run);
 
-  // A tiny direction at an optimal point is as converged as a small step.
-  const bool converged = optimal && (small_step || tiny);
-  if (tiny || converged || stuck) {
-    finish_major(run, converged ? ex::kOptimal
-                      : tiny    ? ex::kAccuracyNotAchieved
-                                : ex::kNonlinearInfeasible,
+  if (t.tiny || t.converged || t.stuck) {
+    finish_major(run, t.converged ? ex::kOptimal
+                      : t.tiny    ? ex::kAccuracyNotAchieved
+                                  : ex::kNonlinearInfeasible,
                  exit_code);
     return false;
   }

@@ -24,7 +24,8 @@ double update_dense_penalty_parameters(DenseRun& run,
 
 // The largest step along the direction before a bound or row reaches its bound: starts from
 // UPPER and stops once at most LOWER; returns max(LOWER, the step).  VALUES and RATES: the
-// N + NCLIN + NCNLN values and their rates of change; WEIGHTS the linear rows' norms.
+// N + NCLIN + NCNLN values and their rates of change (a linear row's threshold on its rate
+// grows with its norm).
 double scan_constraint_step_bound(const DenseRun& run,
                                   double lower,
                                   double upper,

@@ -88,8 +88,12 @@ TEST_P(StepSearches, AcceptedStepDecreasesTheMeritFunctionWithinTheLimits) {
   EXPECT_LT(f.m(out.alpha), f.m(0.0));
   EXPECT_LE(f.m(out.alpha) - f.m(0.0), kDecrease * out.alpha * f.dm(0.0) + f.epsaf);
   EXPECT_LE(out.evaluations, values_only ? 15 : 10);
-  if (out.result == sr::kSlopeMetAtMax) EXPECT_EQ(out.alpha, f.alfmax);
-  if (out.result == sr::kSlopeMet) EXPECT_LT(out.alpha, f.alfmax);
+  if (out.result == sr::kSlopeMetAtMax) {
+    EXPECT_EQ(out.alpha, f.alfmax);
+  }
+  if (out.result == sr::kSlopeMet) {
+    EXPECT_LT(out.alpha, f.alfmax);
+  }
 }
 
 std::string merit_name(const ::testing::TestParamInfo<std::tuple<Merit, bool>>& info) {
