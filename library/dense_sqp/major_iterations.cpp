@@ -45,6 +45,7 @@ constexpr int kSecondOrder = 2;
 constexpr int kDerivativesMode = 1;
 constexpr int kStuckInfeasible = 7;
 constexpr int kMessageLevel = 5;
+constexpr int kDetailLevel = 20;
 constexpr double kFrobeniusFactor = 100.0;
 constexpr int kRecordLength = 80;
 
@@ -250,7 +251,22 @@ void log_iteration(DenseRun& run, const QpSubproblemResult& qp, const Measures& 
   for (int k = 0; k < iw::kMajorFlags.size(); ++k) {
     line.flags[k] = static_cast<char>(s.i(iw::kMajorFlags.first + k));
   }
-  print_dense_major_iteration(line, s);
+  MajorLogDetail detail;
+  std::vector<double> values, diagonal;
+  std::vector<int> status;
+  if (run.major_print() >= kDetailLevel && s.i(iw::kMonitoringFile) >= 0) {
+    values.resize(p.total());
+    status.resize(p.total());
+    diagonal.resize(p.n);
+    const double no_constraint = 0.0;
+    predict_constraint_status(p.n, p.nclin, p.ncnln, p.lda, p.istate.at(1), p.a.at(1, 1), &run.x(1),
+                              p.ncnln > 0 ? &run.c(1) : &no_constraint, p.bl.at(1), p.bu.at(1),
+                              run.array(dense_array::kFeasibilityTolerances).at(1), values.data(),
+                              status.data());
+    for (int j = 1; j <= p.n; ++j) diagonal[j - 1] = p.r(j, j);
+    detail = {p.n, p.nclin, p.ncnln, values.data(), status.data(), run.f(), m.violation, diagonal.data()};
+  }
+  print_dense_major_iteration(line, detail, s);
   if (line.heading) s.i(iw::kMonitorLines) = std::max(s.i(iw::kMonitorLines), 0);
 }
 

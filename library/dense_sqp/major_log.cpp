@@ -1,6 +1,7 @@
 // The major-iteration log lines and headings.
 #include "library/dense_sqp/major_log.h"
 
+#include <algorithm>
 #include <string>
 
 #include "library/dense_sqp/dense_run.h"
@@ -48,6 +49,69 @@ std::string print_line(const MajorLogLine& m) {
   return r.str();
 }
 
+constexpr int kDiagonalLevel = 30;
+constexpr int kPerRecord = 5;
+
+// Records of one blank and up to five (value, status) pairs.
+void value_status_records(int unit, const double* values, const int* status, int count) {
+  for (int k = 0; k < count; k += kPerRecord) {
+    platform::Record r(kRecordLength);
+    r.x(1);
+    for (int i = k; i < std::min(count, k + kPerRecord); ++i) r.e(values[i], 15, 6).i(status[i], 4);
+    write_record(unit, r.str());
+  }
+}
+
+void value_records(int unit, const double* values, int count) {
+  for (int k = 0; k < count; k += kPerRecord) {
+    platform::Record r(kRecordLength);
+    for (int i = k; i < std::min(count, k + kPerRecord); ++i) r.e(values[i], 15, 6);
+    write_record(unit, r.str());
+  }
+}
+
+void print_title(int unit, int major) {
+  write_record(unit, "");
+  write_record(unit, "");
+  write_record(unit, platform::Record(kRecordLength)
+                         .text(" Major iteration")
+                         .i(major, 5)
+                         .text(" ====================")
+                         .str());
+}
+
+void print_detail(int unit, int level, const MajorLogDetail& d) {
+  write_record(unit, "");
+  platform::Record obj(kRecordLength);
+  obj.text(" Nonlinear objective value = ").e(d.objective, 15, 6);
+  if (d.ncnln > 0) obj.text("   Norm of the nonlinear constraint violations = ").e(d.violation, 15, 6);
+  write_record(unit, obj.str());
+  write_record(unit, "");
+  write_record(unit, " Values of the constraints and their predicted status");
+  write_record(unit, " " + std::string(52, '-'));
+  const struct {
+    const char* title;
+    int first;
+    int count;
+  } groups[] = {{" Variables                  ", 0, d.n},
+                {" General linear constraints ", d.n, d.nclin},
+                {" Nonlinear constraints      ", d.n + d.nclin, d.ncnln}};
+  for (const auto& g : groups) {
+    if (g.count == 0 || d.values == nullptr) continue;
+    write_record(unit, "");
+    write_record(unit, g.title);
+    value_status_records(unit, d.values + g.first, d.status + g.first, g.count);
+  }
+  if (level >= kDiagonalLevel && d.r_diagonal != nullptr) {
+    write_record(unit, "");
+    write_record(unit, " Diagonals of  R  =         ");
+    value_records(unit, d.r_diagonal, d.n);
+  }
+  write_record(unit, " " + std::string(89, '='));
+  write_record(unit, "");
+  write_record(unit, "");
+}
+
 void heading(int unit, const char* text) {
   write_record(unit, "");
   write_record(unit, "");
@@ -56,12 +120,13 @@ void heading(int unit, const char* text) {
 
 }  // namespace
 
-void print_dense_major_iteration(const MajorLogLine& m, DenseStoreView s) {
+void print_dense_major_iteration(const MajorLogLine& m, const MajorLogDetail& detail, DenseStoreView s) {
   const int level = s.i(iw::kMajorPrintLevel);
   if (level < kLogLevel) return;
   const int monitor = s.i(iw::kMonitoringFile);
   const int print = s.i(iw::kPrintFile);
   if (monitor >= 0) {
+    if (level >= kFullLevel) print_title(monitor, m.major);
     int& lines = s.i(iw::kMonitorLines);
     if (m.heading || level >= kFullLevel || lines >= kLineLimit) {
       heading(monitor, m.nonlinear ? kMonitorHeadingNonlinear : kMonitorHeading);
@@ -69,6 +134,7 @@ void print_dense_major_iteration(const MajorLogLine& m, DenseStoreView s) {
     }
     write_record(monitor, monitor_line(m));
     ++lines;
+    if (level >= kFullLevel) print_detail(monitor, level, detail);
   }
   if (print >= 0 && print != monitor) {
     int& lines = s.i(iw::kPrintLines);

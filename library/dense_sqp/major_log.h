@@ -31,10 +31,27 @@ struct MajorLogLine {
   char flags[6] = "     ";
 };
 
+// What the long listing of an iteration shows at major print level 20 and above.
+struct MajorLogDetail {
+  int n = 0;
+  int nclin = 0;
+  int ncnln = 0;
+  const double* values = nullptr;    // x, A x and c (n + nclin + ncnln)
+  const int* status = nullptr;       // their predicted status
+  double objective = 0.0;
+  double violation = 0.0;            // norm of the nonlinear constraint violations
+  const double* r_diagonal = nullptr;  // level 30: the diagonal of R (n)
+};
+
 // Prints the line (nothing below major print level 5, word 153): on the monitoring file
 // (word 318, when >= 0) and on the print file (word 317, when >= 0 and not the monitoring
 // file), each with its heading at the first iteration, at level 20 and above (monitoring file
 // only) or after 50000 lines; the line counters are integer words 601 and 602.
-void print_dense_major_iteration(const MajorLogLine& line, DenseStoreView store);
+// At level 20 and above the monitoring file also gets the iteration's title before the line and
+// DETAIL after it (the values and predicted status of the constraints; at level 30 the
+// diagonal of R), closed by a rule.
+void print_dense_major_iteration(const MajorLogLine& line,
+                                 const MajorLogDetail& detail,
+                                 DenseStoreView store);
 
 }  // namespace zun

@@ -466,6 +466,22 @@ TEST_F(MajorExits, LongLogHeadingsOnTheMonitoringFile) {
   }
 }
 
+TEST_F(MajorExits, FullListingOfAnIterationAtLevelTwenty) {
+  DenseHarness h(hs71(), {"Print level 30", "Monitoring file 91", "Major iterations limit 1"});
+  h.run(-1);
+  EXPECT_TRUE(printed(" Major iteration    0 ===================="));
+  EXPECT_TRUE(printed(" Major iteration    1 ===================="));
+  EXPECT_TRUE(printed(" Values of the constraints and their predicted status"));
+  EXPECT_TRUE(printed(" " + std::string(52, '-')));
+  EXPECT_TRUE(printed(" Variables"));
+  EXPECT_TRUE(printed(" Nonlinear constraints"));
+  EXPECT_FALSE(printed(" General linear constraints"));
+  EXPECT_TRUE(printed(" Diagonals of  R  ="));
+  EXPECT_TRUE(printed(" " + std::string(89, '=')));
+  // The start point (1, 5, 5, 1): x1's bound in the first working set.
+  EXPECT_TRUE(printed("    1.000000E+00   1   5.000000E+00   0   5.000000E+00   0   1.000000E+00   0"));
+}
+
 // The merit function at the start of each search is differentiated along (p, dlambda, ds) by
 // central differences and compared with the slope the search was given.
 TEST(MeritSlope, MatchesItsFiniteDifferenceAtSeveralIterations) {
