@@ -386,6 +386,24 @@ TEST_F(MajorExits, NonFiniteTrialValuesNeverEnterTheStep) {
   }
 }
 
+TEST_F(MajorExits, NonFiniteConstraintValuesNeverEnterTheStep) {
+  TestProblem p = one_variable();
+  p.x0 = {-1};
+  p.ncnln = 1;
+  p.bl.push_back(-kInf);
+  p.bu.push_back(3.0);
+  p.cons = [](const Vec& x) { return Vec{x[0] > 2.5 ? std::nan("") : x[0]}; };
+  p.jac_row = [](const Vec&, int) { return Vec{1.0}; };
+  DenseHarness h(p, {"Print level 0", "Step limit 10"});
+  EXPECT_EQ(h.run(-1), 0);
+  EXPECT_NEAR(h.x[0], 2.0, 1e-6);
+  EXPECT_TRUE(std::isfinite(h.c[0]));
+  EXPECT_TRUE(std::isfinite(h.mult[1]));
+  bool probed_nan_region = false;
+  for (const auto& r : h.log()) probed_nan_region = probed_nan_region || r.x[0] > 2.5;
+  EXPECT_TRUE(probed_nan_region);
+}
+
 // The first request of a step search and the first difference request after a step.
 std::size_t first_trial(const DenseHarness& h) {
   for (std::size_t k = 1; k < h.log().size(); ++k) {
