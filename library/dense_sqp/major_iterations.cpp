@@ -264,7 +264,9 @@ void log_iteration(DenseRun& run, const QpSubproblemResult& qp, const Measures& 
                               run.array(dense_array::kFeasibilityTolerances).at(1), values.data(),
                               status.data());
     for (int j = 1; j <= p.n; ++j) diagonal[j - 1] = p.r(j, j);
-    detail = {p.n, p.nclin, p.ncnln, values.data(), status.data(), run.f(), m.violation, diagonal.data()};
+    detail = {p.n,          p.nclin,     p.ncnln,       values.data(),
+              status.data(), run.f(),     m.violation,   diagonal.data(),
+              qp.t_diagonal.data(), static_cast<int>(qp.t_diagonal.size())};
   }
   print_dense_major_iteration(line, detail, s);
   if (line.heading) s.i(iw::kMonitorLines) = std::max(s.i(iw::kMonitorLines), 0);

@@ -102,6 +102,11 @@ void print_detail(int unit, int level, const MajorLogDetail& d) {
     write_record(unit, g.title);
     value_status_records(unit, d.values + g.first, d.status + g.first, g.count);
   }
+  if (level >= kDiagonalLevel && d.t_diagonal != nullptr && d.nactiv > 0) {
+    write_record(unit, "");
+    write_record(unit, " Diagonals of  T  =         ");
+    value_records(unit, d.t_diagonal, d.nactiv);
+  }
   if (level >= kDiagonalLevel && d.r_diagonal != nullptr) {
     write_record(unit, "");
     write_record(unit, " Diagonals of  R  =         ");

@@ -41,6 +41,8 @@ struct MajorLogDetail {
   double objective = 0.0;
   double violation = 0.0;            // norm of the nonlinear constraint violations
   const double* r_diagonal = nullptr;  // level 30: the diagonal of R (n)
+  const double* t_diagonal = nullptr;  // level 30: the diagonal of T (nactiv)
+  int nactiv = 0;
 };
 
 // Prints the line (nothing below major print level 5, word 153): on the monitoring file
@@ -49,7 +51,7 @@ struct MajorLogDetail {
 // only) or after 50000 lines; the line counters are integer words 601 and 602.
 // At level 20 and above the monitoring file also gets the iteration's title before the line and
 // DETAIL after it (the values and predicted status of the constraints; at level 30 the
-// diagonal of R), closed by a rule.
+// diagonals of T and R), closed by a rule.
 void print_dense_major_iteration(const MajorLogLine& line,
                                  const MajorLogDetail& detail,
                                  DenseStoreView store);

@@ -158,6 +158,8 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
   out.condition_hz = cond_rz < std::sqrt(inverse_eps) ? cond_rz * cond_rz : inverse_eps;
   fail = 0;
   out.condition_t = nactiv > 0 ? safe_divide(s.r(rw::kLargestTDiagonal), s.r(rw::kSmallestTDiagonal), fail) : 0.0;
+  const ColumnMajorView<const double> t(w.data() + lay.t - 1, lay.ldt);
+  for (int i = 1; i <= nactiv; ++i) out.t_diagonal.push_back(t(i, nfree + 1 - i));
   form_hessian_output(n, nfree, ldq, unitq, kx.at(1), w.data() + lay.q - 1, p.r, scratch.data());
   for (int j = 1; j <= n; ++j) kx(j) = j;
   return out;

@@ -1,6 +1,8 @@
 // The QP subproblem of a major iteration and the measures the iteration takes from it.
 #pragma once
 
+#include <vector>
+
 #include "library/dense_sqp/dense_run.h"
 
 namespace zun {
@@ -16,6 +18,7 @@ struct QpSubproblemResult {
   double reduced_gradient_norm = 0.0;  // ||Z'g||
   double condition_hz = 0.0;           // condition estimate of the reduced Hessian
   double condition_t = 0.0;            // condition estimate of T
+  std::vector<double> t_diagonal;      // the diagonal of T, one value per working row
 };
 
 // Solves  min g'p + 0.5 p'R'R p  subject to the bounds, the linear rows and the linearised

@@ -495,6 +495,7 @@ TEST_F(MajorExits, FullListingOfAnIterationAtLevelTwenty) {
   EXPECT_TRUE(printed(" Nonlinear constraints"));
   EXPECT_FALSE(printed(" General linear constraints"));
   EXPECT_TRUE(printed(" Diagonals of  R  ="));
+  EXPECT_TRUE(printed(" Diagonals of  T  ="));  // the nonlinear rows are in the working set
   EXPECT_TRUE(printed(" " + std::string(89, '=')));
   // The start point (1, 5, 5, 1): x1's bound in the first working set.
   EXPECT_TRUE(printed("    1.000000E+00   1   5.000000E+00   0   5.000000E+00   0   1.000000E+00   0"));
