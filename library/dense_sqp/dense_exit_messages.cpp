@@ -58,10 +58,6 @@ void print_dense_exit_message(const DenseExitSituation& e,
   if (s.i(iw::kMajorPrintLevel) <= 0) return;
   const int unit = s.i(iw::kPrintFile);
   emit(unit, "");
-  if (e.code == ex::kNotBuilt) {
-    emit(unit, " Exit " + std::string(routine) + " - Major iterations not built yet.");
-    return;
-  }
   emit(unit, " Exit " + std::string(routine) + " - " + exit_text(e));
   if (e.code < ex::kOptimal || e.code > ex::kCannotImprove || e.fp_inform < 0) return;
   platform::Record r(kRecordLength);
@@ -77,7 +73,7 @@ void print_dense_exit_message(const DenseExitSituation& e,
 }
 
 void print_dense_error_message(const DenseExitSituation& e, DenseStoreView s) {
-  if (e.code == ex::kOptimal || e.code == ex::kNotBuilt) return;
+  if (e.code == ex::kOptimal) return;
   if (!failure_mode_prints(s.i(iw::kIfailOnEntry))) return;
   const int unit = s.i(iw::kErrorUnitCopy);
   emit(unit, "");

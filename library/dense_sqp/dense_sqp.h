@@ -25,7 +25,6 @@ constexpr int kAccuracyNotAchieved = 1;
 constexpr int kLinearInfeasible = 2;
 constexpr int kNonlinearInfeasible = 3;
 constexpr int kMajorLimit = 4;
-constexpr int kNotBuilt = 5;  // the solve stopped where the major iterations begin
 constexpr int kCannotImprove = 6;
 constexpr int kDerivativeErrors = 7;
 constexpr int kInputErrors = 9;

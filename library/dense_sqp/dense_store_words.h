@@ -116,6 +116,29 @@ constexpr int kCheckLargestElement = 590;   // column of the largest relative er
 constexpr int kCheckLargestRow = 591;
 constexpr int kConstantObjective = 592;     // gradient elements found constant
 constexpr int kConstantJacobian = 593;      // Jacobian elements found constant
+
+// The major iterations (the state is kMajorState).
+constexpr int kSearchLimit = 513;           // evaluation limit of the step search
+constexpr int kSearchMode = 514;            // 0 values only, 2 values and derivatives
+constexpr int kSearchStage = 516;           // 1 constraint values awaited, 2 the objective
+constexpr int kSearchBadTrial = 517;        // 1 when the trial gave a non-finite value
+constexpr int kConvergenceTests = 518;     // bits: 1 small step, 2 feasible, 4 optimal
+constexpr int kPenaltyRising = 519;         // 1 when the penalty norm rose at its last update
+constexpr int kQpExit = 551;                // exit code of this iteration's QP subproblem
+constexpr int kInfeasibleCount = 552;       // consecutive infeasible QP subproblems
+constexpr int kMajorRan = 594;              // 1 once a QP subproblem has been solved
+constexpr int kMinorTotal = 595;            // minor iterations of all QP subproblems
+constexpr int kFunctionCount = 596;         // function evaluations of the step searches
+constexpr int kWorkingBounds = 597;         // bounds in the working set
+constexpr int kWorkingLinear = 598;         // linear rows in the working set
+constexpr int kWorkingNonlinear = 599;      // nonlinear rows in the working set
+constexpr int kNullDimension = 600;         // dimension of the null space
+constexpr int kMonitorLines = 601;          // line counters of the major log
+constexpr int kPrintLines = 602;
+constexpr int kMinorIterations = 603;       // minor iterations of this QP subproblem
+constexpr int kRefreshOnly = 604;           // 1: the derivatives are re-estimated at the point
+constexpr WordRange kMajorFlags{605, 609};  // the five flag characters
+constexpr int kMajorExit = 610;             // exit code decided by the last log line, -99 none
 }  // namespace integer_word
 
 namespace real_word {
@@ -158,6 +181,36 @@ constexpr int kEps = 326;
 constexpr int kBaseInterval = 327;  // base difference interval
 constexpr int kRootN = 330;         // sqrt(N)
 constexpr int kStartPointNorm = 331;
+
+// The major iterations and the step search.
+constexpr int kSearchEpsaf = 371;            // differences of the merit function below it: noise
+constexpr int kTrialConstraintPart = 373;    // lambda'r - (theta/2) sum rho r^2 at the trial
+constexpr int kTrialConstraintSlope = 374;   // the constraint terms of the merit slope there
+constexpr int kSearchG0 = 375;               // 0.9999 g0 as the step routines see it
+constexpr int kMeritStart = 378;             // M0
+constexpr int kSlopeStart = 379;             // g0
+constexpr int kSearchTarget = 380;           // TARGTG
+constexpr int kLargestTrial = 382;           // largest finite trial value of psi
+constexpr int kObjectiveStart = 383;         // f at alpha = 0
+constexpr int kMeritValue = 384;             // merit value at the current point
+constexpr int kSearchTolAbs = 385;
+constexpr int kSearchTolRel = 386;
+constexpr int kSearchTolTiny = 387;
+constexpr int kSearchAlpha = 388;            // the trial step
+constexpr int kLastStepLength = 390;         // alpha ||p|| of the last step
+constexpr int kStepLimitQuotient = 391;      // (1 + ||x||) step limit / ||p||
+constexpr int kSearchAlphaMax = 392;
+constexpr int kSearchAlphaSmall = 393;       // smallest useful step
+constexpr int kDirectionNorm = 394;          // ||p||
+constexpr int kCurvature = 395;              // ||R p||^2
+constexpr int kReducedGradientNorm = 396;    // ||Z'g||
+constexpr int kViolationNorm = 397;          // norm of the nonlinear violations
+constexpr int kConditionH = 398;
+constexpr int kConditionHz = 399;
+constexpr int kConditionT = 400;
+constexpr int kLastAlpha = 401;              // the step length of the last search
+constexpr int kPointNorm = 402;              // ||x|| at the start of the search
+constexpr WordRange kStepStateBlock{446, 475};  // state of the step routine
 
 // The solver's own state between requests.
 constexpr int kFdStepSize = 420;             // h of the variable in hand

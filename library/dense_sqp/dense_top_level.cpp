@@ -14,6 +14,7 @@
 #include "library/dense_sqp/dense_sqp.h"
 #include "library/dense_sqp/derivative_phase.h"
 #include "library/dense_sqp/feasible_point.h"
+#include "library/dense_sqp/major_iterations.h"
 #include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp.h"
 #include "library/dense_qp/working_set.h"
@@ -85,9 +86,12 @@ void finish_solve(DenseProblem& p, DenseStoreView s, std::string_view routine, i
     }
   }
   print_dense_error_message(e, s);
+  // MULT: the last QP subproblem's multipliers with lambda for the nonlinear rows, or the FP
+  // problem's when no QP subproblem was solved.
   if (e.fp_inform >= 0) {
     const Words<double> clamda = run.array(dense_array::kQpMultipliers);
-    for (int j = 1; j <= p.n + p.nclin; ++j) p.mult(j) = clamda(j);
+    const int count = s.i(iw::kMajorRan) == 1 ? p.total() : p.n + p.nclin;
+    for (int j = 1; j <= count; ++j) p.mult(j) = clamda(j);
   }
   if (has_tail && code <= ex::kCannotImprove && code != ex::kDerivativeErrors) {
     for (int j = 1; j <= p.n; ++j) p.x(j) = run.x(j);
@@ -143,6 +147,14 @@ void scale_row_tolerances(DenseRun& run) {
 
 void resume_phase(DenseProblem& p, DenseStoreView s, std::string_view routine);
 
+// Resumes the major iterations; on their end finishes the solve.
+void resume_major_iterations(DenseProblem& p, DenseStoreView s, std::string_view routine) {
+  DenseRun run(p, s);
+  int code = 0;
+  if (run_dense_major_iterations(run, code)) return;
+  finish_solve(p, s, routine, code);
+}
+
 void start_derivative_phase(DenseRun& run, BodyState body, int check_level) {
   run.s.i(iw::kCheckLevel) = check_level;
   run.s.i(iw::kDerivativeState) = 0;
@@ -161,6 +173,7 @@ bool set_up(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   s.i(iw::kObjectiveEvaluations) = 0;
   s.i(iw::kConstraintEvaluations) = 0;
   s.i(iw::kInputErrors) = 0;
+  s.i(iw::kMajorRan) = 0;
   set_constants(p, s);
   finish_dense_options(p.n, p.nclin, p.ncnln, routine, irevcm, s);
   if (s.i(iw::kStart) != kHot) p.niter = 0;
@@ -191,16 +204,18 @@ bool set_up(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   return true;
 }
 
-// The start states of the nonlinear rows at the current point, then the stop where the major
-// iterations (not built yet) would begin.
-void stop_before_major_iterations(DenseProblem& p, DenseStoreView s, std::string_view routine) {
+// The start states of the nonlinear rows at the current point (their candidates enter the
+// first QP subproblem's working set), then the major iterations.
+void start_major_iterations(DenseProblem& p, DenseStoreView s, std::string_view routine) {
   DenseRun run(p, s);
   int used = 0;
   for (int j = 1; j <= p.n + p.nclin; ++j) used += p.istate(j) > 0 ? 1 : 0;
   set_nonlinear_start_status(p, s.i(iw::kStart) == kCold, std::max(p.n - used, 0),
                              s.r(rw::kInfiniteBound), s.r(rw::kCrashTolerance),
                              Words<const double>(&run.c(1)));
-  finish_solve(p, s, routine, ex::kNotBuilt);
+  s.i(iw::kBodyState) = p.ncnln > 0 ? kMajorNonlinear : kMajorNoNonlinear;
+  s.i(iw::kMajorState) = 0;
+  resume_major_iterations(p, s, routine);
 }
 
 // The derivative phase at the feasible point, unless the first phase already ran there.
@@ -211,7 +226,7 @@ void after_feasible_point(DenseProblem& p, DenseStoreView s, std::string_view ro
   for (int j = 1; j <= p.n; ++j) moved = std::hypot(moved, start(j) - run.x(j));
   const int verify = s.i(iw::kVerifyLevel);
   if (verify >= kFirstVerifyStage && moved <= kUnmovedFactor * s.r(rw::kEps)) {
-    stop_before_major_iterations(p, s, routine);
+    start_major_iterations(p, s, routine);
     return;
   }
   s.i(iw::kDerivativesKnown) = 0;
@@ -250,7 +265,7 @@ void resume_phase(DenseProblem& p, DenseStoreView s, std::string_view routine) {
     feasible_point_stage(p, s, routine);
     return;
   }
-  stop_before_major_iterations(p, s, routine);
+  start_major_iterations(p, s, routine);
 }
 
 }  // namespace
@@ -272,7 +287,7 @@ void solve_dense_nlp(DenseProblem& p, DenseStoreView s, std::string_view routine
     if (body == kFirstPhase || body == kSecondPhase) {
       resume_phase(p, s, routine);
     } else {
-      finish_solve(p, s, routine, ex::kNotBuilt);  // the major iterations are not built yet
+      resume_major_iterations(p, s, routine);
     }
     return;
   }

@@ -26,7 +26,7 @@ using dense_test::TestProblem;
 
 constexpr int kPrintUnit = 87;
 constexpr int kErrorUnit = 88;
-constexpr int kNotBuilt = 5;
+constexpr int kLimitExit = 4;  // "Major iterations limit 0": the solve ends at once
 
 // f = x1^2 x2 + exp(x2), c1 = x1 x2 + x2^2, c2 = sin(x1) + x2 (with a linear row x1 - x2).
 TestProblem curved_problem() {
@@ -59,8 +59,8 @@ double jac(const DenseHarness& h, int k, int j) {
 }
 
 TEST_F(DerivativePhase, EverythingSuppliedRaisesTheLevelAndEstimatesNothing) {
-  DenseHarness h(curved_problem(), {"Print level 1", "Derivative level 0", "Verify level 10"});
-  EXPECT_EQ(h.run(-13), kNotBuilt);
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 1", "Derivative level 0", "Verify level 10"});
+  EXPECT_EQ(h.run(-13), kLimitExit);
   EXPECT_TRUE(printed(" All Jacobian elements have been set."));
   EXPECT_TRUE(printed(" Derivative level increased to    2"));
   EXPECT_TRUE(printed(" All objective gradient elements have been set."));
@@ -80,10 +80,10 @@ TEST_F(DerivativePhase, EverythingSuppliedRaisesTheLevelAndEstimatesNothing) {
 }
 
 TEST_F(DerivativePhase, OneMissingElementCostsOneRequestWithOnlyItsRow) {
-  DenseHarness h(curved_problem(), {"Print level 1", "Derivative level 1", "Verify level 10",
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 1", "Derivative level 1", "Verify level 10",
                                     "Difference interval 1e-7"});
   h.withheld_jacobian = {{2, 1}};
-  EXPECT_EQ(h.run(-1), kNotBuilt);
+  EXPECT_EQ(h.run(-1), kLimitExit);
   EXPECT_TRUE(printed(" The user sets      3   out of     4   Jacobian elements."));
   EXPECT_TRUE(printed(" Each iteration,      1   Jacobian elements will be estimated numerically."));
   std::vector<Request> values;
@@ -104,10 +104,10 @@ TEST_F(DerivativePhase, OneMissingElementCostsOneRequestWithOnlyItsRow) {
 TEST_F(DerivativePhase, MissingGradientAtAnUpperBoundIsPerturbedDownward) {
   TestProblem p = curved_problem();
   p.x0 = {0.7, 3.0};  // x2 at its upper bound
-  DenseHarness h(p, {"Print level 0", "Derivative level 2", "Verify level 10",
+  DenseHarness h(p, {"Major iterations limit 0", "Print level 0", "Derivative level 2", "Verify level 10",
                      "Difference interval 1e-7"});
   h.withheld_gradient = {2};
-  EXPECT_EQ(h.run(-1), kNotBuilt);
+  EXPECT_EQ(h.run(-1), kLimitExit);
   const Request& last = h.log().back();
   EXPECT_EQ(last.code, request::kObjective);
   EXPECT_LT(last.x[1], 3.0);
@@ -116,7 +116,7 @@ TEST_F(DerivativePhase, MissingGradientAtAnUpperBoundIsPerturbedDownward) {
 }
 
 TEST_F(DerivativePhase, SecondOrderDifferencesUseTheTwoPointFormula) {
-  DenseHarness h(curved_problem(), {"Print level 0", "Derivative level 1", "Verify level 10",
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 0", "Derivative level 1", "Verify level 10",
                                     "Difference interval 1e-4"});
   h.withheld_jacobian = {{1, 2}};
   // Requests 0..3 take the derivatives and run the two directional checks; request 4 is the
@@ -126,7 +126,7 @@ TEST_F(DerivativePhase, SecondOrderDifferencesUseTheTwoPointFormula) {
   ASSERT_EQ(h.irevcm, request::kConstraints);
   h.store.i(iw::kDifferenceType) = 2;
   h.pause_after.reset();
-  EXPECT_EQ(h.resume(), kNotBuilt);
+  EXPECT_EQ(h.resume(), kLimitExit);
   std::vector<Request> values;
   for (const Request& r : h.log()) {
     if (r.code == request::kConstraints) values.push_back(r);
@@ -143,10 +143,10 @@ TEST_F(DerivativePhase, SecondOrderDifferencesUseTheTwoPointFormula) {
 }
 
 TEST_F(DerivativePhase, ComputedIntervalsPrecedeTheDifferences) {
-  DenseHarness h(curved_problem(), {"Print level 1", "Derivative level 3", "Verify level 10",
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 1", "Derivative level 3", "Verify level 10",
                                     "Derivative level 1"});
   h.withheld_jacobian = {{2, 1}};
-  EXPECT_EQ(h.run(-1), kNotBuilt);
+  EXPECT_EQ(h.run(-1), kLimitExit);
   EXPECT_TRUE(printed(" Computation of the finite-difference intervals"));
   std::vector<Request> values;
   for (const Request& r : h.log()) {
@@ -168,17 +168,16 @@ TEST_F(DerivativePhase, LinearElementsAreAssignedOnceAsConstants) {
     if (k == 0) return std::vector<double>{x[1], x[0] + 2 * x[1]};
     return std::vector<double>{3.0, -1.0};
   };
-  DenseHarness h(p, {"Print level 1", "Derivative level 1", "Verify level 10"});
+  DenseHarness h(p, {"Major iterations limit 0", "Print level 1", "Derivative level 1", "Verify level 10"});
   h.withheld_jacobian = {{2, 1}};
-  EXPECT_EQ(h.run(-1), kNotBuilt);
+  EXPECT_EQ(h.run(-1), kLimitExit);
   EXPECT_TRUE(printed("     1  constant constraint gradient elements assigned."));
   EXPECT_TRUE(printed(" All missing Jacobian elements are constants."));
   EXPECT_NEAR(jac(h, 2, 1), 3.0, 1e-6);
-  EXPECT_EQ(h.store.i(iw::kDifferenceType), 0);
 }
 
 TEST_F(DerivativePhase, WrongGradientEndsWithExitSevenAndBadLines) {
-  DenseHarness h(curved_problem(), {"Print level 1", "Verify level 11"});
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 1", "Verify level 11"});
   h.gradient_error = {{1, 10.0}};
   EXPECT_EQ(h.run(-1), 7);
   EXPECT_TRUE(printed(" XXX  The objective gradients seem to be incorrect."));
@@ -195,7 +194,7 @@ TEST_F(DerivativePhase, WrongGradientEndsWithExitSevenAndBadLines) {
 }
 
 TEST_F(DerivativePhase, MissingElementAndWrongGradientRunTheDifferencesThenExitSeven) {
-  DenseHarness h(curved_problem(), {"Print level 0", "Derivative level 1", "Verify level 11"});
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 0", "Derivative level 1", "Verify level 11"});
   h.withheld_jacobian = {{1, 1}};
   h.gradient_error = {{2, -20.0}};
   EXPECT_EQ(h.run(-1), 7);
@@ -203,8 +202,8 @@ TEST_F(DerivativePhase, MissingElementAndWrongGradientRunTheDifferencesThenExitS
 }
 
 TEST_F(DerivativePhase, CorrectDerivativesPassEveryCheck) {
-  DenseHarness h(curved_problem(), {"Print level 1", "Verify level 13"});
-  EXPECT_EQ(h.run(-1), kNotBuilt);
+  DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 1", "Verify level 13"});
+  EXPECT_EQ(h.run(-1), kLimitExit);
   EXPECT_TRUE(printed(" The objective gradients seem to be ok."));
   EXPECT_TRUE(printed(" The constraint gradients seem to be ok."));
   const std::vector<std::string> lines = print_.lines();
@@ -214,14 +213,14 @@ TEST_F(DerivativePhase, CorrectDerivativesPassEveryCheck) {
 }
 
 TEST_F(DerivativePhase, StopAtAnyRequestEndsWithThatValue) {
-  DenseHarness full(curved_problem(), {"Print level 0", "Derivative level 0", "Verify level 13"});
+  DenseHarness full(curved_problem(), {"Major iterations limit 0", "Print level 0", "Derivative level 0", "Verify level 13"});
   full.withheld_gradient = {1};
   full.withheld_jacobian = {{1, 2}};
   full.run(-1);
   const std::size_t requests = full.log().size();
   ASSERT_GT(requests, 6u);
   for (std::size_t k = 0; k < requests; ++k) {
-    DenseHarness h(curved_problem(), {"Print level 1", "Derivative level 0", "Verify level 13"});
+    DenseHarness h(curved_problem(), {"Major iterations limit 0", "Print level 1", "Derivative level 0", "Verify level 13"});
     h.withheld_gradient = {1};
     h.withheld_jacobian = {{1, 2}};
     h.stop_at = static_cast<int>(k);
@@ -236,7 +235,7 @@ TEST_F(DerivativePhase, StopAtAnyRequestEndsWithThatValue) {
 }
 
 TEST_F(DerivativePhase, ReplayFromAnyRequestGivesTheSameResult) {
-  const std::vector<std::string> lines = {"Print level 0", "Derivative level 0", "Verify level 13",
+  const std::vector<std::string> lines = {"Major iterations limit 0", "Print level 0", "Derivative level 0", "Verify level 13",
                                           "Function precision 1e-11"};
   // The start violates x1 - x2 >= 1: the state crosses the FP problem and a second phase.
   TestProblem moved = curved_problem();
@@ -246,7 +245,7 @@ TEST_F(DerivativePhase, ReplayFromAnyRequestGivesTheSameResult) {
   full.withheld_jacobian = {{2, 2}};
   full.noise = 1e-12;
   full.run(-1);
-  ASSERT_EQ(full.ifail, kNotBuilt);
+  ASSERT_EQ(full.ifail, kLimitExit);
   ASSERT_GT(full.count(request::kObjectiveBoth), 1);
   for (std::size_t k = 0; k < full.log().size(); k += 3) {
     DenseHarness h(moved, lines);
