@@ -58,8 +58,14 @@ TEST(QpMinorIterations, SolvesSeededConvexQps) {
     const int n = small ? std::uniform_int_distribution<int>(2, 6)(gen)
                         : std::uniform_int_distribution<int>(5, 40)(gen);
     const int m = small ? std::uniform_int_distribution<int>(1, 3)(gen)
-                        : std::uniform_int_distribution<int>(1, std::min(20, n))(gen);
-    Qp qp = random_qp(gen, n, m, n, 1.0, small);
+                  : seed % 5 == 1 ? std::uniform_int_distribution<int>(1, 3)(gen)
+                                  : std::uniform_int_distribution<int>(1, std::min(20, n))(gen);
+    // Every fourth case: the Hessian on the leading half, linear terms on the next quarter,
+    // the last quarter free of the objective (boxed, so that the QP stays bounded).
+    const bool partial = seed % 4 == 1;
+    const int nnh = partial ? std::max(1, n / 2) : n;
+    Qp qp = random_qp(gen, n, m, nnh, 1.0, small || partial);
+    if (partial) qp.nnobj = std::max(nnh, (3 * n) / 4);
     Workspace w = qp_workspace(qp);
     ASSERT_EQ(w.code, 0);
     QpRun run = start_qp(qp, w, static_cast<int>(seed % 4));
