@@ -66,6 +66,9 @@ TEST(QpMinorIterations, SolvesSeededConvexQps) {
     const int nnh = partial ? std::max(1, n / 2) : n;
     Qp qp = random_qp(gen, n, m, nnh, 1.0, small || partial);
     if (partial) qp.nnobj = std::max(nnh, (3 * n) / 4);
+    if (seed % 10 == 7) {  // loose bounds: most variables end superbasic
+      for (int j = 0; j < n + m; ++j) qp.lp.bl[j] -= 30.0, qp.lp.bu[j] += 30.0;
+    }
     Workspace w = qp_workspace(qp);
     ASSERT_EQ(w.code, 0);
     QpRun run = start_qp(qp, w, static_cast<int>(seed % 4));
@@ -90,7 +93,7 @@ TEST(QpMinorIterations, SolvesSeededConvexQps) {
   std::cout << "convex QPs " << f.cases << " (referenced " << f.referenced << "), worst KKT "
             << f.worst_kkt << ", worst objective gap " << f.worst_objective << ", most superbasics "
             << f.max_ns << "\n";
-  EXPECT_GE(f.max_ns, 10);
+  EXPECT_GE(f.max_ns, 20);
 }
 
 
