@@ -427,7 +427,7 @@ TEST(QpIteration, NoSafePivotNamesTheLastSuperbasic) {
   QpRoutines routines;
   int products = 0;
   const ColumnMatrix a = lp.matrix();
-  QpSubproblem q{.h = HessianContext{routines, a, 1, 3, 0, 1.0, products, w.iz.data(), w.leniz,
+  MinorIterationState q{.h = HessianContext{routines, a, 1, 3, 0, 1.0, products, w.iz.data(), w.leniz,
                                      w.z.data(), w.lenz}};
   q.basis.bs_index = bs;
   q.basis.xbs = w.reals(sparse_ws::real_array::kXBS);
