@@ -143,7 +143,7 @@ class MinorRun {
   int leniz_;
   double* z_;
   int lenz_;
-  QpSubproblem q_;
+  MinorIterationState q_;
   double* reduced_costs_;
   std::vector<double> work_;
   bool fp_kind_;

@@ -21,10 +21,10 @@ namespace mi = minor_word::integer_word;
 constexpr double kNearPivotShare = 0.1;  // superbasics within this share of the largest pivot
 constexpr double kWeakDecrease = 10.0;   // a predicted change above -10 eps |objective| is none
 
-double word_real(const QpSubproblem& q, int k) { return q.h.z[k - 1]; }
+double word_real(const MinorIterationState& q, int k) { return q.h.z[k - 1]; }
 
 // The gradient of the phase for variable j once it sits at a BsIndex position.
-double objective_term(const QpSubproblem& q, int j) {
+double objective_term(const MinorIterationState& q, int j) {
   if (!q.objective_in_force) return 0.0;
   if (j == q.objective_slack) return q.h.sign * q.objective_scale;
   if (q.nnobj >= 1 && j <= q.nnobj) return q.h.sign * q.gqp[j - 1];
@@ -33,7 +33,7 @@ double objective_term(const QpSubproblem& q, int j) {
 
 // Step 1: jq becomes superbasic number ns + 1.  Returns 6 when R shows the reduced Hessian
 // indefinite (the admission is then undone).
-int admit(QpSubproblem& q, int itn, int jq, double djq) {
+int admit(MinorIterationState& q, int itn, int jq, double djq) {
   const int m = q.h.m;
   BasisArrays& b = q.basis;
   // A factor whose newest diagonal failed its test cannot take a further column (its solves
@@ -94,7 +94,7 @@ int admit(QpSubproblem& q, int itn, int jq, double djq) {
 }
 
 // Step 2: p over the m + ns positions; returns its norm.
-double form_direction(QpSubproblem& q, double& gp, double& dq) {
+double form_direction(MinorIterationState& q, double& gp, double& dq) {
   const int m = q.h.m;
   double* ps = q.p + m;
   solve_rtr_direction(q.objective_in_force, q.r_valid, q.r_complete, q.ns, q.r, q.rg, ps, gp, dq);
@@ -115,7 +115,7 @@ double form_direction(QpSubproblem& q, double& gp, double& dq) {
 }
 
 // Step 4: g'p (unsigned, the objective row's slack included) and p'Hp; hp keeps H p.
-void slope_and_curvature(QpSubproblem& q, double& gtp, double& php, double* hp) {
+void slope_and_curvature(MinorIterationState& q, double& gtp, double& php, double* hp) {
   gtp = 0.0;
   php = 0.0;
   if (!q.objective_in_force) return;
@@ -140,13 +140,13 @@ void slope_and_curvature(QpSubproblem& q, double& gtp, double& php, double* hp) 
   }
 }
 
-void report(const QpSubproblem& q, int itn, const std::string& text, const std::string& monitor) {
+void report(const MinorIterationState& q, int itn, const std::string& text, const std::string& monitor) {
   if (qp::messages_on(q.print_level)) qp::write_both(qp::units(q.h.iz), itn, text, monitor);
 }
 
 // The LU update after the variable at position r left the basis for the column whose L^-1
 // image is in the entering array.
-void replace_basis_column(QpSubproblem& q, int r) {
+void replace_basis_column(MinorIterationState& q, int r) {
   ++q.h.iz[mi::kBasisChangesSinceFactor - 1];
   int inform = 0;
   update_lu(inform, r, q.h.m, q.entering, q.h.iz, q.h.leniz, q.h.z, q.h.lenz);
@@ -154,7 +154,7 @@ void replace_basis_column(QpSubproblem& q, int r) {
 }
 
 // Moves position `from` to `to` in the BsIndex arrays.
-void copy_position(const QpSubproblem& q, int from, int to) {
+void copy_position(const MinorIterationState& q, int from, int to) {
   const BasisArrays& b = q.basis;
   b.bs_index[to - 1] = b.bs_index[from - 1];
   b.xbs[to - 1] = b.xbs[from - 1];
@@ -164,7 +164,7 @@ void copy_position(const QpSubproblem& q, int from, int to) {
 
 // R := the factor for the superbasics after superbasic k was exchanged with a basic variable:
 // u (ns) the row of the change, pivot the LU pivot of the exchange.
-void swap_r(QpSubproblem& q, std::vector<double>& u, int k, double pivot) {
+void swap_r(MinorIterationState& q, std::vector<double>& u, int k, double pivot) {
   if (!q.r_valid) return;
   if (pivot == 0.0) {
     q.r_valid = false;
@@ -178,7 +178,7 @@ void swap_r(QpSubproblem& q, std::vector<double>& u, int k, double pivot) {
 
 // Step 9, a basic variable blocks at position r: a superbasic takes its place.  Returns k, the
 // superbasic slot that the leaving variable now holds.
-int exchange_with_superbasic(QpSubproblem& q, int r, int jq, int itn) {
+int exchange_with_superbasic(MinorIterationState& q, int r, int jq, int itn) {
   const int m = q.h.m;
   BasisArrays& b = q.basis;
   std::vector<double> er(m, 0.0);
@@ -218,7 +218,7 @@ int exchange_with_superbasic(QpSubproblem& q, int r, int jq, int itn) {
 }
 
 // Step 10: superbasic slot k leaves S.
-void compact_superbasics(QpSubproblem& q, int k) {
+void compact_superbasics(MinorIterationState& q, int k) {
   const int m = q.h.m;
   for (int i = m + k; i < m + q.ns; ++i) {
     copy_position(q, i + 1, i);
@@ -234,7 +234,7 @@ void compact_superbasics(QpSubproblem& q, int k) {
 }
 
 // Step 9: the variable at the ratio test's position r blocks and leaves B or S.
-void remove_blocking(QpSubproblem& q, const RatioTest& rt, int jq, int itn) {
+void remove_blocking(MinorIterationState& q, const RatioTest& rt, int jq, int itn) {
   const int m = q.h.m;
   BasisArrays& b = q.basis;
   const int r = rt.r;
@@ -263,7 +263,7 @@ void remove_blocking(QpSubproblem& q, const RatioTest& rt, int jq, int itn) {
 
 }  // namespace
 
-int choose_pivot_row(QpSubproblem& q, const double* y, double* w, double& pivot, int itn) {
+int choose_pivot_row(MinorIterationState& q, const double* y, double* w, double& pivot, int itn) {
   const int m = q.h.m;
   const BasisArrays& b = q.basis;
   multiply_columns("Transpose", 0.0, m, q.h.n, q.ns, b.bs_index + m, q.h.a, -1.0, y, 0.0, w);
@@ -294,7 +294,7 @@ int choose_pivot_row(QpSubproblem& q, const double* y, double* w, double& pivot,
   return m + best + 1;
 }
 
-int find_saved_column(QpSubproblem& q, int count, double& gp, int itn) {
+int find_saved_column(MinorIterationState& q, int count, double& gp, int itn) {
   const int jq = std::abs(q.signed_jq);
   int found = 0;
   for (int k = count; k >= 1; --k) {
@@ -321,7 +321,7 @@ int find_saved_column(QpSubproblem& q, int count, double& gp, int itn) {
   return 1;
 }
 
-void swap_basic_superbasic(QpSubproblem& q, int itn, bool& failed) {
+void swap_basic_superbasic(MinorIterationState& q, int itn, bool& failed) {
   const int m = q.h.m;
   const int n = q.h.n;
   BasisArrays& b = q.basis;
@@ -368,7 +368,7 @@ void swap_basic_superbasic(QpSubproblem& q, int itn, bool& failed) {
   replace_basis_column(q, r);
 }
 
-void qp_iteration(QpSubproblem& q, int& result, int itn, int jq, double djq) {
+void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double djq) {
   result = MinorResult::kOptimal;
   const int m = q.h.m;
   BasisArrays& b = q.basis;

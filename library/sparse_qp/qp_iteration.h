@@ -10,7 +10,7 @@ namespace zun {
 
 // Everything one subproblem's minor iterations work on.  Arrays over the BsIndex positions
 // have m + s entries (s the superbasics limit); gqp and hp the nnobj leading variables.
-struct QpSubproblem {
+struct MinorIterationState {
   HessianContext h;
   int nnobj = 0;
   int r_dim = 0;  // order limit of R
@@ -57,19 +57,19 @@ struct QpSubproblem {
 // One minor iteration: jq (chosen by pricing, reduced cost djq, p(1..m) = B^-1 a_jq and the
 // entering array = L^-1 a_jq) becomes superbasic ns + 1, the superbasics move along the
 // direction of R, and a variable that blocks leaves.  result 0, 2, 4 or 6.
-void qp_iteration(QpSubproblem& q, int& result, int itn, int jq, double djq);
+void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double djq);
 
 // Exchanges the newest superbasic, a slack, with the basic structural column of largest
 // pivot.  failed: no such column.
-void swap_basic_superbasic(QpSubproblem& q, int itn, bool& failed);
+void swap_basic_superbasic(MinorIterationState& q, int itn, bool& failed);
 
 // The superbasic that replaces the basic variable leaving at position r: y (m) holds row r of
 // B^-1.  w (ns): -S'y.  Returns the position (negative: the pivot is too small, the last
 // superbasic enters) and the pivot.
-int choose_pivot_row(QpSubproblem& q, const double* y, double* w, double& pivot, int itn);
+int choose_pivot_row(MinorIterationState& q, const double* y, double* w, double& pivot, int itn);
 
 // Checks the direction of the entering superbasic |signed_jq| among positions 1..count; flag 1
 // when the slope gp stays positive.
-int find_saved_column(QpSubproblem& q, int count, double& gp, int itn);
+int find_saved_column(MinorIterationState& q, int count, double& gp, int itn);
 
 }  // namespace zun
