@@ -173,7 +173,7 @@ void MajorLoop::exit_lines() const {
                           .text(" minor iterations."));
 }
 
-// Steps 4 and 5 of an iteration: the factorisation and the QP loop with the measures.
+// The factorisation and the QP loop of an iteration, with the measures of the point.
 int MajorLoop::qp_phase() {
   int& minor_limit_word = word_ref(iw::kMinorIterationLimit);
   const int saved_limit = minor_limit_word;
@@ -346,9 +346,9 @@ int MajorLoop::run() {
   if (nnl_ >= 1) QuasiNewtonHessian(nnl_, st_.iz, st_.z).reset(flags_[1]);
   int end = result_;
   bool reset_this_iteration = false;
-  int restart_kind = -2;
+  int restart_kind = kNextIteration;
   while (end == 0) {
-    if (restart_kind == -2) {
+    if (restart_kind == kNextIteration) {
       minor_count_ = 0;
       reset_this_iteration = false;
       cut_for_violation_ = false;
@@ -382,7 +382,7 @@ int MajorLoop::run() {
     }
     if (difference_switch()) {
       log_line();
-      restart_kind = -1;
+      restart_kind = kWithCentralDifferences;
       continue;
     }
     log_line();
@@ -398,12 +398,12 @@ int MajorLoop::run() {
         h.reset(flags_[1]);
         r_valid_ = false;
         reset_this_iteration = true;
-        restart_kind = -4;
+        restart_kind = kAfterHessianReset;
         continue;
       }
     }
     const int step = search_and_update();
-    if (step >= 0 || step == -1) {
+    if (step >= end_class::kFunctionsUndefined) {
       end = step;
       break;
     }

@@ -36,6 +36,11 @@ namespace ws = sparse_ws::integer_word;
 namespace ra = sparse_ws::real_array;
 
 constexpr int kRecordLength = 120;
+// How an iteration goes on when it does not end the call (end classes are -1 and above).
+constexpr int kNextIteration = -2;     // the next major iteration
+constexpr int kSolveQpAgain = -3;      // the elastic weight grew: the QP again
+constexpr int kAfterHessianReset = -4;  // the same iteration with the reset Hessian
+constexpr int kWithCentralDifferences = -5;
 constexpr int kDifferenceType = 182;
 constexpr int kCentral = 2;
 constexpr int kJacobianMissing = 183;

@@ -44,7 +44,7 @@ int MajorLoop::failed_search(int search) {
     message("Central differences invoked. Small step length.");
     central_count_ = 0;
     pending_central_ = true;
-    return -2;  // next major iteration
+    return kNextIteration;
   }
   const bool reset_allowed = nnl_ >= 1 && fruitless_ < kFruitlessResets;
   const auto reset = [&] {
@@ -56,7 +56,7 @@ int MajorLoop::failed_search(int search) {
     QuasiNewtonHessian(nnl_, st_.iz, st_.z).reset(flags_[1]);
     r_valid_ = false;
     reset_penalties();
-    return -2;
+    return kNextIteration;
   };
   if (feasible_) {
     if (std::fabs(st_.fobj) >= real(rw::kUnboundedObjective) / 10.0 && pr_.nonln >= 1) {
@@ -92,7 +92,7 @@ int MajorLoop::failed_search(int search) {
   if (feasible_) return end_class::kUnboundedOrViolation;
   if (elastic_allowed_ && boost_elastic_weight(elastic_weight_, itn_, st_.iz)) {
     elastic_ = true;
-    return -3;  // solve the QP again
+    return kSolveQpAgain;
   }
   // The weight cannot be raised: no progress is possible from here.
   return end_class::kCannotImprove;
@@ -282,11 +282,11 @@ int MajorLoop::take_step(LineState& ls) {
   if (elastic_allowed_ && !elastic_) {
     set_elastic_weight_initial(elastic_weight_, g0_scale_, pr_.elastic_weight_option);
   }
-  return -2;
+  return kNextIteration;
 }
 
-// Steps 10 to 16: returns -2 for the next major iteration, -3 to solve the QP again, or an end
-// class.
+// The step from the QP direction: the merit function, the search, the update.  Returns an end
+// class, kNextIteration or kSolveQpAgain.
 int MajorLoop::search_and_update() {
   std::fill(std::begin(flags_), std::end(flags_), ' ');
   result_ = 0;

@@ -11,6 +11,7 @@
 #include "library/sparse_sqp/merit_function.h"
 #include "library/sparse_sqp/quasi_newton.h"
 #include "library/sparse_sqp/sparse_option_words.h"
+#include "library/sparse_sqp/update_pair.h"
 
 namespace zun {
 namespace {
@@ -309,6 +310,37 @@ TEST(QuasiNewton, RejectedPairsResetAfterTheToleratedSkips) {
   h.multiply(1, e2.data(), hv.data());
   EXPECT_EQ(hv[0], 0.0);  // the off-diagonal part is cleared, the diagonal kept
   EXPECT_GT(hv[1], 0.0);
+}
+
+}  // namespace
+}  // namespace zun
+
+namespace zun {
+namespace {
+
+// Two rows, two columns: column j holds rows 1 and 2.  The modified pair reaches the
+// threshold, and its gradient change is the Jacobian difference weighted by omega .* w.
+TEST(UpdatePair, ModifiedPairMeetsTheThreshold) {
+  const std::vector<int> ha{1, 2, 1, 2};
+  const std::vector<int> ka{1, 3, 5};
+  const JacobianStructure jac{2, ha.data(), ka.data()};
+  const std::vector<double> g_old{1.0, 0.0, 0.0, 1.0}, g_new{2.0, 0.0, 0.0, 3.0};
+  const std::vector<double> f_old{0.0, 0.0}, f_new{1.5, 2.5};
+  const std::vector<double> p{1.0, 1.0};
+  std::vector<double> y{0.1, -0.2};
+  double py = y[0] * p[0] + y[1] * p[1];
+  const double threshold = 1.0;
+  ASSERT_TRUE(form_update_pair(2, 2, jac, py, threshold, 1.0, f_old.data(), f_new.data(),
+                               g_old.data(), g_new.data(), p.data(), y.data()));
+  EXPECT_GE(py, threshold);
+  EXPECT_NEAR(py, y[0] * p[0] + y[1] * p[1], 1e-12);
+  // No positive product b .* w: nothing can be done.
+  std::vector<double> y2{0.1, -0.2};
+  double py2 = -0.1;
+  const std::vector<double> f_down{-1.5, -2.5};
+  EXPECT_FALSE(form_update_pair(2, 2, jac, py2, threshold, 1.0, f_old.data(), f_down.data(),
+                                g_old.data(), g_new.data(), p.data(), y2.data()));
+  EXPECT_EQ(y2, (std::vector<double>{0.1, -0.2}));
 }
 
 }  // namespace

@@ -96,9 +96,13 @@ TEST_P(GeneratedLps, ReachTheirOptimumWithComplementaryMultipliers) {
       const bool at_lower = value <= r.bl[k] + tol;
       const bool at_upper = value >= r.bu[k] - tol;
       const double mtol = 1e-8 * (1.0 + std::fabs(mult));
-      if (at_lower && !at_upper) EXPECT_GE(mult, -mtol) << "trial " << trial << " entry " << k;
-      if (at_upper && !at_lower) EXPECT_LE(mult, mtol) << "trial " << trial << " entry " << k;
-      if (!at_lower && !at_upper) EXPECT_NEAR(mult, 0.0, mtol) << "trial " << trial << " entry " << k;
+      if (at_lower && !at_upper) {
+        EXPECT_GE(mult, -mtol) << "trial " << trial << " entry " << k;
+      } else if (at_upper && !at_lower) {
+        EXPECT_LE(mult, mtol) << "trial " << trial << " entry " << k;
+      } else if (!at_lower && !at_upper) {
+        EXPECT_NEAR(mult, 0.0, mtol) << "trial " << trial << " entry " << k;
+      }
     }
   }
 }
