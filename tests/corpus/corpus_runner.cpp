@@ -46,6 +46,7 @@ struct Problem {
   bool has_optimum = false;
   double optimum = 0.0;
   std::string path;  // empty when the file is not present
+  bool bundled = false;  // found in the project's own corpus folder
 };
 
 // The exit codes that a problem must (or must not) end with.
@@ -122,6 +123,7 @@ std::vector<Problem> read_index(const Settings& s) {
     for (const std::string& dir : {s.corpus, s.shared}) {
       if (!dir.empty() && fs::is_regular_file(fs::path(dir) / p.file)) {
         p.path = (fs::path(dir) / p.file).string();
+        p.bundled = dir == s.corpus;
         break;
       }
     }
@@ -270,7 +272,7 @@ int run(const Settings& s) {
 
   std::printf("%-16s %5s %16s %16s %10s %6s %7s  %s\n", "problem", "exit", "objective",
               "known optimum", "violation", "majors", "seconds", "verdict");
-  int solved = 0, with_optimum = 0, failures = 0, skipped = 0;
+  int solved = 0, solved_bundled = 0, with_optimum = 0, failures = 0, skipped = 0;
   for (const Problem& p : problems) {
     with_optimum += p.has_optimum ? 1 : 0;
     if (p.path.empty()) {
@@ -290,13 +292,18 @@ int run(const Settings& s) {
       std::printf("---- output of %s ----\n%s\n----\n", p.file.c_str(), output.c_str());
     }
     solved += v.solved ? 1 : 0;
+    solved_bundled += v.solved && p.bundled ? 1 : 0;
   }
   fs::remove_all(dir);
   std::printf("\nsolved %d of %d problems with a known optimum (%zu run, %d skipped)\n", solved,
               with_optimum, jobs.size(), skipped);
   if (failures > 0) std::printf("FAILED: %d problems crashed, hung or left no result\n", failures);
-  const bool below = s.count && solved < s.floor;
-  if (below) std::printf("FAILED: the count %d is below the floor %d\n", solved, s.floor);
+  // The floor counts the bundled problems only, so that it holds wherever the shared folder is.
+  std::printf("solved %d of the bundled problems\n", solved_bundled);
+  const bool below = s.count && solved_bundled < s.floor;
+  if (below) {
+    std::printf("FAILED: the bundled count %d is below the floor %d\n", solved_bundled, s.floor);
+  }
   return failures > 0 || below ? 1 : 0;
 }
 
