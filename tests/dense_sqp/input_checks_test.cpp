@@ -405,7 +405,9 @@ TEST(DenseHessianOutput, FactorOfTheHessianInTheNaturalVariables) {
       double h = 0.0;
       for (int i = 0; i < n; ++i) h += r[i + a * ldr] * r[i + b * ldr];
       EXPECT_NEAR(h, expected[a][b], 1e-12) << a << "," << b;
-      if (a > b) EXPECT_EQ(r[a + b * ldr], 0.0);
+      if (a > b) {
+        EXPECT_EQ(r[a + b * ldr], 0.0);
+      }
     }
   }
 }
