@@ -400,8 +400,12 @@ void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double d
   rt.r = q.r_position;
   ratio_test(m + q.ns, q.degenerate_steps, q.working_tol, bigbnd, alpha_max, q.min_step,
              word_real(q, rw::kPivotTol) * pnorm, q.type, b.bl_bs, b.bu_bs, b.xbs, q.p, rt);
-  const bool unconstrained =
-      q.objective_in_force && (q.r_complete ? rt.alpha1 > 1.0 : rt.alpha1 * dq > -gp);
+  // A step that nothing blocks is the minimiser along p only where the objective curves
+  // upward along p; without curvature (an LP, or p in the linear variables) the step is the
+  // ratio test's, and a ray that nothing blocks is unbounded.
+  const bool curved = q.h.nnh >= 1 && q.h.sign * php > 0.0;
+  const bool unconstrained = q.objective_in_force && curved &&
+                             (q.r_complete ? rt.alpha1 > 1.0 : rt.alpha1 * dq > -gp);
   if ((rt.unbounded && !unconstrained) || alpha_max <= 1.0) {
     result = MinorResult::kUnbounded;
     return;

@@ -280,7 +280,11 @@ void MajorLoop::measure() {
   const double tol = real(rw::kMajorFeasibilityTol);
   feasible_ = primal_inf_ <= tol;
   optimal_ = dual_inf_ < real(rw::kMajorOptimalityTol);
-  converged_ = (feasible_ || (primal_res < tol && ninf_ >= 1)) && optimal_;
+  // The complementarity measured for a nonlinear row is that of its slack, which the merit
+  // function may leave at a bound while the row's activity lies away from it: a point
+  // converges only when the activities agree with the slacks.
+  const bool slacks_agree = primal_res <= tol;
+  converged_ = slacks_agree && (feasible_ || ninf_ >= 1) && optimal_;
 }
 
 // Returns true when the iteration must start again with central differences.

@@ -301,7 +301,11 @@ int MajorLoop::search_and_update() {
   merit_at_start(merit0, g0);
   merit_ = merit0;
   StepLimits lim;
-  if (!step_limits(lim)) return end_class::kUnboundedOrViolation;
+  if (!step_limits(lim)) {
+    // A ray of the QP that no bound blocks: the exit reports an unbounded problem.
+    st_.unbounded = true;
+    return end_class::kUnboundedOrViolation;
+  }
   const auto nc = static_cast<std::size_t>(ncnln_);
   const std::size_t ng = static_cast<std::size_t>(std::max(nnl_, pr_.nonln));
   LineState ls;

@@ -486,6 +486,9 @@ INSTANTIATE_TEST_SUITE_P(
                       KnownOptimum{"genhs28.nl", 0.92717369},
                       KnownOptimum{"portfl1.nl", 0.0204863313869},
                       KnownOptimum{"hs022.nl", 1.0},
+                      // A row whose slack rests on its bound while the row lies above it is
+                      // not yet a solution.
+                      KnownOptimum{"hs033.nl", -4.0},
                       KnownOptimum{"ch3.nl", 0.0},
                       KnownOptimum{"exp4.nl", 22026.465794806718},
                       KnownOptimum{"maximize.nl", -2.0},

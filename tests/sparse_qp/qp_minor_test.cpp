@@ -285,6 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"optimal", kIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 0, 1000, false, 0},
         // x3 carries no curvature and descends without bound.
         ResultCase{"unbounded", {1, 0, 0, 1}, {0.0, 0.0, -1.0}, kInf, kInf, 0, 1000, false, 2},
+        // No Hessian columns at all: a linear objective falls without bound along x3, and
+        // nothing blocks the superbasic that carries it.
+        ResultCase{"unbounded lp", {}, {0.0, 0.0, -1.0}, kInf, kInf, 0, 1000, false, 2},
+        // The row blocks x1 first; the ray then runs along x1 up and another column down.
+        ResultCase{"unbounded lp after a block", {}, {-1.0, 0.0, 0.0}, kInf, 5.0, 0, 1000, false,
+                   2},
         ResultCase{"minor limit", kIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 0, 1, false, 3},
         ResultCase{"superbasics limit", kIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 1, 1000, false, 5},
         ResultCase{"indefinite", kMinusIdentity, {1.0, -2.0, 0.5}, 5.0, 1.0, 0, 1000, true, 6}),

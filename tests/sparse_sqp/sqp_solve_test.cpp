@@ -153,12 +153,11 @@ INSTANTIATE_TEST_SUITE_P(
                   sparse_inform::kIterationLimit}),
     outcome_name);
 
-// Unbounded LPs.  The minor iterations do not yet report a ray along which a superbasic
-// variable moves without a blocking bound: they run to the minor iteration limit, and the run
-// ends on a limit instead of code 2.
+// Unbounded LPs: a superbasic variable moves along a ray that no bound blocks, and the run
+// reports it rather than taking a unit step along it and running to a limit.
 class UnboundedLps : public LpOutcomes {};
 
-TEST_P(UnboundedLps, DISABLED_EndWithTwo) {
+TEST_P(UnboundedLps, EndWithTwo) {
   const LpOutcome& c = GetParam();
   SolveRun r(c.rows, c.bl, c.bu, c.start);
   r.iobj = c.iobj;
