@@ -90,7 +90,9 @@ TEST_P(DescentTest, AcceptedStepsDecreaseSufficiently) {
       // The accepted values are those of the accepted step, and the point is put back there
       // when the last trial was elsewhere.
       EXPECT_DOUBLE_EQ(run.accepted_alpha, run.alpha);
-      if (run.finished_at >= 0.0) EXPECT_DOUBLE_EQ(run.finished_at, run.alpha);
+      if (run.finished_at >= 0.0) {
+        EXPECT_DOUBLE_EQ(run.finished_at, run.alpha);
+      }
       if (run.result <= 2 && derivatives) {
         EXPECT_LE(std::fabs(fn.g(run.alpha) - 1e-4 * g0), 0.9 * std::fabs(g0) + 1e-12);
       }
@@ -113,8 +115,12 @@ TEST_P(DescentTest, FlatFunctionAcceptsNoIncrease) {
   const Outcome run = search(flat, GetParam(), 1.0);
   // Without slopes no step is better; with slopes a step within the function precision whose
   // slope is flatter may be taken.
-  if (!GetParam()) EXPECT_GE(run.result, 4);
-  if (run.result <= 3) EXPECT_LT(run.alpha, 1e-6);
+  if (!GetParam()) {
+    EXPECT_GE(run.result, 4);
+  }
+  if (run.result <= 3) {
+    EXPECT_LT(run.alpha, 1e-6);
+  }
   EXPECT_LE(run.evaluations, GetParam() ? 10 : 15);
 }
 
