@@ -129,6 +129,7 @@ class MajorLoop {
   int take_step(LineState& ls);
   int failed_search(int search);
   int update_hessian(const PointValues& acc, double alpha);
+  bool update_reduced_factor(const QuasiNewtonHessian& h, int stored_before, double apy);
   void reset_penalties();
   void gradient_scale();
   void header() const;

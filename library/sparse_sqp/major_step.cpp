@@ -1,6 +1,7 @@
 // One step of the major iterations: the merit function along the QP direction, the line
 // search, the quasi-Newton update and what follows a failed search.
 #include "library/sparse_sqp/major_loop.h"
+#include "library/sparse_sqp/reduced_hessian_update.h"
 
 namespace zun::major {
 
@@ -28,13 +29,29 @@ int MajorLoop::update_hessian(const PointValues& acc, double alpha) {
       }
     }
   }
+  const int stored_before = h.updates();
   const bool accepted =
       h.update(flags_[0], flags_[1], ncnln_, alpha, py, threshold, php_, hp_.data(), yvec_.data());
   if (accepted) {
     skipped_ = 0;
-    r_valid_ = false;
+    r_valid_ = r_valid_ && update_reduced_factor(h, stored_before, alpha * py);
   }
   return 0;
+}
+
+// With linear constraints only, the accepted update that joined the stored list (no fold, no
+// reset) changes R in the null space; otherwise, or when that fails, R is built again by the
+// next QP subproblem.
+bool MajorLoop::update_reduced_factor(const QuasiNewtonHessian& h, int stored_before, double apy) {
+  if (ncnln_ != 0 || ns_ < 1 || ns_ > word(iw::kReducedHessianDim)) return false;
+  if (h.updates() < 1 || h.updates() != stored_before + 1) return false;
+  // The first update after a reset scaled H, and with it hp, by the saved factor.
+  const double scale = stored_before == 0 ? st_.z[hessian_word::kFirstScale - 1] : 1.0;
+  Words<double> z(st_.z);
+  Words<int> iz(st_.iz);
+  return update_reduced_hessian(m_, n_, ns_, nnl_, iz.at(word(sparse_ws::int_array::kBsIndex)),
+                                st_.columns(), scale, apy, scale * php_, yvec_.data(), hp_.data(),
+                                z.at(word(ra::kReducedHessian)), st_.iz, st_.z);
 }
 
 int MajorLoop::failed_search(int search) {
