@@ -94,9 +94,25 @@ long listed_superbasics(const std::string& output) {
   return count;
 }
 
+// The counts of the closing lines "Exit from NP problem after  1000 major iterations," and
+// "  12994 minor iterations."; a count printed as stars (too wide) is left as it was.
+void exit_counts(const std::string& output, long& majors, long& minors) {
+  static const std::string kExit = "Exit from NP problem after";
+  const std::size_t at = output.rfind(kExit);
+  if (at == std::string::npos) return;
+  long major = -1;
+  long minor = -1;
+  const std::string tail = output.substr(at + kExit.size());
+  if (std::sscanf(tail.c_str(), "%ld major iterations, %ld minor", &major, &minor) >= 1) {
+    majors = major;
+  }
+  if (minor >= 0) minors = minor;
+}
+
 RunFigures read_figures(const std::string& output) {
   RunFigures f;
   corpus::major_log_counts(output, f.majors, f.minors);
+  exit_counts(output, f.majors, f.minors);
   corpus::labelled_count(output, " No. of major iterations", f.majors);
   corpus::labelled_count(output, " No. of superbasics", f.superbasics);
   corpus::labelled_count(output, " No. of factorizations", f.factorisations);
