@@ -518,7 +518,11 @@ int MinorRun::run(bool& elastic,
     phase_gradient();
     form_pi();
     reduced_gradient();
-    const bool converged = real(rw::kEpsPow08) * measures_.pi_norm >= measures_.rg_norm;
+    // A step to the minimiser on the subspace of the superbasics that moved x by no more than
+    // rounding leaves a reduced gradient that is rounding too, whose floor (with the condition
+    // of B) can lie above eps^0.8 |pi|: it counts as zero, else such steps repeat without end.
+    const bool converged =
+        real(rw::kEpsPow08) * measures_.pi_norm >= measures_.rg_norm || q_.negligible_newton_step;
     if (quadratic_ && stalls_ > kStallLimit &&
         measures_.rg_norm > kStallGradientShare * measures_.pi_norm) {
       if (word(mi::kIterationsSinceFactor) > 0) {

@@ -374,6 +374,7 @@ void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double d
   BasisArrays& b = q.basis;
   const int ns_entry = q.ns;
   q.log = MinorStepLog{};
+  q.negligible_newton_step = false;
   if (jq != 0) {
     result = admit(q, itn, jq, djq);
     if (result != 0) return;
@@ -440,7 +441,13 @@ void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double d
     }
   }
   q.log.step = step;
-  for (int k = 0; k < m + q.ns; ++k) b.xbs[k] += step * q.p[k];
+  double x_size = 0.0;
+  for (int k = 0; k < m + q.ns; ++k) {
+    x_size = std::max(x_size, std::abs(b.xbs[k]));
+    b.xbs[k] += step * q.p[k];
+  }
+  q.negligible_newton_step =
+      unconstrained && step * pnorm <= word_real(q, rw::kEpsPow08) * (1.0 + x_size);
   copy_x_bs("xBS to x", m + q.ns, b.bs_index, b.xbs, b.x);
   if (!unconstrained) remove_blocking(q, rt, jq, itn);
 }

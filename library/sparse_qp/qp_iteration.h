@@ -42,6 +42,8 @@ struct MinorIterationState {
   bool increasing = false;
   int ns = 0;
   int unconstrained_steps = 0;
+  // The last step reached the subspace minimiser and moved x by no more than rounding.
+  bool negligible_newton_step = false;
   int reason = RefactorReason::kNone;
   int signed_jq = 0;
   int r_position = 0;
