@@ -698,6 +698,7 @@ double scan_constraint_step_bound(const DenseRun& run,
   const DenseProblem& p = run.p;
   const double bigbnd = run.s.r(rw::kInfiniteBound);
   const double tol = run.s.r(rw::kPivotFactor);
+  const Words<double> featol = run.array(dense_array::kFeasibilityTolerances);
   double l = upper;
   for (int j = 1; j <= p.total() && l > lower; ++j) {
     double t = 1.0;
@@ -715,7 +716,9 @@ double scan_constraint_step_bound(const DenseRun& run,
     } else {
       continue;
     }
-    if (u > 0.0) l = std::min(l, u / std::fabs(v));
+    // A row within its feasibility tolerance of the bound counts as on it: rounding in its
+    // value must not stop the step.
+    if (u > featol(j)) l = std::min(l, u / std::fabs(v));
   }
   return std::max(lower, l);
 }
