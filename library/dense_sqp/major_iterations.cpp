@@ -716,9 +716,10 @@ double scan_constraint_step_bound(const DenseRun& run,
     } else {
       continue;
     }
-    // A row within its feasibility tolerance of the bound counts as on it: rounding in its
-    // value must not stop the step.
-    if (u > featol(j)) l = std::min(l, u / std::fabs(v));
+    // A nonlinear row within its feasibility tolerance of the bound counts as on it: the
+    // rounding in a function value must not stop the step.
+    const double on_bound = j > p.n + p.nclin ? featol(j) : 0.0;
+    if (u > on_bound) l = std::min(l, u / std::fabs(v));
   }
   return std::max(lower, l);
 }
