@@ -698,6 +698,7 @@ double scan_constraint_step_bound(const DenseRun& run,
   const DenseProblem& p = run.p;
   const double bigbnd = run.s.r(rw::kInfiniteBound);
   const double tol = run.s.r(rw::kPivotFactor);
+  const Words<double> featol = run.array(dense_array::kFeasibilityTolerances);
   double l = upper;
   for (int j = 1; j <= p.total() && l > lower; ++j) {
     double t = 1.0;
@@ -715,7 +716,10 @@ double scan_constraint_step_bound(const DenseRun& run,
     } else {
       continue;
     }
-    if (u > 0.0) l = std::min(l, u / std::fabs(v));
+    // A nonlinear row within its feasibility tolerance of the bound counts as on it: the
+    // rounding in a function value must not stop the step.
+    const double on_bound = j > p.n + p.nclin ? featol(j) : 0.0;
+    if (u > on_bound) l = std::min(l, u / std::fabs(v));
   }
   return std::max(lower, l);
 }

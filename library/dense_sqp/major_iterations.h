@@ -25,7 +25,8 @@ double update_dense_penalty_parameters(DenseRun& run,
 // The largest step along the direction before a bound or row reaches its bound: starts from
 // UPPER and stops once at most LOWER; returns max(LOWER, the step).  VALUES and RATES: the
 // N + NCLIN + NCNLN values and their rates of change (a linear row's threshold on its rate
-// grows with its norm).
+// grows with its norm).  A bound or row already on or beyond its bound does not limit the
+// step; a nonlinear row counts as on it within its feasibility tolerance.
 double scan_constraint_step_bound(const DenseRun& run,
                                   double lower,
                                   double upper,

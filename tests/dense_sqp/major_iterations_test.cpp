@@ -329,6 +329,58 @@ TestProblem disjoint_discs() {
   return p;
 }
 
+// An eigenpair of the tridiagonal matrix A with diagonal 10, 9, ..., -10 and unit
+// off-diagonals, as min -d subject to q'q = 1 and d q - A q = 0, -1 <= q <= 1, from d = 1 and
+// the uniform unit vector: q'q is 1 only to rounding, and the first QP subproblem is
+// infeasible.
+constexpr int kEigenOrder = 21;
+
+TestProblem tridiagonal_eigenpair() {
+  TestProblem p;
+  p.n = kEigenOrder + 1;
+  p.ncnln = kEigenOrder + 1;
+  p.bl.assign(p.n, -1.0);
+  p.bu.assign(p.n, 1.0);
+  p.bl[0] = -kInf;
+  p.bu[0] = kInf;
+  p.bl.push_back(1.0);
+  p.bu.push_back(1.0);
+  p.bl.resize(p.n + p.ncnln, 0.0);
+  p.bu.resize(p.n + p.ncnln, 0.0);
+  p.x0.assign(p.n, 1.0 / std::sqrt(static_cast<double>(kEigenOrder)));
+  p.x0[0] = 1.0;
+  p.f = [](const Vec& x) { return -x[0]; };
+  p.grad = [](const Vec& x) {
+    Vec g(x.size(), 0.0);
+    g[0] = -1.0;
+    return g;
+  };
+  // Row 0 is q'q; row i is d q(i) - (A q)(i), with q(i) = x[i].
+  p.cons = [](const Vec& x) {
+    Vec c(kEigenOrder + 1, 0.0);
+    for (int i = 1; i <= kEigenOrder; ++i) {
+      c[0] += x[i] * x[i];
+      c[i] = x[0] * x[i] - (11 - i) * x[i];
+      if (i > 1) c[i] -= x[i - 1];
+      if (i < kEigenOrder) c[i] -= x[i + 1];
+    }
+    return c;
+  };
+  p.jac_row = [](const Vec& x, int k) {
+    Vec row(x.size(), 0.0);
+    if (k == 0) {
+      for (int i = 1; i <= kEigenOrder; ++i) row[i] = 2 * x[i];
+      return row;
+    }
+    row[0] = x[k];
+    row[k] = x[0] - (11 - k);
+    if (k > 1) row[k - 1] = -1.0;
+    if (k < kEigenOrder) row[k + 1] = -1.0;
+    return row;
+  };
+  return p;
+}
+
 using MajorExits = dense_test::CapturedUnits<kPrintUnit, kErrorUnit>;
 
 TEST_F(MajorExits, InfeasibleNonlinearConstraintsEndWithExitThree) {
@@ -336,6 +388,15 @@ TEST_F(MajorExits, InfeasibleNonlinearConstraintsEndWithExitThree) {
   EXPECT_EQ(h.run(-1), 3);
   EXPECT_TRUE(printed(" Exit DNNLPF - No feasible point for the nonlinear constraints."));
   for (double v : h.x) EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST_F(MajorExits, RowOnItsBoundToRoundingDoesNotBlockTheStep) {
+  DenseHarness h(tridiagonal_eigenpair(), {"Print level 1"});
+  ASSERT_NE(h.prob.cons(h.prob.x0)[0], 1.0);  // on its bound to rounding only
+  EXPECT_EQ(h.run(-1), 0);
+  const Vec c = h.prob.cons(h.x);
+  EXPECT_NEAR(c[0], 1.0, 1e-7);
+  for (int i = 1; i <= kEigenOrder; ++i) EXPECT_NEAR(c[i], 0.0, 1e-7) << i;
 }
 
 TEST_F(MajorExits, MajorIterationsLimitEndsWithExitFour) {
