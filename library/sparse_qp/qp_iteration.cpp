@@ -426,8 +426,10 @@ void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double d
       rt.at_bound = false;
     }
   }
+  double decrease = 0.0;
   if (q.objective_in_force) {
     const double dqf = 0.5 * dq * step * step + gp * step;
+    decrease = -dqf;
     if (incomplete && !unconstrained && rt.exact &&
         dqf >= -kWeakDecrease * word_real(q, rw::kEps) * std::abs(q.objective)) {
       result = MinorResult::kWeak;
@@ -446,8 +448,13 @@ void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double d
     x_size = std::max(x_size, std::abs(b.xbs[k]));
     b.xbs[k] += step * q.p[k];
   }
+  // A Newton step on the superbasics is negligible when it moves x by no more than rounding
+  // or when the decrease it predicts is below the rounding of the objective: with an
+  // ill-conditioned reduced Hessian such a step can be far above rounding in x and still
+  // change nothing.
   q.negligible_newton_step =
-      unconstrained && step * pnorm <= word_real(q, rw::kEpsPow08) * (1.0 + x_size);
+      unconstrained && (step * pnorm <= word_real(q, rw::kEpsPow08) * (1.0 + x_size) ||
+                        decrease <= word_real(q, rw::kEps) * (1.0 + std::abs(q.objective)));
   copy_x_bs("xBS to x", m + q.ns, b.bs_index, b.xbs, b.x);
   if (!unconstrained) remove_blocking(q, rt, jq, itn);
 }

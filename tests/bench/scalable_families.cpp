@@ -91,16 +91,25 @@ ScalableProblem square_system(int n) {
   s.nl = boxed("square_system", n, -kSystemBound, kSystemBound, 1.0);
   const int k = kDegreesOfFreedom;
   const int m = n - k;
+  // Row i holds its own unknown y_i = x_{k+i} with coefficient 1, the previous one squared and
+  // one degree of freedom, so the columns of the y's form a well-conditioned lower bidiagonal
+  // basis that is also the sparsest choice.
   for (int i = 0; i < m; ++i) {
     NlFunction row;
-    row.nonlinear = add(mul(num(kSystemCoef), power(var(i), 2.0)),
-                        mul(num(kSystemCoef), sine(var(i + 1))));
-    row.terms = {{i, 0.0}, {i + 1, 0.0}, {i + k, 1.0}};
+    const int z = i % k;
+    std::string nonlinear = mul(num(kSystemCoef), sine(var(z)));
+    row.terms = {{z, 0.0}};
+    if (i > 0) {
+      nonlinear = add(nonlinear, mul(num(kSystemCoef), power(var(k + i - 1), 2.0)));
+      row.terms.push_back({k + i - 1, 0.0});
+    }
+    row.nonlinear = nonlinear;
+    row.terms.push_back({k + i, 1.0});
     row.lower = row.upper = 1.0;
     s.nl.rows.push_back(row);
   }
   s.nl.nonlinear_rows = m;
-  s.nl.nonlinear_in_rows = m + 1;
+  s.nl.nonlinear_in_rows = n - 1;
   s.nl.nonlinear_in_objective = k;
   s.nl.nonlinear_in_both = k;
   std::vector<std::string> terms;
@@ -110,8 +119,9 @@ ScalableProblem square_system(int n) {
   s.has_solution = true;
   s.solution.assign(static_cast<std::size_t>(n), kSystemTarget);
   for (int i = 0; i < m; ++i) {
-    const double xi = s.solution[i], xnext = s.solution[i + 1];
-    s.solution[i + k] = 1.0 - kSystemCoef * xi * xi - kSystemCoef * std::sin(xnext);
+    const double previous = i > 0 ? s.solution[k + i - 1] : 0.0;
+    s.solution[k + i] =
+        1.0 - kSystemCoef * std::sin(kSystemTarget) - kSystemCoef * previous * previous;
   }
   return s;
 }

@@ -16,9 +16,10 @@ enum class Family {
   // min sum (x_i - c_i)^2 subject to x_i - x_{i+1} <= 0.5 and 0 <= x <= 1, c_i = -1 except at
   // a fixed number of spread indices where it is 0.3: a convex QP with x* = max(c, 0).
   kSparseQp,
-  // min sum_{j<k} (x_j - 2)^2 subject to x_{i+k} + 0.1 x_i^2 + 0.1 sin(x_{i+1}) = 1 for
-  // i = 0..n-k-1: n - k nonlinear equations, k degrees of freedom, x_j = 2 (j < k) at the
-  // solution and the rest by the equations in order.
+  // min sum_{j<k} (x_j - 2)^2 subject to y_i + 0.1 y_{i-1}^2 + 0.1 sin(x_{i mod k}) = 1 for
+  // i = 0..n-k-1, y_i = x_{k+i} (no y_{-1} term in the first row): n - k nonlinear equations,
+  // k degrees of freedom, x_j = 2 (j < k) at the solution and the y's by the equations in
+  // order.
   kSquareSystem,
 };
 
