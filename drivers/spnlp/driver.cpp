@@ -1,6 +1,9 @@
 // The main road of the spnlp program.
 #include "drivers/spnlp/driver.h"
 
+// Before the ASL headers, whose macros would rename words of the workspace headers.
+#include "library/sparse_sqp/run_arrays.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -116,7 +119,7 @@ void write_solution(const SolverCall& s) {
 
 }  // namespace
 
-int run_driver(int /*argc*/, char** argv) {
+int run_driver(int /*argc*/, char** argv, SolveReport* report) {
   zun_driver::AslRecord record;
   const zun_driver::DriverIdentity identity{&driver_option_info(), banner_name(), true};
   const zun_driver::RoadEnd road = zun_driver::open_problem(argv, identity);
@@ -128,6 +131,11 @@ int run_driver(int /*argc*/, char** argv) {
     return zun_driver::kExitFailure;
   }
   write_solution(s);
+  if (report != nullptr) {
+    report->solved = true;
+    report->ifail = s.ifail;
+    report->factorizations = s.iz[zun::run_word::kFactorizations - 1];
+  }
   return zun_driver::kExitOk;
 }
 

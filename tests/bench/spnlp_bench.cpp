@@ -7,9 +7,10 @@
 //               [--keywords "keyword=value ..."]
 //
 // Every run asks for major print level 10 ("print=10"), at which the print file ends with the
-// solution listing; the superbasics at the end are the entries of state SBS there.  The
-// program prints its count of basis factorisations only to the monitoring file, which the
-// driver does not open, so that column stays "-".
+// solution listing; the superbasics at the end are the entries of state SBS there.  The spnlp
+// program prints its count of basis factorisations only to a monitoring file, which the AMPL
+// driver does not open: the benchmark target runs spnlp_bench_solve, the same driver followed
+// by a " No. of factorizations" line.  Run with the spnlp program itself, that column is "-".
 //
 // Family settings, given before the --keywords ones (which can override them):
 //   square_system: "minittotal=50000000".  Its first QP starts from the all-slack basis and
