@@ -135,6 +135,7 @@ int run_driver(int /*argc*/, char** argv, SolveReport* report) {
     report->solved = true;
     report->ifail = s.ifail;
     report->factorizations = s.iz[zun::run_word::kFactorizations - 1];
+    report->iterations = s.iz[zun::run_word::kIterationsDone - 1];
   }
   return zun_driver::kExitOk;
 }

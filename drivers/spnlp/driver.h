@@ -10,6 +10,7 @@ struct SolveReport {
   bool solved = false;      // the solver ran to its end and the solution was written
   int ifail = 0;            // its last IFAIL
   int factorizations = 0;   // basis factorisations of the last call
+  int iterations = 0;       // minor iterations of the last call
 };
 
 // Runs the program on its argument vector and returns the process exit code: 0 after the

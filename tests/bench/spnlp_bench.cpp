@@ -10,7 +10,8 @@
 // solution listing; the superbasics at the end are the entries of state SBS there.  The spnlp
 // program prints its count of basis factorisations only to a monitoring file, which the AMPL
 // driver does not open: the benchmark target runs spnlp_bench_solve, the same driver followed
-// by a " No. of factorizations" line.  Run with the spnlp program itself, that column is "-".
+// by " No. of iterations" and " No. of factorizations" lines (the minor count of the closing
+// lines can overflow its field).  Run with the spnlp program itself, that column is "-".
 //
 // Family settings, given before the --keywords ones (which can override them):
 //   square_system: "minittotal=50000000".  Its first QP starts from the all-slack basis and
@@ -117,6 +118,7 @@ RunFigures read_figures(const std::string& output) {
   corpus::labelled_count(output, " No. of major iterations", f.majors);
   corpus::labelled_count(output, " No. of superbasics", f.superbasics);
   corpus::labelled_count(output, " No. of factorizations", f.factorisations);
+  corpus::labelled_count(output, " No. of iterations", f.minors);
   if (f.superbasics < 0) f.superbasics = listed_superbasics(output);
   f.have_flag = corpus::final_flag(output, f.flag);
   return f;
