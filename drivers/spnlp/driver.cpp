@@ -133,7 +133,6 @@ int run_driver(int /*argc*/, char** argv, SolveReport* report) {
   write_solution(s);
   if (report != nullptr) {
     report->solved = true;
-    report->ifail = s.ifail;
     report->factorizations = s.iz[zun::run_word::kFactorizations - 1];
     report->iterations = s.iz[zun::run_word::kIterationsDone - 1];
   }

@@ -8,7 +8,6 @@ namespace spnlp {
 // What a finished solve leaves besides its printed output and solution file.
 struct SolveReport {
   bool solved = false;      // the solver ran to its end and the solution was written
-  int ifail = 0;            // its last IFAIL
   int factorizations = 0;   // basis factorisations of the last call
   int iterations = 0;       // minor iterations of the last call
 };
