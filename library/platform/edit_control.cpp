@@ -77,6 +77,10 @@ Param edit_message(
     case kEditSetSelection:
       set_selection(e, wparam, lparam);
       return 1;
+    case kEditGetSelection:
+      if (int* start = reinterpret_cast<int*>(wparam)) *start = e.selection_start;
+      if (int* end = reinterpret_cast<int*>(lparam)) *end = e.selection_end;
+      return 1;
     case kEditReplaceSelection: {
       const char* text = reinterpret_cast<const char*>(lparam);
       *full = !replace_selection(e, text != nullptr ? text : "", wparam != 0);

@@ -579,6 +579,16 @@ std::vector<MenuItem> menu_items(Menu menu) {
   return it == reg.menus.end() ? std::vector<MenuItem>{} : it->second.items;
 }
 
+std::vector<Window> owned_windows(Window owner) {
+  Registry& reg = registry();
+  Lock lock(reg.mutex);
+  std::vector<Window> owned;
+  for (const auto& [handle, obj] : reg.windows) {
+    if (owner != 0 && obj.owner == owner) owned.push_back(handle);
+  }
+  return owned;
+}
+
 std::vector<MessageBoxRecord> shown_message_boxes() {
   Registry& reg = registry();
   Lock lock(reg.mutex);

@@ -50,8 +50,9 @@ enum Message : unsigned {
   kEditSetLimit,          // wparam = characters
   kEditSetReadOnly,       // wparam: 0 writable, 1 read-only
   kEditUndo,
-  kEditGetBuffer,  // answers the local block of the text buffer
-  kEditSetBuffer,  // wparam = a local block that becomes the text buffer
+  kEditGetBuffer,     // answers the local block of the text buffer
+  kEditSetBuffer,     // wparam = a local block that becomes the text buffer
+  kEditGetSelection,  // wparam, lparam = int* (either may be null): receive the start and end
 };
 
 // Notifications of an edit control to its parent (high word of a command's wparam).
@@ -202,6 +203,8 @@ bool redraw_enabled(Window w);
 Window focus_window();
 IconImage large_icon(Window w);
 std::vector<MenuItem> menu_items(Menu menu);
+// The windows that OWNER owns (not its children), in the order of their creation.
+std::vector<Window> owned_windows(Window owner);
 std::vector<MessageBoxRecord> shown_message_boxes();
 int live_windows();
 int live_local_blocks();

@@ -1,12 +1,14 @@
 // The 273 parameter sets of generator kind 2.
 //
 // Sets 1, 2 and 273 are fixed.  Sets 3 to 272 follow one rule: walk down the primes below the
-// smallest modulus of set 2; a prime m is taken when some a in 117..127 is a primitive root
-// modulo m, with the largest such a as its multiplier; the primes taken fill sets 3, 4, ...
-// four at a time in the order found.  A primitive-root multiplier gives the generator
+// smallest modulus of set 2, passing over the moduli of the fixed sets; a prime m is taken when
+// some a in 117..127 is a primitive root modulo m, with the largest such a as its multiplier;
+// the primes taken fill sets 3, 4, ... four at a time in the order found.  So no two of the
+// 1,092 generators share a modulus.  A primitive-root multiplier gives the generator
 // x := a x mod m the full period m - 1 from every start 0 < x < m.
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "library/support/random_kinds.h"
@@ -21,6 +23,15 @@ constexpr int kHighestMultiplier = 127;
 constexpr ParameterSet kFirstSet{{125, 117, 127, 126}, {16770647, 16770643, 16770623, 16770617}};
 constexpr ParameterSet kSecondSet{{127, 126, 125, 123}, {16770311, 16770283, 16770263, 16770209}};
 constexpr ParameterSet kLastSet{{126, 127, 125, 124}, {16766363, 16766359, 16766327, 16766231}};
+
+bool is_fixed_modulus(std::int64_t n) {
+  for (const ParameterSet* set : {&kFirstSet, &kSecondSet, &kLastSet}) {
+    for (std::int32_t m : set->m) {
+      if (m == n) return true;
+    }
+  }
+  return false;
+}
 
 bool is_prime(std::int64_t n) {
   if (n < 2) return false;
@@ -73,7 +84,9 @@ std::array<ParameterSet, kParameterSets> build_parameter_sets() {
       int a = 0;
       do {
         --candidate;
-        if (is_prime(candidate)) a = largest_primitive_root(candidate);
+        if (is_prime(candidate) && !is_fixed_modulus(candidate)) {
+          a = largest_primitive_root(candidate);
+        }
       } while (a == 0);
       sets[k].a[i] = a;
       sets[k].m[i] = static_cast<std::int32_t>(candidate);

@@ -85,6 +85,10 @@ TEST_F(EditControl, LinesSelectionAndIndices) {
   replace(edit_, "");
   EXPECT_EQ(window_text(edit_), "alpha");
   send_message(edit_, kEditSetSelection, 99, 2);  // clamped and ordered
+  int start = -1, end = -1;
+  send_message(edit_, kEditGetSelection, reinterpret_cast<Param>(&start),
+               reinterpret_cast<Param>(&end));
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(2, 5));
   replace(edit_, "!");
   EXPECT_EQ(window_text(edit_), "al!");
   EXPECT_EQ(send_message(edit_, kGetTextLength), 3);
@@ -220,6 +224,7 @@ TEST(WindowLayer, OwnedWindowsMenusAndSizesGoWithTheirOwner) {
   show_window(owned, false);
   EXPECT_FALSE(is_visible(owned));
   EXPECT_EQ(find_window("Owned"), owned);
+  EXPECT_EQ(owned_windows(owner), std::vector<Window>{owned});
 
   const Menu bar = create_menu();
   const Menu popup = create_popup_menu();

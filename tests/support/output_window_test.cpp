@@ -14,6 +14,8 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "library/platform/units.h"
@@ -27,6 +29,10 @@ using namespace platform;
 namespace ids = output_window_ids;
 
 constexpr OutputWindowTiming kFast{0, 1, 5000};
+// What a user sees, written out here so that a changed constant in the code shows.
+constexpr const char* kWindowTitle = "ZUN Library Output Window";
+constexpr const char* kAboutTitle = "About ZUN";
+constexpr int kTextLimit = 100000;
 
 void append(OutputWindow& w, const std::string& line) {
   w.append(line.data(), static_cast<int>(line.size()));
@@ -36,6 +42,21 @@ Window edit_of(const OutputWindow& w) { return get_dialog_item(w.dialog(), ids::
 
 Param command(const OutputWindow& w, int id) {
   return send_message(w.dialog(), kCommand, static_cast<Param>(id));
+}
+
+std::pair<int, int> selection_of(Window edit) {
+  int start = -1, end = -1;
+  send_message(edit, kEditGetSelection, reinterpret_cast<Param>(&start),
+               reinterpret_cast<Param>(&end));
+  return {start, end};
+}
+
+// A dialog's title, size in pixels (two a dialog unit), font and visibility.
+using DialogLook = std::tuple<std::string, int, int, std::string, int, bool>;
+DialogLook look_of(Window dialog) {
+  const Rect r = window_rect(dialog);
+  const Font f = font_description(window_font(dialog));
+  return {window_text(dialog), r.width, r.height, f.name, f.points, is_visible(dialog)};
 }
 
 // Waits (at most 5 s) until PRED holds; for effects of posted messages.
@@ -94,12 +115,21 @@ TEST_F(OutputWindowTest, FirstLineOpensTheWindowWithItsControlsAndMenu) {
   append(window_, "first line");
   ASSERT_TRUE(window_.ready());
   const Window dialog = window_.dialog();
-  EXPECT_EQ(find_window(kOutputWindowTitle), dialog);
-  EXPECT_TRUE(is_visible(dialog));
-  EXPECT_EQ(window_rect(dialog).width, 700);
+  EXPECT_EQ(find_window(kWindowTitle), dialog);
+  // The window, then its hidden font sources from the second and the main template.
+  std::vector<DialogLook> dialogs = {look_of(dialog)};
+  for (Window w : owned_windows(dialog)) dialogs.push_back(look_of(w));
+  const std::vector<DialogLook> expected_dialogs = {
+      {kWindowTitle, 700, 360, "Arial", 9, true},
+      {kWindowTitle, 700, 440, "Lucida Console", 9, false},
+      {kWindowTitle, 700, 360, "Arial", 9, false}};
+  EXPECT_EQ(dialogs, expected_dialogs);
   const Window edit = edit_of(window_);
+  const Rect created = window_rect(edit);  // no size message has moved it yet
+  EXPECT_EQ(std::vector<int>({created.x, created.y, created.width, created.height}),
+            (std::vector<int>{0, 0, 600, 400}));
   EXPECT_EQ(window_text(edit), "first line\r\n");
-  EXPECT_EQ(text_limit(edit), kOutputTextLimit);
+  EXPECT_EQ(text_limit(edit), kTextLimit);
   EXPECT_EQ(font_description(window_font(edit)).name, "Arial");
   EXPECT_EQ(font_description(window_font(edit)).points, 9);
   const IconImage icon = large_icon(dialog);
@@ -168,7 +198,7 @@ TEST_P(OutputWindowFill, KeepsTheNewestWholeLines) {
   const std::string text = window_text(edit_of(window_));
   std::vector<std::string> shown;
   ASSERT_TRUE(split_lines(text, &shown));
-  EXPECT_LE(text.size(), static_cast<std::size_t>(kOutputTextLimit));
+  EXPECT_LE(text.size(), static_cast<std::size_t>(kTextLimit));
   ASSERT_FALSE(shown.empty());
   const std::vector<std::string> newest(written.end() - static_cast<long>(shown.size()),
                                         written.end());
@@ -180,7 +210,7 @@ TEST_P(OutputWindowFill, KeepsTheNewestWholeLines) {
   for (std::size_t i = first >= 10 ? first - 10 : 0; i < first; ++i) room += written[i].size() + 2;
   std::size_t longest = 0;
   for (const std::string& line : shown) longest = std::max(longest, line.size() + 2);
-  EXPECT_GE(text.size() + room + longest, static_cast<std::size_t>(kOutputTextLimit));
+  EXPECT_GE(text.size() + room + longest, static_cast<std::size_t>(kTextLimit));
   EXPECT_TRUE(redraw_enabled(edit_of(window_)));
 }
 
@@ -191,25 +221,87 @@ INSTANTIATE_TEST_SUITE_P(Lengths,
                                            FillCase{"short", 20, 60, 3000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(OutputWindowTest, LineThatCanNeverFitIsDroppedWhole) {
-  append(window_, "kept");
-  const std::string huge(kOutputTextLimit + 50, 'x');
-  append(window_, huge);
-  std::vector<std::string> shown;
-  ASSERT_TRUE(split_lines(window_text(edit_of(window_)), &shown));
-  EXPECT_TRUE(shown.empty());  // the oldest lines went in the attempts, the line did not fit
-  append(window_, "after");
-  EXPECT_EQ(window_text(edit_of(window_)), "after\r\n");
+struct TrimCase {
+  const char* name;
+  int length;
+  bool shown;
+};
+
+class OutputWindowTrim : public OutputWindowTest, public ::testing::WithParamInterface<TrimCase> {};
+
+// A full text of 100 lines of one character and a long last line: each attempt removes ten of
+// the short lines (30 characters), so a line of 298 characters (300 with its line end) goes in
+// at the tenth attempt; a line one character longer, or one that can never fit, is dropped.
+TEST_P(OutputWindowTrim, TenAttemptsOfTenLinesAtMost) {
+  const TrimCase c = GetParam();
+  for (int i = 0; i < 100; ++i) append(window_, std::to_string(i % 10));
+  const std::string filler(kTextLimit - 300 - 2, 'f');
+  append(window_, filler);
+  const Window edit = edit_of(window_);
+  ASSERT_EQ(window_text(edit).size(), static_cast<std::size_t>(kTextLimit));
+  const std::string line(static_cast<std::size_t>(c.length), 'n');
+  append(window_, line);
+  EXPECT_EQ(window_text(edit), filler + "\r\n" + (c.shown ? line + "\r\n" : ""));
+  EXPECT_TRUE(redraw_enabled(edit));
 }
+
+INSTANTIATE_TEST_SUITE_P(Lengths,
+                         OutputWindowTrim,
+                         ::testing::Values(TrimCase{"tenAttempts", 298, true},
+                                           TrimCase{"elevenAttempts", 299, false},
+                                           TrimCase{"neverFits", kTextLimit + 50, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct KeyCase {
+  char key;
+  int before;  // a command given before the key, or 0
+  std::string text;
+  std::string clipboard;
+  std::pair<int, int> selection;
+  bool read_only;
+};
+
+class OutputWindowKeys : public OutputWindowTest, public ::testing::WithParamInterface<KeyCase> {};
+
+// Ctrl and a key through the window's message loop, on "alpha" selected and "zz" on the
+// clipboard; a size message posted behind the key tells when the loop has handled it.
+TEST_P(OutputWindowKeys, GiveTheirCommands) {
+  const KeyCase c = GetParam();
+  append(window_, "alpha");
+  append(window_, "beta");
+  const Window edit = edit_of(window_);
+  set_clipboard_text("zz");
+  send_message(edit, kEditSetSelection, 0, 5);
+  if (c.before != 0) command(window_, c.before);
+  post_message(window_.dialog(), kKeyDown, c.key, kControlKey);
+  post_message(window_.dialog(), kSize, 0, 300 | (200 << kCommandShift));
+  ASSERT_TRUE(eventually([&] { return window_rect(edit).width == 296; }));
+  EXPECT_EQ(window_text(edit), c.text);
+  EXPECT_EQ(clipboard_text(), c.clipboard);
+  EXPECT_EQ(selection_of(edit), c.selection);
+  EXPECT_EQ((window_style(edit) & kReadOnlyStyle) != 0, c.read_only);
+}
+
+const std::string kTwoLines = "alpha\r\nbeta\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Accelerators,
+    OutputWindowKeys,
+    ::testing::Values(KeyCase{'A', 0, kTwoLines, "zz", {0, 13}, false},
+                      KeyCase{'C', 0, kTwoLines, "alpha", {0, 5}, false},
+                      KeyCase{'X', 0, "\r\nbeta\r\n", "alpha", {0, 0}, false},
+                      KeyCase{'V', 0, "zz\r\nbeta\r\n", "zz", {2, 2}, false},
+                      KeyCase{'R', 0, kTwoLines, "zz", {0, 5}, true},
+                      KeyCase{'Z', ids::kCut, kTwoLines, "alpha", {13, 13}, false}),
+    [](const auto& info) { return std::string(1, info.param.key); });
 
 TEST_F(OutputWindowTest, ReadOnlyGreysTheWritingItemsAndBlocksOnlyTheUser) {
   append(window_, "alpha");
   append(window_, "beta");
   const Window edit = edit_of(window_);
   const Menu edit_menu = get_sub_menu(get_menu(window_.dialog()), 1);
-  // Ctrl+R through the accelerator table of the message loop.
-  post_message(window_.dialog(), kKeyDown, 'R', kControlKey);
-  ASSERT_TRUE(eventually([&] { return (window_style(edit) & kReadOnlyStyle) != 0; }));
+  command(window_, ids::kToggleReadOnly);
+  ASSERT_NE(window_style(edit) & kReadOnlyStyle, 0);
   const std::vector<std::pair<std::string, bool>> grey = {{"&Undo\tCtrl+Z", true},
                                                           {"Toggle &Readonly\tCtrl+R", false},
                                                           {"Select &All\tCtrl+A", false},
@@ -221,11 +313,14 @@ TEST_F(OutputWindowTest, ReadOnlyGreysTheWritingItemsAndBlocksOnlyTheUser) {
 
   const std::string text = "alpha\r\nbeta\r\n";
   set_clipboard_text("pasted");
-  command(window_, ids::kSelectAll);
-  EXPECT_EQ(focus_window(), edit);
+  send_message(edit, kEditSetSelection, 0, 5);
   for (int id : {ids::kCut, ids::kPaste, ids::kClearAll, ids::kUndo}) command(window_, id);
   EXPECT_EQ(window_text(edit), text);
+  EXPECT_EQ(selection_of(edit), std::make_pair(0, 5));
   EXPECT_EQ(clipboard_text(), "pasted");
+  command(window_, ids::kSelectAll);
+  EXPECT_EQ(focus_window(), edit);
+  EXPECT_EQ(selection_of(edit), std::make_pair(0, 13));
   command(window_, ids::kCopy);
   EXPECT_EQ(clipboard_text(), text);
   append(window_, "gamma");  // the program still writes
@@ -265,7 +360,7 @@ TEST_F(OutputWindowTest, FontsSizeAndAbout) {
   command(window_, ids::kAbout);
   const auto boxes = shown_message_boxes();
   ASSERT_EQ(boxes.size(), shown + 2);
-  EXPECT_EQ(boxes.back().caption, kAboutCaption);
+  EXPECT_EQ(boxes.back().caption, kAboutTitle);
   EXPECT_EQ(boxes.back().icon, MessageBoxIcon::kInformation);
   const std::size_t at = boxes.back().text.find("(c) ");
   ASSERT_NE(at, std::string::npos);
@@ -273,10 +368,10 @@ TEST_F(OutputWindowTest, FontsSizeAndAbout) {
   EXPECT_GE(year, 2006);
   EXPECT_LE(year, 2100);
   // The second About closed the first box: one is open.
-  const Window box = find_window(kAboutCaption);
+  const Window box = find_window(kAboutTitle);
   ASSERT_NE(box, 0u);
   send_message(box, kClose);
-  EXPECT_EQ(find_window(kAboutCaption), 0u);
+  EXPECT_EQ(find_window(kAboutTitle), 0u);
 }
 
 TEST_F(OutputWindowTest, CloseUntilMoreOutputReopensAFreshWindow) {
@@ -287,7 +382,7 @@ TEST_F(OutputWindowTest, CloseUntilMoreOutputReopensAFreshWindow) {
   EXPECT_FALSE(window_.ready());
   EXPECT_EQ(window_.dialog(), 0u);
   EXPECT_FALSE(is_window(first));
-  EXPECT_EQ(find_window(kOutputWindowTitle), 0u);
+  EXPECT_EQ(find_window(kWindowTitle), 0u);
 
   append(window_, "after");
   ASSERT_TRUE(window_.ready());
@@ -306,7 +401,7 @@ TEST_F(OutputWindowTest, ExitPermanentlyDropsEveryLaterLine) {
   for (int i = 0; i < 3; ++i) append(window_, "dropped");
   EXPECT_FALSE(window_.ready());
   EXPECT_EQ(live_windows(), windows);
-  EXPECT_EQ(find_window(kOutputWindowTitle), 0u);
+  EXPECT_EQ(find_window(kWindowTitle), 0u);
 }
 
 TEST_F(OutputWindowTest, FailedDialogIsReportedOnceAndRemembered) {
@@ -394,7 +489,7 @@ TEST(LineWriterWithoutConsole, SendsConsoleLinesToTheWindow) {
         write_line(21, "file line", 9);
         bool console = true;
         append_output_line(console, "direct", 6);
-        const Window dialog = find_window(kOutputWindowTitle);
+        const Window dialog = find_window(kWindowTitle);
         const std::string text =
             window_text(get_dialog_item(dialog, output_window_ids::kEditControl));
         platform::flush_units();
@@ -418,7 +513,7 @@ TEST(LineWriterWithConsole, NeverOpensAWindow) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "to stdout\n");
   EXPECT_TRUE(console);
   EXPECT_EQ(live_windows(), windows);
-  EXPECT_EQ(find_window(kOutputWindowTitle), 0u);
+  EXPECT_EQ(find_window(kWindowTitle), 0u);
 }
 
 }  // namespace
