@@ -18,6 +18,12 @@ struct Evaluator {
   double* z = nullptr;
   int* stop_code = nullptr;  // written with every negative MODE that a routine returns
 
+  // A MODE = -1 that the run got past (the functions were evaluated again at a point where it
+  // goes on) is no longer the run's stop code; any other stop code stays.
+  void forget_undefined() const {
+    if (*stop_code == -1) *stop_code = 0;
+  }
+
   // confun at x (its first NJNLN entries): fcon(NCNLN), gcon(NGCON).  Returns the status
   // (evaluation_status).  Does nothing and returns 0 when NCNLN = 0.
   int constraints(int mode, int firstcall, double* x, double* fcon, double* gcon) const {

@@ -126,10 +126,11 @@ void make_linear_rows_feasible(RunState& st, int print_level) {
     }
     return;
   }
+  // An iteration limit stays one: the equality rows may well be feasible, and the exit names
+  // the limit rather than an infeasibility the model does not have.
   if (st.end_class == end_class::kLimitReached) {
     message_both_units(st.iz, print_level, st.iterations,
                        "Infeasible linear constraints at end of Phase 1.");
-    if (*st.p.ninfs > 0) st.end_class = end_class::kInfeasible;
   }
 }
 
@@ -177,7 +178,8 @@ void find_point_near_start(RunState& st, int print_level) {
     if (st.end_class != end_class::kConverged) return;
     message_both_units(
         st.iz, level, st.iterations,
-        "No. of nonlinear variables made feasible = " + platform::format_i(count, 7) + ".", true);
+        "No. of nonlinear variables made feasible = " + platform::format_i(count, 7) + ".", true,
+        false, true);
   }
   *st.p.suminf = 0.0;
   *st.p.ninfs = 0;

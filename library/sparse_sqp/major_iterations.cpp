@@ -428,7 +428,7 @@ int MajorLoop::run() {
     // The point minimises the elastic infeasibilities of the nonlinear rows.
     if (end == 0 && elastic_) st_.nonlinear_infeasible = 1;
   }
-  if (end != end_class::kUserStop && end != end_class::kFunctionsUndefined) exit_lines();
+  if (!stopped_in_search_) exit_lines();
   return end;
 }
 

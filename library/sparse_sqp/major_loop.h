@@ -160,6 +160,7 @@ class MajorLoop {
   bool pending_central_ = false;
   bool cut_for_violation_ = false;
   bool first_factor_ = true;
+  bool stopped_in_search_ = false;  // a routine stopped the line search: no exit lines
   int result_ = 0;
   int itn_ = 0;
   int major_ = 0;

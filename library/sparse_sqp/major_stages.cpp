@@ -156,7 +156,7 @@ int run_major_stages(RunState& st) {
     crash_nonlinear_rows(st);
     result = one_pass(st, ev);
     if (result == end_class::kCannotImprove &&
-        std::fabs(st.fobj) > st.real(rw::kUnboundedObjective)) {
+        std::fabs(st.user_objective()) > st.real(rw::kUnboundedObjective)) {
       result = end_class::kUnboundedOrViolation;
     } else if (result >= 30 || (result >= 20 && st.iterations == 0)) {
       break;

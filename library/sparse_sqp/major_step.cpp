@@ -76,7 +76,7 @@ int MajorLoop::failed_search(int search) {
     return kNextIteration;
   };
   if (feasible_) {
-    if (std::fabs(st_.fobj) >= real(rw::kUnboundedObjective) / 10.0 && pr_.nonln >= 1) {
+    if (std::fabs(st_.user_objective()) >= real(rw::kUnboundedObjective) / 10.0) {
       return end_class::kUnboundedOrViolation;
     }
     if (reset_allowed) return reset();
@@ -223,7 +223,9 @@ int MajorLoop::search(LineState& ls, StepLimits lim, double merit0, double g0) {
   cb.restart = [&] {
     ls.acc.x = ls.x0;
     PointValues& a = ls.acc;
-    return evaluate(0, a.x.data(), a.fcon.data(), a.gcon.data(), a.fobj, a.gobj.data());
+    const int status = evaluate(0, a.x.data(), a.fcon.data(), a.gcon.data(), a.fobj, a.gobj.data());
+    if (status == 0) ev_.forget_undefined();
+    return status;
   };
   cb.finish = [](double) {};
   cb.restart_message = [&] { message("Restart linesearch."); };
@@ -339,6 +341,7 @@ int MajorLoop::search_and_update() {
   for (std::vector<double>* v : {&ls.c, &ls.v, &ls.jp, &ls.lp, &ls.zero}) v->assign(nc, 0.0);
   const int result = search(ls, lim, merit0, g0);
   if (result == search_result::kUserStop) {
+    stopped_in_search_ = true;
     return *ev_.stop_code == -1 ? end_class::kFunctionsUndefined : end_class::kUserStop;
   }
   if (result >= search_result::kMaxStepTooSmall) return failed_search(result);

@@ -27,7 +27,8 @@ void message_both_units(const int* iz,
                         int itn,
                         std::string_view text,
                         bool blank_before,
-                        bool blank_after) {
+                        bool blank_after,
+                        bool blank_on_monitor) {
   namespace iw = sparse_option::integer_word;
   Words<const int> i(iz);
   const int print = i(iw::kPrintUnit);
@@ -39,7 +40,7 @@ void message_both_units(const int* iz,
     if (blank_after) write_text(print, " ");
   }
   if (monitoring >= 0 && monitoring != print) {
-    if (blank_before) write_text(monitoring, " ");
+    if (blank_on_monitor) write_text(monitoring, " ");
     write_text(monitoring, std::string(" XXX ").append(text));
   }
 }

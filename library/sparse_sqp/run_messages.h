@@ -14,13 +14,14 @@ namespace zun {
 void write_record(int unit, const platform::Record& record);
 void write_text(int unit, const std::string& text);
 
-// BLANK_BEFORE writes a blank record ahead of the message on each unit that gets it;
-// BLANK_AFTER one after the print-unit form.
+// BLANK_BEFORE and BLANK_AFTER write a blank record ahead of and after the print-unit form;
+// BLANK_ON_MONITOR one ahead of the monitoring form.
 void message_both_units(const int* iz,
                         int print_level,
                         int itn,
                         std::string_view text,
                         bool blank_before = false,
-                        bool blank_after = false);
+                        bool blank_after = false,
+                        bool blank_on_monitor = false);
 
 }  // namespace zun

@@ -119,6 +119,12 @@ int* RunState::row_types() const { return array_at(iz, iz, run_array::kRowTypes)
 int* RunState::allowance() const { return array_at(iz, iz, run_array::kElasticAllowance); }
 int* RunState::bs_index() const { return array_at(iz, iz, run_array::kBsIndex); }
 
+double RunState::linear_objective_value() const {
+  double f = objective_constant;
+  if (run.objective_row > 0) f += p.xv[n + run.objective_row - 1] * real(kObjectiveScaleWord);
+  return f;
+}
+
 void scale_problem(RunState& st) {
   ScaleRequest request;
   request.print_level = st.option(iw::kMajorPrintLevel);

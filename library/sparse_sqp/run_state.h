@@ -73,6 +73,11 @@ struct RunState {
   int* allowance() const;
   int* bs_index() const;
 
+  // The objective as the user sees it, in the user's units: the linear part (the constant
+  // and the objective row) and fObj; the value printed as the final objective.
+  double linear_objective_value() const;
+  double user_objective() const { return linear_objective_value() + fobj; }
+
   // The matrix as the QP layer sees it.
   ColumnMatrix columns() const { return {aval.data(), p.ha, p.ka}; }
   int option(int word) const { return iz[word - 1]; }

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "library/platform/format.h"
 #include "library/sparse_sqp/exit_codes.h"
@@ -172,6 +173,27 @@ void linear_phases(RunState& st) {
   unscale_problem(st);
 }
 
+// True when every linear row's slack agrees with its activity A x to the feasibility
+// tolerance, relative to the size of the row's terms (so that rounding never counts).
+bool linear_rows_hold(const RunState& st) {
+  std::vector<double> ax(static_cast<std::size_t>(st.m), 0.0);
+  std::vector<double> size(static_cast<std::size_t>(st.m), 0.0);
+  for (int j = 0; j < st.n; ++j) {
+    for (int k = st.p.ka[j] - 1; k < st.p.ka[j + 1] - 1; ++k) {
+      const auto i = static_cast<std::size_t>(st.p.ha[k] - 1);
+      const double term = st.aval[static_cast<std::size_t>(k)] * st.p.xv[j];
+      ax[i] += term;
+      size[i] += std::fabs(term);
+    }
+  }
+  const double tol = st.real(rw::kMinorFeasibilityTol);
+  for (int i = st.ncnln; i < st.m; ++i) {
+    const auto r = static_cast<std::size_t>(i);
+    if (std::fabs(ax[r] - st.p.xv[st.n + i]) > tol * (1.0 + size[r])) return false;
+  }
+  return true;
+}
+
 // The stages up to the end of the passes; st.end_class holds the result.
 void run_stages(RunState& st) {
   count_rows(st);
@@ -200,6 +222,11 @@ void run_stages(RunState& st) {
   if (st.nnl < 1) rescale_problem(st);
   st.end_class = run_major_stages(st);
   if (st.end_class < 0) st.end_class = end_class::kUserStop;
+  // A verdict of a feasible point must not stand on a point that breaks a linear row.
+  const bool feasible_verdict =
+      (st.end_class == end_class::kConverged && st.nonlinear_infeasible == 0) ||
+      st.end_class == end_class::kAccuracyNotAchieved;
+  if (feasible_verdict && !linear_rows_hold(st)) st.end_class = end_class::kLinearNumericalError;
 }
 
 // The end class as the exit message reads it: the LU failures remapped.
@@ -216,12 +243,8 @@ int exit_class(const RunState& st) {
 }
 
 void end_values(RunState& st) {
-  st.linear_objective = st.objective_constant;
-  if (st.run.objective_row > 0) {
-    st.linear_objective +=
-        st.p.xv[st.n + st.run.objective_row - 1] * st.real(rword::kObjectiveScale);
-  }
-  *st.p.objv = st.linear_objective + st.fobj;
+  st.linear_objective = st.linear_objective_value();
+  *st.p.objv = st.user_objective();
   Words<double>(st.z)(rword::kFinalObjective) = *st.p.objv;
   st.option_word(rword::kIterationsDone) = st.iterations;
   double sum = 0.0;
@@ -375,7 +398,7 @@ ExitSituation exit_situation(const RunState& st) {
   ExitSituation s;
   s.feasible_point_problem = st.feasible_point;
   s.reduced_gradient = st.reduced_gradient;
-  s.objective_reached = st.fobj;
+  s.objective_reached = *st.p.objv;
   s.unbounded_objective = st.real(rw::kUnboundedObjective);
   s.final_objective = *st.p.objv;
   s.major_iterations = st.major_iterations;

@@ -1,6 +1,7 @@
 // The corpus runner: solves every problem of the development corpus with a built solver
 // program as AMPL does, reads each .sol file back with the ASL and checks it.  One line per
-// problem and the count solved are printed; the exit status is nonzero on a crash, a hang, a
+// problem and the count solved (the known optimum reached, feasible, under a solve message that
+// reports no failure) are printed; the exit status is nonzero on a crash, a hang, a
 // sanitizer report, a missing exit line or .sol file, or a count below the floor.
 //
 //   corpus_runner --program P --index INDEX.tsv --corpus DIR [--shared DIR] [--floor N]
@@ -151,6 +152,11 @@ double largest_violation(const spnlp_test::LoadedProblem& lp, const std::vector<
   return worst;
 }
 
+// A solve message that reports a failure or an error rather than a solution.
+bool is_failure_message(const std::string& message) {
+  return message.rfind("failed", 0) == 0 || message.rfind("error", 0) == 0;
+}
+
 void add(Verdict& v, const std::string& text, bool failure) {
   v.text += v.text.empty() ? text : ", " + text;
   v.failed = v.failed || failure;
@@ -216,8 +222,10 @@ Verdict check_run(const Problem& p,
   if (p.has_optimum) {
     const bool close = fig.have_objective && std::fabs(fig.objective - p.optimum) <=
                                                  kObjectiveTolerance * (1.0 + std::fabs(p.optimum));
-    v.solved = close && fig.violation <= kViolationTolerance;
-    add(v, v.solved ? "solved" : "missed", false);
+    const bool reached = close && fig.violation <= kViolationTolerance;
+    // The verdict is part of the result: the optimum under a failure message is a wrong verdict.
+    v.solved = reached && !is_failure_message(message);
+    add(v, v.solved ? "solved" : (reached ? "reached under \"" + message + "\"" : "missed"), false);
   } else if (p.sense == "none") {
     add(v, fig.violation <= kViolationTolerance ? "feasible" : "infeasible", false);
   }

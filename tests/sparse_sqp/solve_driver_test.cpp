@@ -178,24 +178,37 @@ struct PriceCase {
 class PartialPrice : public ::testing::TestWithParam<PriceCase> {};
 
 // Sections of fewer than 10 columns or rows lower the partial price, with a message on the
-// print unit at print level 5.
+// print unit at print level 5, after a blank record, and on the monitoring unit, without one.
 TEST_P(PartialPrice, IsReducedForSmallSections) {
   const PriceCase& c = GetParam();
   sqp_test::UnitCapture print(75);
+  sqp_test::UnitCapture monitor(78);
   std::vector<std::vector<double>> rows(c.m, std::vector<double>(c.n, 0.0));
   for (int i = 0; i < c.m; ++i) rows[i][i % c.n] = 1.0;
   SolveRun r(rows, std::vector<double>(c.n + c.m, -1.0), std::vector<double>(c.n + c.m, 1.0), {});
   r.set(iw::kPrintUnit, print.unit());
   r.set(iw::kMajorPrintLevel, 5);
+  r.set(iw::kMonitoringUnit, monitor.unit());
   r.set(iw::kPartialPrice, c.price);
   r.solve();
   EXPECT_EQ(r.iz[iw::kPartialPrice - 1], c.reduced);
-  const std::vector<std::string> lines = print.lines();
-  const std::string message = " Itn      0 -- Partial price reduced from " + std::string(14, ' ') +
-                              std::to_string(c.price) + " to " +
-                              std::string(16 - std::to_string(c.reduced).size(), ' ') +
-                              std::to_string(c.reduced) + ".";
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), message), c.price != c.reduced ? 1 : 0);
+  const std::string text =
+      "Partial price reduced from " + std::string(14, ' ') + std::to_string(c.price) + " to " +
+      std::string(16 - std::to_string(c.reduced).size(), ' ') + std::to_string(c.reduced) + ".";
+  // For each line that holds the message on a unit: whether a blank record precedes it.
+  const auto after_blank = [](const std::vector<std::string>& lines, const std::string& message) {
+    std::vector<bool> found;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      if (lines[k] == message)
+        found.push_back(k > 0 && lines[k - 1].find_first_not_of(' ') == std::string::npos);
+    }
+    return found;
+  };
+  const bool reduced = c.price != c.reduced;
+  using Blanks = std::vector<bool>;
+  EXPECT_EQ(after_blank(print.lines(), " Itn      0 -- " + text),
+            reduced ? Blanks{true} : Blanks{});
+  EXPECT_EQ(after_blank(monitor.lines(), " XXX " + text), reduced ? Blanks{false} : Blanks{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes,

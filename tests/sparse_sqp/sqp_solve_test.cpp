@@ -1,6 +1,8 @@
 // Whole solves through the top level: generated LPs with a known optimum (minimised and
 // maximised) and their multipliers, unbounded, infeasible and limited LPs, a nonlinear problem
-// whose gradients are withheld at each derivative level, and a user stop.
+// whose gradients are withheld at each derivative level, a user stop, the Feasible Exit pass, a
+// maximisation with nonlinear rows, evaluation errors at trial points, an objective unbounded
+// through its linear part and an iteration limit in the equality phase.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,7 @@
 
 #include "library/sparse_sqp/exit_codes.h"
 #include "tests/sparse_sqp/solve_run.h"
+#include "tests/sparse_sqp/sqp_test_support.h"
 
 namespace zun {
 namespace {
@@ -177,8 +180,9 @@ INSTANTIATE_TEST_SUITE_P(
     outcome_name);
 
 // min (x1 - 1)^2 + (x2 - 2)^2 + x1 x2 on x1^2 + x2^2 <= 3 with x1 + x2 + x3 = 1, x3 in [0, 4].
-// IUSR(1) withholds derivatives: bit 1 the objective gradient, bit 2 the Jacobian; IUSR(2) is
-// a MODE to return at the first call (0 for none).
+// IUSR(1) withholds derivatives: bit 1 the objective gradient, bit 2 the Jacobian; bit 3
+// negates the objective (for a maximisation); IUSR(2) is a MODE to return at the first call (0
+// for none).
 void circle_with_gaps(int& mode,
                       const int&,
                       const int&,
@@ -205,10 +209,11 @@ void objective_with_gaps(int& mode,
                          const int&,
                          int* iusr,
                          double*) {
-  if (mode != 1) f = (x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2) + x[0] * x[1];
+  const double s = (iusr[0] & 4) != 0 ? -1.0 : 1.0;
+  if (mode != 1) f = s * ((x[0] - 1) * (x[0] - 1) + (x[1] - 2) * (x[1] - 2) + x[0] * x[1]);
   if (mode != 0 && (iusr[0] & 1) == 0) {
-    g[0] = 2 * (x[0] - 1) + x[1];
-    g[1] = 2 * (x[1] - 2) + x[0];
+    g[0] = s * (2 * (x[0] - 1) + x[1]);
+    g[1] = s * (2 * (x[1] - 2) + x[0]);
   }
 }
 
@@ -242,6 +247,182 @@ TEST(UserStop, ReturnsTheRoutinesMode) {
     SolveRun r = nonlinear_problem(0, 3);
     r.iusr[1] = mode;
     EXPECT_EQ(r.solve(), mode);
+  }
+}
+
+// A run whose Feasible Exit makes a second pass on the feasible-point problem after a first
+// pass that ended at its major iteration limit, against a run without it.
+struct FeasibleExitCase {
+  int feasible_exit;
+  int code;
+  const char* exit_text;
+};
+
+class FeasibleExit : public ::testing::TestWithParam<FeasibleExitCase> {};
+
+TEST_P(FeasibleExit, FindsAFeasiblePointAfterALimit) {
+  const FeasibleExitCase& c = GetParam();
+  sqp_test::UnitCapture print(82);
+  SolveRun r = nonlinear_problem(0, 3);
+  r.xv = {3, -4, 0, 0, 0};
+  r.set(iw::kPrintUnit, print.unit());
+  r.set(iw::kMajorPrintLevel, 10);
+  r.set(iw::kFeasibleExit, c.feasible_exit);
+  r.set(iw::kMajorIterationLimit, 1);
+  EXPECT_EQ(r.solve(), c.code);
+  const std::vector<std::string> lines = print.lines();
+  const auto has = [&](const std::string& line) {
+    return std::count(lines.begin(), lines.end(), line);
+  };
+  EXPECT_EQ(has(std::string(" Exit SPNLPF - ") + c.exit_text), 1);
+  EXPECT_EQ(has(" Itn      5 -- Making the nonlinear rows feasible.") +
+                has(" Exit from FP problem after     1 major iterations,"),
+            c.feasible_exit == 1 ? 2 : 0);
+  if (c.code == 0) {
+    r.expect_linear_feasible();
+    EXPECT_LE(r.xv[0] * r.xv[0] + r.xv[1] * r.xv[1], 3.0 + run_test::kFeasibilityTol);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OnAndOff,
+                         FeasibleExit,
+                         ::testing::Values(FeasibleExitCase{1, sparse_inform::kOptimal,
+                                                            "Feasible point found."},
+                                           FeasibleExitCase{0, sparse_inform::kIterationLimit,
+                                                            "Major Iteration Limit exceeded."}));
+
+// Maximising -f reaches the point of minimising f, with the objective and every multiplier of
+// the opposite sign; the nonlinear row and the linear equality are both active there.
+TEST(Maximisation, WithNonlinearRowsMirrorsTheNegatedProblem) {
+  SolveRun minimise = nonlinear_problem(0, 3);
+  SolveRun maximise = nonlinear_problem(4, 3);
+  maximise.set(iw::kObjectiveKind, -1);
+  for (SolveRun* r : {&minimise, &maximise}) {
+    r->bu[3] = 0.5;
+    ASSERT_EQ(r->solve(), sparse_inform::kOptimal);
+  }
+  EXPECT_NEAR(minimise.xv[0] * minimise.xv[0] + minimise.xv[1] * minimise.xv[1], 0.5, 1e-8);
+  EXPECT_GT(std::fabs(minimise.mult[3]), 1e-3);
+  EXPECT_NEAR(maximise.objv, -minimise.objv, 1e-8);
+  for (int k = 0; k < 5; ++k) {
+    EXPECT_NEAR(maximise.xv[k], minimise.xv[k], 1e-7) << "entry " << k;
+    EXPECT_NEAR(maximise.mult[k], -minimise.mult[k], 1e-6) << "entry " << k;
+  }
+}
+
+// min x^4 - log x from x = 2 (one free linear row beside it): the first trial step lands at
+// x < 0, where the objective returns MODE = -1.  IUSR(1) says what follows: 0 the run goes on
+// from the restarted search; 1 every later call fails too, so the re-evaluation at the start of
+// the search fails; 2 the derivatives at the point that the search accepted fail.
+void quartic_log(
+    int& mode, const int&, const double* x, double& f, double* g, const int&, int* iusr, double*) {
+  const bool failed_before = iusr[1] != 0;
+  if (x[0] <= 0.0) iusr[1] = 1;
+  if (x[0] <= 0.0 || (failed_before && (iusr[0] == 1 || (iusr[0] == 2 && mode == 1)))) {
+    mode = -1;
+    return;
+  }
+  f = std::pow(x[0], 4) - std::log(x[0]);
+  if (mode != 0) g[0] = 4 * std::pow(x[0], 3) - 1 / x[0];
+}
+
+void no_constraints(int&,
+                    const int&,
+                    const int&,
+                    const int&,
+                    const double*,
+                    double*,
+                    double*,
+                    const int&,
+                    int*,
+                    double*) {}
+
+struct UndefinedCase {
+  const char* name;
+  int kind;  // IUSR(1) of quartic_log
+  int code;
+  int exit_lines;  // " Exit from NP problem" lines
+};
+
+class UndefinedAtATrial : public ::testing::TestWithParam<UndefinedCase> {};
+
+TEST_P(UndefinedAtATrial, FailsOnlyWhereTheRunEnds) {
+  const UndefinedCase& c = GetParam();
+  sqp_test::UnitCapture print(83);
+  SolveRun r({{1.0}}, {-kInf, -kInf}, {kInf, kInf}, {2.0});
+  r.confun = no_constraints;
+  r.objfun = quartic_log;
+  r.nonln = 1;
+  r.iusr[0] = c.kind;
+  r.set(iw::kPrintUnit, print.unit());
+  r.set(iw::kMajorPrintLevel, 10);
+  if (c.kind == 2) r.set(iw::kDerivativeLinesearch, 0);
+  EXPECT_EQ(r.solve(), c.code);
+  const std::vector<std::string> lines = print.lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), " Itn      1 -- Restart linesearch."), 1);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) {
+                            return l.rfind(" Exit from NP problem after", 0) == 0;
+                          }),
+            c.exit_lines);
+  if (c.code == sparse_inform::kOptimal) {
+    EXPECT_NEAR(r.xv[0], std::sqrt(0.5), 1e-7);
+    EXPECT_NEAR(r.objv, 0.5965735903, 1e-9);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    UndefinedAtATrial,
+    ::testing::Values(UndefinedCase{"recovered", 0, sparse_inform::kOptimal, 1},
+                      UndefinedCase{"undefined_at_the_start_too", 1, -1, 0},
+                      UndefinedCase{"undefined_derivatives_after_the_search", 2, -1, 1}),
+    [](const ::testing::TestParamInfo<UndefinedCase>& info) { return info.param.name; });
+
+// min exp(-x) - y with -x + y <= 1, x and y free: unbounded below through the linear part of
+// the objective while the nonlinear part tends to 0.
+void decaying(
+    int& mode, const int&, const double* x, double& f, double* g, const int&, int*, double*) {
+  f = std::exp(-x[0]);
+  if (mode != 0) g[0] = -f;
+}
+
+// Its last steps break the linear row (A x - s of order 1e16, rounding in p = xQP - x times a
+// step far above 1).  With Feasible Exit the feasible-point pass stops at once at that point,
+// which must not be reported feasible.
+TEST(Unbounded, ThroughTheLinearObjectiveIsReportedUnbounded) {
+  for (const auto& [feasible_exit, code] : {std::pair{0, sparse_inform::kUnbounded},
+                                            std::pair{1, sparse_inform::kLinearNumericalError}}) {
+    SolveRun r({{-1.0, 1.0}, {0.0, -1.0}}, {-kInf, -kInf, -kInf, -kInf}, {kInf, kInf, 1, kInf},
+               {0, 0});
+    r.confun = no_constraints;
+    r.objfun = decaying;
+    r.nonln = 1;
+    r.iobj = 2;
+    r.set(iw::kFeasibleExit, feasible_exit);
+    EXPECT_EQ(r.solve(), code) << "Feasible Exit " << feasible_exit;
+    EXPECT_LT(r.objv, -1e14);
+  }
+}
+
+// A feasible system of 12 linear equalities whose Phase 1A needs more than a few iterations:
+// stopped by the iteration limit, the run reports the limit, not an infeasible problem.
+TEST(LinearPhases, IterationLimitInPhaseOneAIsALimit) {
+  constexpr int m = 12, n = 16;
+  std::vector<std::vector<double>> rows(m, std::vector<double>(n, 0.0));
+  std::vector<double> bl(n + m, 0.0), bu(n + m, 4.0);
+  for (int i = 0; i < m; ++i) {
+    double ax = 0.0;  // at x = 1
+    for (int j = 0; j < n; ++j) ax += rows[i][j] = 1 + (i * 7 + j * 3) % 5;
+    bl[n + i] = bu[n + i] = ax;
+  }
+  for (const auto& [limit, code] :
+       {std::pair{1, sparse_inform::kIterationLimit}, std::pair{3, sparse_inform::kIterationLimit},
+        std::pair{1000, sparse_inform::kOptimal}}) {
+    SolveRun r(rows, bl, bu, std::vector<double>(n, 0.0));
+    r.set(iw::kIterationLimit, limit);
+    EXPECT_EQ(r.solve(), code) << "limit " << limit;
+    if (code == sparse_inform::kOptimal) r.expect_linear_feasible();
   }
 }
 
