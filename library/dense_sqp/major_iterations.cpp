@@ -205,8 +205,7 @@ Tested convergence_tests(DenseRun& run, const QpSubproblemResult& qp, const Meas
                        qp.inform == static_cast<int>(LsQpExit::kWeakMinimum);
   t.tiny = m.feasible && m.pnorm <= eps8 * gscale && minimum;
   t.stuck = s.i(iw::kInfeasibleCount) > kStuckInfeasible || (!qp.feasible && t.small_step);
-  // A tiny direction at an optimal point is as converged as a small step.
-  t.converged = t.optimal && (t.small_step || t.tiny);
+  t.converged = t.optimal && t.small_step;
   s.i(iw::kConvergenceTests) =
       (t.small_step ? kSmallStep : 0) | (m.feasible ? kFeasible : 0) | (t.optimal ? kOptimal : 0);
   return t;
