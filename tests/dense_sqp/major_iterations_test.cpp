@@ -398,6 +398,38 @@ TEST_F(MajorExits, RowOnItsBoundToRoundingDoesNotBlockTheStep) {
   for (int i = 1; i <= kEigenOrder; ++i) EXPECT_NEAR(c[i], 0.0, 1e-7) << i;
 }
 
+// min x1 + x2 subject to x1^2 + x2^2 <= -1 from (1, 1): with no penalty yet the merit function
+// falls along the first direction without end; the search stops where the row's violation
+// grows beyond the QP step.
+TEST_F(MajorExits, InfeasibleRowDoesNotSendTheStepAway) {
+  TestProblem p = disjoint_discs();
+  p.ncnln = 1;
+  p.bl = {-kInf, -kInf, -kInf};
+  p.bu = {kInf, kInf, -1.0};
+  p.x0 = {1.0, 1.0};
+  p.cons = [](const Vec& x) { return Vec{x[0] * x[0] + x[1] * x[1]}; };
+  p.jac_row = [](const Vec& x, int) { return Vec{2 * x[0], 2 * x[1]}; };
+  DenseHarness h(p, {"Print level 0"});
+  const int code = h.run(-1);
+  EXPECT_TRUE(code == 3 || code == 6) << code;
+  double largest = 0.0;
+  for (const auto& r : h.log()) {
+    for (const double v : r.x) largest = std::max(largest, std::fabs(v));
+  }
+  EXPECT_LT(largest, 10.0);
+}
+
+// With a loose nonlinear feasibility tolerance the point is feasible before the rows hold to
+// rounding; the slacks of the rows must not let the search run off from the optimum.
+TEST_F(MajorExits, LooseFeasibilityToleranceStillEndsOptimal) {
+  for (const char* tolerance : {"1e-4", "1e-5"}) {
+    DenseHarness h(hs71(), {"Print level 0", std::string("Nonlinear feasibility ") + tolerance});
+    EXPECT_EQ(h.run(-1), 0) << tolerance;
+    EXPECT_NEAR(h.objv, 17.0140172891, 1e-4) << tolerance;
+    EXPECT_LE(infeasibility(h.prob, h.x), 1e-4);
+  }
+}
+
 TEST_F(MajorExits, MajorIterationsLimitEndsWithExitFour) {
   DenseHarness h(rosenbrock(), {"Print level 1", "Major iterations limit 2"});
   EXPECT_EQ(h.run(-1), 4);
