@@ -2,6 +2,7 @@
 #include "drivers/dnnlp/driver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <string>
 
@@ -23,6 +24,10 @@ namespace {
 
 constexpr int kSoftFailure = -1;
 constexpr int kStopRequest = -1;
+// A point this far out, in units of the solver's infinite bound size (which the driver never
+// changes), is taken as a sign that the objective has no lower bound.
+constexpr double kUnboundedShare = 0.1;
+constexpr const char* kUnbounded = "failed: the problem seems to be unbounded";
 
 void send_solver_options() {
   for (const std::string& line : solver_option_lines(keyword_values())) {
@@ -57,11 +62,24 @@ void solve(SolverCall& s, const ObjectiveChoice& objective) {
   }
 }
 
+// A solve that ended as converged or stuck (IFAIL 0, 1 or 6) at a point with a coordinate of
+// at least a tenth of the infinite bound size has run off toward an unbounded objective.
+bool seems_unbounded(const SolverCall& s) {
+  if (s.ifail != zun::dense_exit::kOptimal && s.ifail != zun::dense_exit::kAccuracyNotAchieved &&
+      s.ifail != zun::dense_exit::kCannotImprove) {
+    return false;
+  }
+  const double far = kUnboundedShare * zun::kDefaultInfiniteBound;
+  return std::any_of(s.d.x.begin(), s.d.x.begin() + n_var,
+                     [far](double xj) { return !(std::fabs(xj) < far); });
+}
+
 void write_solution(const SolverCall& s) {
   zun_driver::print_solver_flag("DNNLP", s.ifail);
   std::copy(s.d.x.begin(), s.d.x.begin() + n_var, X0);
   copy_row_multipliers(s.d, pi0);
-  write_sol(solve_message(s.ifail), X0, pi0, &driver_option_info());
+  const char* message = seems_unbounded(s) ? kUnbounded : solve_message(s.ifail);
+  write_sol(message, X0, pi0, &driver_option_info());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "library/dense_sqp/dense_option_reader.h"
+#include "library/dense_sqp/dense_sqp.h"
 #include "library/dense_sqp/dense_store_words.h"
 #include "library/platform/format.h"
 #include "library/support/output.h"
@@ -16,7 +17,7 @@ namespace {
 namespace iw = dense_words::integer_word;
 namespace rw = dense_words::real_word;
 
-constexpr double kBigBound = 9.9999e19;
+constexpr double kBigBound = kDefaultInfiniteBound;
 constexpr double kDefaultCrashTolerance = 0.01;
 constexpr double kDefaultStepLimit = 2.0;
 constexpr double kDefaultLineSearchTolerance = 0.9;

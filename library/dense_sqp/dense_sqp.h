@@ -30,6 +30,10 @@ constexpr int kDerivativeErrors = 7;
 constexpr int kInputErrors = 9;
 }  // namespace dense_exit
 
+// The infinite bound size unless an option line sets another: bounds at or beyond it in
+// magnitude are absent.
+constexpr double kDefaultInfiniteBound = 9.9999e19;
+
 // Applies one option line LINE (line_len characters).
 void DNKEYF(const char* line, int line_len);
 

@@ -93,7 +93,7 @@ void finish_solve(DenseProblem& p, DenseStoreView s, std::string_view routine, i
     const int count = s.i(iw::kMajorRan) == 1 ? p.total() : p.n + p.nclin;
     for (int j = 1; j <= count; ++j) p.mult(j) = clamda(j);
   }
-  if (has_tail && code <= ex::kCannotImprove && code != ex::kDerivativeErrors) {
+  if (has_tail && code >= ex::kOptimal && code <= ex::kCannotImprove) {
     for (int j = 1; j <= p.n; ++j) p.x(j) = run.x(j);
     if (known) {
       for (int k = 1; k <= p.ncnln; ++k) p.c(k) = run.c(k);

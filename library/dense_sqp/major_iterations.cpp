@@ -205,8 +205,7 @@ Tested convergence_tests(DenseRun& run, const QpSubproblemResult& qp, const Meas
                        qp.inform == static_cast<int>(LsQpExit::kWeakMinimum);
   t.tiny = m.feasible && m.pnorm <= eps8 * gscale && minimum;
   t.stuck = s.i(iw::kInfeasibleCount) > kStuckInfeasible || (!qp.feasible && t.small_step);
-  // A tiny direction at an optimal point is as converged as a small step.
-  t.converged = t.optimal && (t.small_step || t.tiny);
+  t.converged = t.optimal && t.small_step;
   s.i(iw::kConvergenceTests) =
       (t.small_step ? kSmallStep : 0) | (m.feasible ? kFeasible : 0) | (t.optimal ? kOptimal : 0);
   return t;
@@ -340,6 +339,28 @@ void finish_major(DenseRun& run, int code, int& exit_code) {
 
 // ---- The step.
 
+// The largest step for which every slack s + alpha ds stays within its row's bounds (at least
+// 0; the infinite step size when no slack moves toward a finite bound).  Up to alpha = 1 the
+// slacks move toward the QP's values of the linearised rows, which lie within the bounds up to
+// the QP's tolerance; beyond it nothing keeps them there.
+double slack_step_bound(const DenseRun& run) {
+  const DenseProblem& p = run.p;
+  const Words<double> s = run.array(ma::kSlacks);
+  const Words<double> ds = run.array(ma::kSlackStep);
+  const double bigbnd = run.s.r(rw::kInfiniteBound);
+  const double tiny = run.s.r(rw::kPivotFactor);
+  double l = run.s.r(rw::kInfiniteStep);
+  for (int k = 1; k <= p.ncnln; ++k) {
+    const int j = p.n + p.nclin + k;
+    const double threshold = tiny * (1.0 + std::fabs(s(k)));
+    double room = -1.0;
+    if (ds(k) > threshold && p.bu(j) < bigbnd) room = p.bu(j) - s(k);
+    if (ds(k) < -threshold && p.bl(j) > -bigbnd) room = s(k) - p.bl(j);
+    if (room >= 0.0) l = std::min(l, room / std::fabs(ds(k)));
+  }
+  return std::max(l, 0.0);
+}
+
 // The first trial step, the largest and the smallest useful step.
 void set_search_steps(DenseRun& run, const Measures& m, bool qp_feasible) {
   DenseStoreView s = run.s;
@@ -376,6 +397,9 @@ void set_search_steps(DenseRun& run, const Measures& m, bool qp_feasible) {
     alfmax = scan_constraint_step_bound(run, lower, upper, Words<const double>(values.data()),
                                         Words<const double>(rates.data()));
     if (qp_feasible && alfmax < 1.0 + s.r(rw::kEpsPow033)) alfmax = 1.0;
+    // No step beyond the QP's carries a slack out of its bounds: there the merit function
+    // would fall without end as the residuals c - s grow against frozen multipliers.
+    alfmax = std::min(alfmax, std::max(1.0, slack_step_bound(run)));
   }
   s.r(rw::kSearchAlphaMax) = alfmax;
   double alfsml = 0.0;

@@ -70,6 +70,29 @@ void issue_trial(DenseRun& run, double alpha) {
   }
 }
 
+// The sum of the violations of the nonlinear rows by the values C beyond their tolerances.
+double nonlinear_violation(const DenseRun& run, Words<const double> c) {
+  const DenseProblem& p = run.p;
+  const Words<double> featol = run.array(dense_array::kFeasibilityTolerances);
+  double sum = 0.0;
+  for (int k = 1; k <= p.ncnln; ++k) {
+    const int j = p.n + p.nclin + k;
+    sum += std::max({p.bl(j) - c(k) - featol(j), c(k) - p.bu(j) - featol(j), 0.0});
+  }
+  return sum;
+}
+
+// Beyond the QP step the linearised rows no longer describe the problem: a trial there whose
+// nonlinear rows violate their bounds more than the start point did becomes the largest step,
+// so that the search goes no further along the direction.
+void cap_extrapolation(const DenseRun& run, StepSearch& st) {
+  const double alpha = run.s.r(rw::kSearchAlpha);
+  if (values_only(run) || alpha <= 1.0 || alpha >= st.alfmax) return;
+  const Words<const double> trial(&run.array(ma::kConstraintsTrial)(1));
+  const Words<const double> start(&run.array(ma::kConstraintsStart)(1));
+  if (nonlinear_violation(run, trial) > nonlinear_violation(run, start)) st.alfmax = alpha;
+}
+
 // The constraint values (and with derivatives the Jacobian) at the trial: the constraint part
 // of the merit value and of its slope.
 void take_trial_constraints(DenseRun& run) {
@@ -228,6 +251,8 @@ bool continue_merit_search(DenseRun& run, int& result) {
   }
   if (run.s.i(iw::kSearchStage) == kAwaitConstraints) {
     take_trial_constraints(run);
+    cap_extrapolation(run, st);
+    save_search(run, st);
     ++run.s.i(iw::kConstraintEvaluations);
     run.s.i(iw::kSearchStage) = kAwaitObjective;
     request_objective(run, run.s.i(iw::kSearchMode));

@@ -95,12 +95,12 @@ void limits_around(const StepSearch& s, double dflt, double& lower, double& uppe
   }
 }
 
-// The step between the geometric and arithmetic means of the two lengths: small when SHORT
-// is much below LONG.
-double geometric_default(double shorter, double longer) {
-  if (shorter < longer) return 0.5 * std::sqrt(shorter) * std::sqrt(longer);
-  if (longer <= 0.0) return 0.0;
-  return 5.0 * shorter * (shorter / longer + 0.1) / 11.0;
+// The default step of a bracketed search from the lengths U and V: half their geometric mean
+// when U is the shorter, else a part of V between 5/110 and 1/2 of it that falls with V / U.
+double geometric_default(double u, double v) {
+  if (u < v) return 0.5 * std::sqrt(v) * std::sqrt(u);
+  if (u <= 0.0) return 0.0;
+  return 5.0 * v * (v / u + 0.1) / 11.0;
 }
 
 // Accepts the fitted step xw s / q when it lies in [lower, upper], else the default.
@@ -240,7 +240,7 @@ void next_by_parabola(StepSearch& s) {
     }
     const double daux = std::fabs(end);
     const double dtry = s.b - s.a - daux;
-    dflt = dtry < daux ? geometric_default(dtry, daux) : geometric_default(daux, dtry);
+    dflt = geometric_default(dtry, daux);
     if (end < 0.0) dflt = -dflt;
     if (s.extrap) limits_around(s, dflt, lower, upper);
   }
@@ -331,7 +331,7 @@ void next_by_cubic(StepSearch& s, bool closef) {
   } else {
     const double dtry = s.b - s.a;
     const double daux = std::fabs(s.xw);
-    dflt = daux < dtry ? geometric_default(daux, dtry) : geometric_default(dtry, daux);
+    dflt = geometric_default(daux, dtry);
     if (s.xw > 0.0) dflt = -dflt;
     limits_around(s, dflt, lower, upper);
   }

@@ -6,6 +6,7 @@
 //
 //   corpus_runner --program P --index INDEX.tsv --corpus DIR [--shared DIR] [--floor N]
 //                 [--jobs J] [--time-limit SECONDS] [--no-count] [--lsan-options TEXT]
+//                 [--option keyword=value]...
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,6 +36,7 @@ struct Settings {
   std::string corpus;
   std::string shared;
   std::string lsan_options;
+  std::vector<std::string> options;  // keyword=value arguments given to every run
   int floor = 0;
   int jobs = 3;
   double time_limit = 30.0;
@@ -88,6 +90,8 @@ bool parse_settings(int argc, char** argv, Settings& s) {
       s.time_limit = std::atof(value().c_str());
     } else if (a == "--lsan-options") {
       s.lsan_options = value();
+    } else if (a == "--option") {
+      s.options.push_back(value());
     } else if (a == "--no-count") {
       s.count = false;
     } else {
@@ -272,7 +276,9 @@ int run(const Settings& s) {
     if (problems[k].path.empty()) continue;
     fs::copy_file(problems[k].path, fs::path(dir) / problems[k].file);
     const std::string stub = stub_of(problems[k].file);
-    jobs.push_back({s.program, {stub, "-AMPL"}, dir, (fs::path(dir) / (stub + ".out")).string()});
+    std::vector<std::string> args = {stub, "-AMPL"};
+    args.insert(args.end(), s.options.begin(), s.options.end());
+    jobs.push_back({s.program, args, dir, (fs::path(dir) / (stub + ".out")).string()});
     of_job.push_back(k);
   }
   const std::vector<corpus::SolverOutcome> outcomes =
@@ -322,7 +328,8 @@ int main(int argc, char** argv) {
   if (!parse_settings(argc, argv, s)) {
     std::fprintf(stderr,
                  "usage: corpus_runner --program P --index INDEX.tsv --corpus DIR [--shared DIR] "
-                 "[--floor N] [--jobs J] [--time-limit S] [--no-count] [--lsan-options TEXT]\n");
+                 "[--floor N] [--jobs J] [--time-limit S] [--no-count] [--lsan-options TEXT] "
+                 "[--option keyword=value]...\n");
     return 2;
   }
   return run(s);

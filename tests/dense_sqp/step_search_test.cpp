@@ -174,6 +174,47 @@ TEST_P(StepSearchExits, EvaluationLimitWithoutABetterPointGivesResultSeven) {
   EXPECT_EQ(evaluations, 3);
 }
 
+// A bracketed search whose fit degenerates (q = 0) takes its default step.  The state before
+// the call: the best step 0, a trial at 1 that improves on it with the same slope as before
+// (and, values only, W at 0.5), the interval [0, b0].  After the call the interval around the
+// new best step 1 is [A, B] = [-1, b0 - 1] (values only) or [0, b0 - 1], and the default,
+// toward B, is 0.5 sqrt(u) sqrt(v) when u < v, else 5 v (v / u + 0.1) / 11, with
+// (u, v) = (B - A - B, B) = (1, b0 - 1) for the values-only search and (|XW|, B - A) =
+// (1, b0 - 1) with derivatives.
+struct BracketedDefault {
+  bool values_only;
+  double b0;
+  double alfa;  // the next trial
+};
+
+class BracketedSearch : public ::testing::TestWithParam<BracketedDefault> {};
+
+TEST_P(BracketedSearch, TakesTheDefaultStepWhenTheFitDegenerates) {
+  const BracketedDefault& c = GetParam();
+  StepSearch s = set_up(kDescents[0], c.values_only);
+  s.alfmax = 10.0;
+  s.g0 = -1.0;
+  s.gbest = -1.0;
+  s.targtg = 1e-3;
+  s.braktd = true;
+  s.b = c.b0;
+  s.xtry = 1.0;
+  s.wset = c.values_only;
+  s.xw = 0.5;
+  s.fw = -0.5;
+  double alfa = 1.0;
+  const int code = c.values_only ? search_step_values_only(s, false, -1.0, alfa)
+                                 : search_step_with_derivatives(s, false, -1.0, -1.0, alfa);
+  EXPECT_EQ(code, sr::kGoing);
+  EXPECT_NEAR(alfa, c.alfa, 1e-12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dense, BracketedSearch,
+                         ::testing::Values(BracketedDefault{true, 4.0, 1.0 + 0.5 * std::sqrt(3.0)},
+                                           BracketedDefault{true, 1.5, 1.0 + 1.5 / 11.0},
+                                           BracketedDefault{false, 10.0, 1.0 + 0.5 * std::sqrt(9.0)},
+                                           BracketedDefault{false, 1.5, 1.0 + 1.5 / 11.0}));
+
 TEST(StepSearchState, SaveAndLoadKeepEveryField) {
   StepSearch s = set_up(kDescents[2], true);
   double alfa = 1.0;

@@ -34,10 +34,12 @@ class DnnlpProgram : public ::testing::Test {
   void SetUp() override { dir_ = driver_test::test_directory("dnnlp_e2e"); }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Copies a test problem into the run directory and returns its stub there.
+  // Copies a test problem (a path under tests/data) into the run directory and returns its
+  // stub there.
   std::string stub(const std::string& file) {
-    fs::copy_file(spnlp_test::data_path(file), dir_ / file);
-    return (dir_ / name_of(file)).string();
+    const fs::path to = dir_ / fs::path(file).filename();
+    fs::copy_file(spnlp_test::data_path(file), to);
+    return (dir_ / to.stem()).string();
   }
 
   // Writes `text` as the problem `name`.nl in the run directory and returns its stub.
@@ -293,6 +295,21 @@ TEST_P(EvaluationError, AtTheStartPointStopsTheSolve) {
   EXPECT_EQ(sol.y.size(), 5u);
 }
 
+// From (1, 1) the objective (x1 + 2)^2 - log(x2) sends the first trial point to x1 < 0, where
+// row 3 (log(x1) + x2 <= 3) cannot be evaluated: the stop leaves that trial point in the .sol.
+TEST_F(DnnlpProgram, EvaluationErrorAtATrialPointLeavesThatPointInTheSolution) {
+  const std::string s = variant("log_error.nl", "o0\nv0\nn-2\n", "o0\nv0\nn2\n");
+  const RunResult r = run({s, "-AMPL"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(in_order(r.output, {"Error while evaluating constraints, terminating.\n",
+                                  std::string(kFlagLine) + "-1\n"}))
+      << r.output;
+  const Solution sol = read_solution(s);
+  ASSERT_TRUE(sol.read) << r.output;
+  ASSERT_EQ(sol.x.size(), 2u);
+  EXPECT_LT(sol.x[0], 0.0);  // not the start point (1, 1)
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Starts,
     EvaluationError,
@@ -341,6 +358,66 @@ INSTANTIATE_TEST_SUITE_P(Files,
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return name_of(info.param);
                          });
+
+// Objectives without a lower bound: the solve runs off toward the infinite bound size, and the
+// .sol message and the program's last line (without -AMPL) say that the problem seems unbounded.
+struct Unbounded {
+  const char* name;
+  const char* text;
+};
+
+void PrintTo(const Unbounded& u, std::ostream* os) { *os << u.name; }
+
+class UnboundedProblem : public DnnlpProgram, public ::testing::WithParamInterface<Unbounded> {};
+
+TEST_P(UnboundedProblem, IsReportedUnbounded) {
+  const std::string s = write_problem(GetParam().name, GetParam().text);
+  const std::string message = "failed: the problem seems to be unbounded";
+  const RunResult console = run({s});
+  EXPECT_EQ(console.exit_code, 0);
+  EXPECT_TRUE(console.output.ends_with(message + "\n")) << console.output;
+  const RunResult r = run({s, "-AMPL"});
+  const Solution sol = read_solution(s);
+  ASSERT_TRUE(sol.read) << r.output;
+  EXPECT_EQ(sol.message.rfind(message, 0), 0u) << sol.message;
+}
+
+// min x1, x1 free; and min -x1 - x2 subject to x1 - x2 = 0, both free.
+constexpr const char* kHeader = "g3 1 1 0\n";
+const std::string kFreeLine = std::string(kHeader) +
+                              " 1 0 1 0 0\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 0 1\n 0 0\n"
+                              " 0 0 0 0 0\nO0 0\nn0\nb\n3\nG0 1\n0 1\n";
+const std::string kFreeDiagonal = std::string(kHeader) +
+                                  " 2 1 1 0 1\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 2 2\n"
+                                  " 0 0\n 0 0 0 0 0\nC0\nn0\nO0 0\nn0\nr\n4 0\nb\n3\n3\nk1\n1\n"
+                                  "J0 2\n0 1\n1 -1\nG0 2\n0 -1\n1 -1\n";
+
+INSTANTIATE_TEST_SUITE_P(Lines,
+                         UnboundedProblem,
+                         ::testing::Values(Unbounded{"free_line", kFreeLine.c_str()},
+                                           Unbounded{"free_diagonal", kFreeDiagonal.c_str()}),
+                         [](const ::testing::TestParamInfo<Unbounded>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// HS13 (optimum f* = 1 at (1, 0), where the constraint qualification fails): the solve may end
+// short of it, but never with the optimal verdict there.
+TEST_F(DnnlpProgram, Hs13IsNotOptimalAwayFromItsOptimum) {
+  const std::string s = stub("corpus/hs13.nl");
+  const RunResult r = run({s, "-AMPL"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  std::string message;
+  std::vector<double> x, y;
+  ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
+  bool error = false;
+  const double f = problem.objective(0, x, error);
+  ASSERT_FALSE(error);
+  if (final_flag(r.output) == 0) {
+    EXPECT_NEAR(f, 1.0, 1e-4) << r.output;
+  }
+}
 
 TEST_F(DnnlpProgram, MissingObjectiveIsWarnedAndNotSent) {
   const RunResult r = run({stub("no_objective.nl")});
