@@ -13,17 +13,20 @@ namespace {
 
 constexpr int kHeaderLines = 10;
 constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
+// The arithmetic code of a field that is not an integer.
+constexpr std::int64_t kUnreadableCode = -1;
 
 // A count field of the header: its line (1-based), its position on the line (0-based), the
-// member of NlHeader it fills and its name in messages.
+// member of NlHeader it fills, its name in messages, and whether the file's size bounds it.
 struct CountField {
   int line;
   int position;
   std::int64_t NlHeader::*member;
   const char* name;
+  bool sized = true;
 };
 
-constexpr std::array<CountField, 26> kCountFields = {{
+constexpr std::array<CountField, 28> kCountFields = {{
     {2, 0, &NlHeader::variables, "number of variables"},
     {2, 1, &NlHeader::constraints, "number of constraints"},
     {2, 2, &NlHeader::objectives, "number of objectives"},
@@ -47,6 +50,8 @@ constexpr std::array<CountField, 26> kCountFields = {{
      "number of nonlinear integer variables (o)"},
     {8, 0, &NlHeader::jacobian_nonzeros, "number of Jacobian nonzeros"},
     {8, 1, &NlHeader::gradient_nonzeros, "number of gradient nonzeros"},
+    {9, 0, &NlHeader::longest_row_name, "longest constraint name", false},
+    {9, 1, &NlHeader::longest_variable_name, "longest variable name", false},
     {10, 0, &NlHeader::common_both, "number of common expressions (b)"},
     {10, 1, &NlHeader::common_constraints, "number of common expressions (c)"},
     {10, 2, &NlHeader::common_objectives, "number of common expressions (o)"},
@@ -84,7 +89,11 @@ std::optional<NlFault> read_count(const CountField& field,
     return NlFault{where, std::string("the ") + field.name + " \"" + std::string(token) +
                               "\" is not an integer"};
   }
-  if (*value < 0 || *value > kLargestCount || static_cast<std::uint64_t>(*value) > file_size) {
+  if (*value < 0 || *value > kLargestCount) {
+    return NlFault{where, std::string("the ") + field.name + " " + std::to_string(*value) +
+                              " is out of range (0 to " + std::to_string(kLargestCount) + ")"};
+  }
+  if (field.sized && static_cast<std::uint64_t>(*value) > file_size) {
     return NlFault{where, std::string("the ") + field.name + " " + std::to_string(*value) +
                               " is out of range (0 to the file size " + std::to_string(file_size) +
                               ")"};
@@ -120,13 +129,13 @@ std::optional<NlFault> check_relations(const NlHeader& h) {
   return std::nullopt;
 }
 
-// The optional count of logical constraints after the five counts of line 2; an unreadable
-// extra field counts as none.
-std::int64_t logical_constraints(const std::vector<std::string_view>& fields,
-                                 std::uint64_t file_size) {
-  constexpr std::size_t kPosition = 5;
-  if (fields.size() <= kPosition) return 0;
-  const auto value = parse_integer(fields[kPosition]);
+// The optional count at `position` of a line's `fields` (the logical constraints after the
+// five counts of line 2); an unreadable field counts as none.
+std::int64_t optional_count(const std::vector<std::string_view>& fields,
+                            std::size_t position,
+                            std::uint64_t file_size) {
+  if (fields.size() <= position) return 0;
+  const auto value = parse_integer(fields[position]);
   if (!value || *value < 0 || *value > kLargestCount ||
       static_cast<std::uint64_t>(*value) > file_size) {
     return 0;
@@ -161,7 +170,12 @@ std::optional<NlFault> read_nl_header(std::string_view text,
       return fault;
     }
   }
-  header.logical_constraints = logical_constraints(fields[2], file_size);
+  constexpr std::size_t kLogicalConstraintsField = 5;
+  constexpr std::size_t kArithmeticField = 2;
+  header.logical_constraints = optional_count(fields[2], kLogicalConstraintsField, file_size);
+  if (fields[6].size() > kArithmeticField) {
+    header.arithmetic = parse_integer(fields[6][kArithmeticField]).value_or(kUnreadableCode);
+  }
   return check_relations(header);
 }
 

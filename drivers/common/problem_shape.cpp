@@ -61,4 +61,16 @@ std::optional<ProblemShape> read_problem_shape(int objective) {
   return s;
 }
 
+void widen_declared_linear(ProblemShape& shape, const NlBodies& bodies, int objective) {
+  if (bodies.widened_rows > shape.nonlinear_rows &&
+      bodies.widened_rows <= static_cast<std::int64_t>(shape.rows.size())) {
+    shape.nonlinear_rows = static_cast<int>(bodies.widened_rows);
+    shape.nonlinear_jacobian_vars = shape.var_count;
+  }
+  const auto k = static_cast<std::size_t>(objective);
+  if (objective >= 0 && k < bodies.widened_objectives.size() && bodies.widened_objectives[k]) {
+    shape.nonlinear_objective_vars = shape.var_count;
+  }
+}
+
 }  // namespace zun_driver

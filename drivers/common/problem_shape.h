@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "drivers/common/nl_segment_walk.h"
+
 namespace zun_driver {
 
 // One element of a constraint's or the objective's linear-term list: the 0-based variable
@@ -41,5 +43,11 @@ bool is_consistent(const ProblemShape& shape);
 // Nothing when the record's counts or linear-term lists are not consistent (a corrupt .nl
 // file).  Throws std::bad_alloc when memory runs out.
 std::optional<ProblemShape> read_problem_shape(int objective);
+
+// Counts as nonlinear what `bodies` found declared linear with a body that is not a constant,
+// so that the ASL evaluates it: every row up to the last such row, with every variable a
+// nonlinear Jacobian variable, and, when the objective `objective` (0-based, -1 none) is such,
+// every variable a nonlinear objective variable.  A shape without such bodies is unchanged.
+void widen_declared_linear(ProblemShape& shape, const NlBodies& bodies, int objective);
 
 }  // namespace zun_driver
