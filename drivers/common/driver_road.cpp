@@ -141,6 +141,10 @@ RoadEnd read_opened(FILE* nl,
     print_read_error(read_error);
     return RoadEnd{std::nullopt, kExitFailure};
   }
+  if (const auto nan = first_nan(*shape)) {
+    Printf("The problem gives NaN as %s.\nTerminating.\n", nan->c_str());
+    return RoadEnd{std::nullopt, kExitFailure};
+  }
   getopts(options, identity.info);
   if (identity.compact_gradients) asl->i.congrd_mode = kCompactGradients;
   problem.shape = std::move(*shape);

@@ -61,7 +61,7 @@ void write_solution(const SolverCall& s) {
   zun_driver::print_solver_flag("DNNLP", s.ifail);
   std::copy(s.d.x.begin(), s.d.x.begin() + n_var, X0);
   copy_row_multipliers(s.d, pi0);
-  write_sol(solve_message(s.ifail), X0, pi0, &driver_option_info());
+  zun_driver::write_solution_file(solve_message(s.ifail), X0, pi0, &driver_option_info());
 }
 
 }  // namespace
