@@ -28,10 +28,10 @@ std::optional<NlFault> walk_segments(std::ifstream& in,
                                      NlBodies& bodies) {
   in.clear();
   in.seekg(static_cast<std::streamoff>(header.end_offset));
-  if (!header.binary) return check_nl_text(in, header, size, bodies);
   std::string body(static_cast<std::size_t>(size - std::min(size, header.end_offset)), '\0');
   in.read(body.data(), static_cast<std::streamsize>(body.size()));
   body.resize(static_cast<std::size_t>(in.gcount()));
+  if (!header.binary) return check_nl_text(body, header, size, bodies);
   return check_nl_binary(body, header.end_offset, header, size, bodies);
 }
 

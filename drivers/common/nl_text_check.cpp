@@ -1,6 +1,7 @@
 // The line-by-line check of the segments of a text .nl file.
 #include "drivers/common/nl_text_check.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,19 +14,27 @@ namespace {
 
 constexpr int kHeaderLines = 10;
 
+// `text` in double quotes.
+std::string quoted(std::string_view text) {
+  std::string q(1, '"');
+  q.append(text);
+  q.push_back('"');
+  return q;
+}
+
 // The fields of a text file, one line per segment start and per entry.
 class TextSource : public NlSegmentSource {
  public:
-  TextSource(std::istream& in, std::uint64_t file_size)
-      : in_(in), file_size_(static_cast<std::int64_t>(file_size)) {}
+  TextSource(std::string_view body, std::uint64_t file_size)
+      : body_(body), file_size_(static_cast<std::int64_t>(file_size)) {}
 
   bool next_segment(char& key) override {
     if (!next_line()) return false;
     key = letter();
-    if (!starts_segment(key)) fail("\"" + line_ + "\" does not start a segment");
+    if (!starts_segment(key)) fail(quoted(line_) + " does not start a segment");
     // A bounds segment's line holds its letter alone.
     if ((key == 'r' || key == 'b') && fields_[0].size() != 1) {
-      fail("\"" + line_ + "\" does not start a segment");
+      fail(quoted(line_) + " does not start a segment");
     }
     keyed_ = true;
     next_field_ = 0;
@@ -86,9 +95,12 @@ class TextSource : public NlSegmentSource {
       pending_ = false;
       return true;
     }
-    if (!std::getline(in_, line_)) return false;
+    if (at_ >= body_.size()) return false;
+    const std::size_t end = std::min(body_.find('\n', at_), body_.size());
+    line_ = body_.substr(at_, end - at_);
+    at_ = end + 1;
     ++line_number_;
-    fields_ = split_fields(line_);
+    split_fields(line_, fields_);
     if (fields_.empty()) fail("an empty line");
     return true;
   }
@@ -143,7 +155,7 @@ class TextSource : public NlSegmentSource {
         return false;  // a string argument of a user function
       default:
         if (fields_.size() != 1 || !starts_number(letter())) {
-          fail("\"" + line_ + "\" is not an expression line");
+          fail(quoted(line_) + " is not an expression line");
         }
         keyed_ = false;
         count("operand count");
@@ -159,9 +171,10 @@ class TextSource : public NlSegmentSource {
     }
   }
 
-  std::istream& in_;
+  std::string_view body_;
+  std::size_t at_ = 0;  // the start of the next line in `body_`
   std::int64_t file_size_;
-  std::string line_;
+  std::string_view line_;
   std::vector<std::string_view> fields_;
   std::int64_t line_number_ = kHeaderLines;
   bool pending_ = false;
@@ -171,11 +184,11 @@ class TextSource : public NlSegmentSource {
 
 }  // namespace
 
-std::optional<NlFault> check_nl_text(std::istream& in,
+std::optional<NlFault> check_nl_text(std::string_view body,
                                      const NlHeader& header,
                                      std::uint64_t file_size,
                                      NlBodies& bodies) {
-  TextSource source(in, file_size);
+  TextSource source(body, file_size);
   return walk_nl_segments(source, header, bodies);
 }
 
