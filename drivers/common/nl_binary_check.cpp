@@ -249,13 +249,8 @@ std::optional<NlFault> check_nl_binary(std::string_view body,
                                        const NlHeader& header,
                                        std::uint64_t file_size,
                                        NlBodies& bodies) {
-  const std::int64_t arithmetic = header.arithmetic;
-  if (arithmetic != kArithmeticUnstated && arithmetic != kLittleEndian &&
-      arithmetic != kBigEndian) {
-    return NlFault{"line 6", "the arithmetic code " + std::to_string(arithmetic) +
-                                 " is not a binary format this reader knows"};
-  }
-  const bool swap = arithmetic != kArithmeticUnstated && arithmetic != kNativeArithmetic;
+  const bool swap =
+      header.arithmetic != kArithmeticUnstated && header.arithmetic != kNativeArithmetic;
   BinarySource source(body, body_offset, file_size, swap);
   return walk_nl_segments(source, header, bodies);
 }

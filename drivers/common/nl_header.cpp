@@ -13,7 +13,10 @@ namespace {
 
 constexpr int kHeaderLines = 10;
 constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
-// The arithmetic code of a field that is not an integer.
+// The arithmetic codes the reader knows: none stated, IEEE little-endian, IEEE big-endian; the
+// code of a field that is not an integer.
+constexpr std::int64_t kArithmeticUnstated = 0;
+constexpr std::int64_t kLargestArithmetic = 2;
 constexpr std::int64_t kUnreadableCode = -1;
 
 // A count field of the header: its line (1-based), its position on the line (0-based), the
@@ -143,6 +146,13 @@ std::int64_t optional_count(const std::vector<std::string_view>& fields,
   return *value;
 }
 
+// True when a carriage return comes before the line's last character that is not a blank
+// (the reader ends its reading of a header line there).
+bool carriage_return_inside(std::string_view line) {
+  const std::size_t last = line.find_last_not_of(" \t\r");
+  return last != std::string_view::npos && line.substr(0, last).find('\r') != std::string_view::npos;
+}
+
 }  // namespace
 
 std::optional<NlFault> read_nl_header(std::string_view text,
@@ -160,6 +170,11 @@ std::optional<NlFault> read_nl_header(std::string_view text,
   }
   header.binary = first[0] == 'b';
   std::array<std::vector<std::string_view>, kHeaderLines + 1> fields;
+  for (int line = 1; line <= kHeaderLines; ++line) {
+    if (carriage_return_inside(lines[static_cast<std::size_t>(line - 1)])) {
+      return NlFault{line_name(line), "a carriage return inside the line"};
+    }
+  }
   for (int line = 2; line <= kHeaderLines; ++line) {
     fields[static_cast<std::size_t>(line)] =
         split_fields(lines[static_cast<std::size_t>(line - 1)]);
@@ -175,6 +190,10 @@ std::optional<NlFault> read_nl_header(std::string_view text,
   header.logical_constraints = optional_count(fields[2], kLogicalConstraintsField, file_size);
   if (fields[6].size() > kArithmeticField) {
     header.arithmetic = parse_integer(fields[6][kArithmeticField]).value_or(kUnreadableCode);
+  }
+  if (header.arithmetic < kArithmeticUnstated || header.arithmetic > kLargestArithmetic) {
+    return NlFault{line_name(6), "the arithmetic code " + std::to_string(header.arithmetic) +
+                                     " is not a binary format this reader knows"};
   }
   return check_relations(header);
 }

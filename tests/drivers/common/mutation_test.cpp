@@ -350,6 +350,7 @@ std::string outcome(const RunResult& r) {
     return "refused: discrete or network problem";
   }
   if (has(r.output, "used up its processor-time budget")) return "refused: processor-time budget";
+  if (has(r.output, "The problem gives NaN as ")) return "refused: NaN data";
   if (has(r.output, "Memory allocation problem, terminating.\n") ||
       has(r.output, "Memory allocation problem. The problem cannot fit in the memory as dense.")) {
     return "refused: memory";
