@@ -106,6 +106,23 @@ TEST_F(NlFileCheck, BundledCorruptFilesAreRefused) {
   }
 }
 
+// What the walk notes of the bodies, in the text file and in its binary form.
+TEST_F(NlFileCheck, WalkNotesBodiesDeclaredLinearAndCallsOfImportedFunctions) {
+  const auto linear = zun_driver::check_nl_file(data_path("linear_declared_exp.nl"));
+  ASSERT_EQ(linear.status, NlFileStatus::kSound);
+  EXPECT_EQ(linear.bodies.widened_rows, 2);  // row 2 of 2, declared linear, holds exp(t)
+  EXPECT_EQ(linear.bodies.widened_objectives, std::vector<bool>{false});
+  const auto plain = zun_driver::check_nl_file(data_path("hs071.nl"));
+  EXPECT_EQ(plain.bodies.widened_rows, 0);
+  EXPECT_EQ(plain.bodies.row_calls_function, std::vector<bool>(2, false));
+  const auto calls = zun_driver::check_nl_file(data_path("user_function.nl"));
+  EXPECT_EQ(calls.bodies.objective_calls_function, std::vector<bool>{true});
+  const auto binary = zun_driver::check_nl_file(data_path("hs022.nl"));
+  ASSERT_EQ(binary.status, NlFileStatus::kSound);
+  EXPECT_TRUE(binary.binary);
+  EXPECT_EQ(binary.bodies.widened_rows, 0);
+}
+
 TEST_F(NlFileCheck, CarriageReturnsBeforeLineEndsAreAccepted) {
   std::string text;
   for (const std::string& line : lines_of(read_file(data_path("hs100asl.nl")))) {

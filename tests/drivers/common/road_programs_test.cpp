@@ -68,19 +68,23 @@ TEST_F(RoadPrograms, BinaryFormOfEveryCorpusProblemRunsAsItsTextForm) {
 TEST_F(RoadPrograms, RowDeclaredLinearWithANonconstantBodyIsSolvedAsNonlinear) {
   // min s + t^2/2 subject to exp(t) = s: t = -W(1), s = W(1) (the omega constant).
   constexpr double kOmega = 0.5671432904097838;
-  const std::string stub = (dir_ / "linear_declared_exp").string();
-  fs::copy_file(spnlp_test::data_path("linear_declared_exp.nl"), stub + ".nl");
-  for (const Program& program : kPrograms) {
-    const driver_test::RunResult r = driver_test::run_program(program, dir_, {stub, "-AMPL"});
-    EXPECT_EQ(r.exit_code, 0) << r.output;
-    spnlp_test::LoadedProblem problem(stub);
-    ASSERT_TRUE(problem.loaded());
-    std::string message;
-    std::vector<double> x, y;
-    ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
-    ASSERT_EQ(x.size(), 2u);
-    EXPECT_NEAR(x[0], -kOmega, 1e-6) << program.path;
-    EXPECT_NEAR(x[1], kOmega, 1e-6) << program.path;
+  const std::string text = (dir_ / "linear_declared_exp").string();
+  const std::string binary = (dir_ / "linear_declared_exp_binary").string();
+  fs::copy_file(spnlp_test::data_path("linear_declared_exp.nl"), text + ".nl");
+  ASSERT_TRUE(driver_test::write_binary_form(text, binary));
+  for (const std::string& stub : {text, binary}) {
+    for (const Program& program : kPrograms) {
+      const driver_test::RunResult r = driver_test::run_program(program, dir_, {stub, "-AMPL"});
+      EXPECT_EQ(r.exit_code, 0) << r.output;
+      spnlp_test::LoadedProblem problem(stub);
+      ASSERT_TRUE(problem.loaded());
+      std::string message;
+      std::vector<double> x, y;
+      ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
+      ASSERT_EQ(x.size(), 2u);
+      EXPECT_NEAR(x[0], -kOmega, 1e-6) << program.path << " on " << stub;
+      EXPECT_NEAR(x[1], kOmega, 1e-6) << program.path << " on " << stub;
+    }
   }
 }
 
