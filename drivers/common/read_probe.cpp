@@ -97,9 +97,9 @@ ProbeResult classify(int status, const rusage& usage, const ProbeLimits& limits,
   } else if (signalled && fault_signal(signal)) {
     r.end = ProbeEnd::kFaultSignal;
     r.failure = "the reader was ended by signal " + std::to_string(signal);
-  } else if (kSanitized && r.errors.find("Sanitizer") != std::string::npos) {
+  } else if (kSanitized && r.errors.find("ERROR: AddressSanitizer") != std::string::npos) {
     r.end = ProbeEnd::kFaultSignal;
-    r.failure = "the reader stopped on a fault that the sanitizers found";
+    r.failure = "the reader stopped on a fault that AddressSanitizer caught";
   } else {
     r.end = ProbeEnd::kNoVerdict;
     r.failure = signalled ? "the reader was ended by signal " + std::to_string(signal)

@@ -14,7 +14,7 @@ struct ProbeLimits {
 
 enum class ProbeEnd {
   kFinished,     // the child ran `read` to its end; `value` is what it returned
-  kFaultSignal,  // the child raised SEGV, BUS, ILL, FPE or ABRT (or the sanitizers found a fault)
+  kFaultSignal,  // the child raised SEGV, BUS, ILL, FPE or ABRT (or AddressSanitizer caught one)
   kOverBudget,   // the child used up its processor-time budget
   kNoVerdict,    // the child ended otherwise (out of memory, exited by itself, killed)
 };
