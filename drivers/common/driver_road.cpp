@@ -46,52 +46,69 @@ int choose_objective() {
   return 0;
 }
 
-// Reads the problem from the file that jac0dim opened; returns the read error (0 when it was
-// read).  Throws std::bad_alloc when memory runs out.
-int read_problem(FILE* nl, int objective, std::optional<ProblemShape>& shape) {
+// Reads the problem from the file that jac0dim opened, with the rows and objectives that
+// `bodies` found non-constant though declared linear counted as nonlinear; returns the read
+// error (0 when it was read).  Throws std::bad_alloc when memory runs out.
+int read_problem(FILE* nl, int objective, const NlBodies& bodies, std::optional<ProblemShape>& shape) {
   allocate_asl_arrays();
   const int read_error = fg_read(nl, ASL_return_read_err);
   if (read_error != 0) return read_error;
   shape = read_problem_shape(objective);
   // Counts or variable numbers out of range: the file is corrupt although the ASL read it.
-  return shape ? 0 : ASL_readerr_corrupt;
+  if (!shape) return ASL_readerr_corrupt;
+  widen_declared_linear(*shape, bodies, objective);
+  return 0;
+}
+
+// The gradient of row `i` at X0 in compact mode, scattered by the row's variable numbers into
+// `dense` (size n_var); `compact` holds at least one value per term of the row.
+void row_gradient(int i, std::vector<real>& compact, std::vector<real>& dense) {
+  fint error = 0;
+  congrd(i, X0, compact.data(), &error);
+  std::size_t k = 0;
+  for (const cgrad* e = Cgrad[i]; e != nullptr; e = e->next) dense[e->varno] = compact[k++];
 }
 
 // One evaluation of every objective and constraint and of their gradients at the start point,
-// in the driver's gradient mode.  A file whose expressions the ASL read but cannot evaluate (a
-// common expression announced and never defined, say) crashes here, in the child, rather than
-// in the solve.  Evaluation errors are ignored: the solve handles them.
-void evaluate_at_start(bool compact_gradients) {
-  std::vector<real> gradient(static_cast<std::size_t>(std::max(n_var, 1)));
-  if (compact_gradients) asl->i.congrd_mode = kCompactGradients;
+// in compact gradient mode, leaving out the bodies that call imported functions (evaluated once,
+// in the solve).  A file whose expressions the ASL read but cannot evaluate (a common expression
+// announced and never defined, say) crashes here, in the child, rather than in the solve.
+// Evaluation errors are ignored: the solve handles them.
+void evaluate_at_start(const NlBodies& bodies, const ProblemShape& shape) {
+  std::vector<real> dense(static_cast<std::size_t>(std::max(n_var, 1)));
+  std::size_t longest = 1;
+  for (const auto& row : shape.rows) longest = std::max(longest, row.size());
+  std::vector<real> compact(longest);
+  asl->i.congrd_mode = kCompactGradients;
   for (int i = 0; i < n_obj; ++i) {
+    if (bodies.objective_calls_function[static_cast<std::size_t>(i)]) continue;
     fint error = 0;
     objval(i, X0, &error);
     error = 0;
-    objgrd(i, X0, gradient.data(), &error);
+    objgrd(i, X0, dense.data(), &error);
   }
   // X0 held as the ASL's known point: no comparison of all N_VAR values at every row.
   fint known_error = 0;
   xknowne(X0, &known_error);
   if (known_error != 0) xunknown();
   for (int i = 0; i < n_con; ++i) {
+    if (bodies.row_calls_function[static_cast<std::size_t>(i)]) continue;
     fint error = 0;
     conival(i, X0, &error);
-    error = 0;
-    congrd(i, X0, gradient.data(), &error);
+    row_gradient(i, compact, dense);
   }
   xunknown();
 }
 
 // The read of the problem as the driver does it, then one evaluation, run in the screen's
 // child process.
-int read_in_child(char* stub, bool compact_gradients) {
+int read_in_child(char* stub, const NlBodies& bodies) {
   FILE* nl = jac0dim(stub, static_cast<fint>(std::strlen(stub)));
   if (nl == nullptr || unsupported_problem()) return 0;
   std::optional<ProblemShape> shape;
   try {
-    const int read_error = read_problem(nl, choose_objective(), shape);
-    if (read_error == 0) evaluate_at_start(compact_gradients);
+    const int read_error = read_problem(nl, choose_objective(), bodies, shape);
+    if (read_error == 0) evaluate_at_start(bodies, *shape);
     return read_error;
   } catch (const std::bad_alloc&) {
     return 0;
@@ -99,7 +116,10 @@ int read_in_child(char* stub, bool compact_gradients) {
 }
 
 // From the opened .nl file to the problem with the keyword assignments read.
-RoadEnd read_opened(FILE* nl, char** options, const DriverIdentity& identity) {
+RoadEnd read_opened(FILE* nl,
+                    char** options,
+                    const DriverIdentity& identity,
+                    const NlBodies& bodies) {
   if (unsupported_problem()) {
     std::fclose(nl);
     Printf(
@@ -112,13 +132,17 @@ RoadEnd read_opened(FILE* nl, char** options, const DriverIdentity& identity) {
   std::optional<ProblemShape> shape;
   int read_error = 0;
   try {
-    read_error = read_problem(nl, problem.objective, shape);
+    read_error = read_problem(nl, problem.objective, bodies, shape);
   } catch (const std::bad_alloc&) {
     Printf("Memory allocation problem, terminating.\n");
     return RoadEnd{std::nullopt, kExitFailure};
   }
   if (read_error != 0) {
     print_read_error(read_error);
+    return RoadEnd{std::nullopt, kExitFailure};
+  }
+  if (const auto nan = first_nan(*shape)) {
+    Printf("The problem gives NaN as %s.\nTerminating.\n", nan->c_str());
     return RoadEnd{std::nullopt, kExitFailure};
   }
   getopts(options, identity.info);
@@ -155,10 +179,10 @@ RoadEnd open_problem(char** argv, const DriverIdentity& identity) {
   }
   return_nofile = 1;
   const std::string file = nl_file_name(stub);
-  const bool compact = identity.compact_gradients;
-  if (const auto fault =
-          screen_nl_file(file, [stub, compact] { return read_in_child(stub, compact); })) {
-    refuse_corrupt_file(file, *fault);
+  const ScreenResult screen =
+      screen_nl_file(file, [stub](const NlBodies& bodies) { return read_in_child(stub, bodies); });
+  if (screen.verdict != ScreenVerdict::kRead) {
+    report_screen(file, screen);
     return RoadEnd{std::nullopt, kExitFailure};
   }
   FILE* nl = jac0dim(stub, static_cast<fint>(std::strlen(stub)));
@@ -166,7 +190,7 @@ RoadEnd open_problem(char** argv, const DriverIdentity& identity) {
     Printf("Can't open %s\nTerminating.\n", stub);
     return RoadEnd{std::nullopt, kExitFailure};
   }
-  return read_opened(nl, options, identity);
+  return read_opened(nl, options, identity, screen.bodies);
 }
 
 }  // namespace zun_driver

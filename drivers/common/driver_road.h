@@ -1,12 +1,14 @@
 // The road that both AMPL drivers take from the command line to a problem ready for the
 // solver: the ASL record, getstub, the no-stub banner, the screen of the .nl file, jac0dim,
 // the refusal of discrete and network problems, the objective choice, fg_read with the check
-// of the driver's view of the problem, and getopts.
+// of the driver's view of the problem and the refusal of NaN data, and getopts; and the .sol
+// file at the end.
 #pragma once
 
 #include <optional>
 
 #include "drivers/common/problem_shape.h"
+#include "drivers/common/solution_file.h"
 
 struct Option_Info;
 

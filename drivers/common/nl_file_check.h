@@ -1,16 +1,19 @@
 // The check of a .nl file before the ASL reads it: a regular file, a sound header whose
-// counts the file's size can hold, and for text files every segment line by line.
+// counts the file's size can hold, and every segment, line by line in a text file, field by
+// field in a binary one.
 #pragma once
 
 #include <string>
 
 #include "drivers/common/nl_header.h"
+#include "drivers/common/nl_segment_walk.h"
 
 namespace zun_driver {
 
 enum class NlFileStatus {
   kSound,       // nothing wrong was found
   kCannotOpen,  // no such file or not readable: left to the ASL, which reports it
+  kNotRegular,  // a directory, a pipe or a device: not to be read
   kCorrupt,     // `fault` says what and where
 };
 
@@ -18,6 +21,7 @@ struct NlFileCheck {
   NlFileStatus status = NlFileStatus::kSound;
   bool binary = false;
   NlFault fault;
+  NlBodies bodies;  // what the walk found in a sound file's bodies
 };
 
 // The file that the ASL opens for `stub`: the stub with ".nl" added unless it ends in ".nl".

@@ -13,17 +13,23 @@ namespace {
 
 constexpr int kHeaderLines = 10;
 constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
+// The arithmetic codes the reader knows: none stated, IEEE little-endian, IEEE big-endian; the
+// code of a field that is not an integer.
+constexpr std::int64_t kArithmeticUnstated = 0;
+constexpr std::int64_t kLargestArithmetic = 2;
+constexpr std::int64_t kUnreadableCode = -1;
 
 // A count field of the header: its line (1-based), its position on the line (0-based), the
-// member of NlHeader it fills and its name in messages.
+// member of NlHeader it fills, its name in messages, and whether the file's size bounds it.
 struct CountField {
   int line;
   int position;
   std::int64_t NlHeader::*member;
   const char* name;
+  bool sized = true;
 };
 
-constexpr std::array<CountField, 26> kCountFields = {{
+constexpr std::array<CountField, 28> kCountFields = {{
     {2, 0, &NlHeader::variables, "number of variables"},
     {2, 1, &NlHeader::constraints, "number of constraints"},
     {2, 2, &NlHeader::objectives, "number of objectives"},
@@ -47,6 +53,8 @@ constexpr std::array<CountField, 26> kCountFields = {{
      "number of nonlinear integer variables (o)"},
     {8, 0, &NlHeader::jacobian_nonzeros, "number of Jacobian nonzeros"},
     {8, 1, &NlHeader::gradient_nonzeros, "number of gradient nonzeros"},
+    {9, 0, &NlHeader::longest_row_name, "longest constraint name", false},
+    {9, 1, &NlHeader::longest_variable_name, "longest variable name", false},
     {10, 0, &NlHeader::common_both, "number of common expressions (b)"},
     {10, 1, &NlHeader::common_constraints, "number of common expressions (c)"},
     {10, 2, &NlHeader::common_objectives, "number of common expressions (o)"},
@@ -84,7 +92,11 @@ std::optional<NlFault> read_count(const CountField& field,
     return NlFault{where, std::string("the ") + field.name + " \"" + std::string(token) +
                               "\" is not an integer"};
   }
-  if (*value < 0 || *value > kLargestCount || static_cast<std::uint64_t>(*value) > file_size) {
+  if (*value < 0 || *value > kLargestCount) {
+    return NlFault{where, std::string("the ") + field.name + " " + std::to_string(*value) +
+                              " is out of range (0 to " + std::to_string(kLargestCount) + ")"};
+  }
+  if (field.sized && static_cast<std::uint64_t>(*value) > file_size) {
     return NlFault{where, std::string("the ") + field.name + " " + std::to_string(*value) +
                               " is out of range (0 to the file size " + std::to_string(file_size) +
                               ")"};
@@ -120,18 +132,25 @@ std::optional<NlFault> check_relations(const NlHeader& h) {
   return std::nullopt;
 }
 
-// The optional count of logical constraints after the five counts of line 2; an unreadable
-// extra field counts as none.
-std::int64_t logical_constraints(const std::vector<std::string_view>& fields,
-                                 std::uint64_t file_size) {
-  constexpr std::size_t kPosition = 5;
-  if (fields.size() <= kPosition) return 0;
-  const auto value = parse_integer(fields[kPosition]);
+// The optional count at `position` of a line's `fields` (the logical constraints after the
+// five counts of line 2); an unreadable field counts as none.
+std::int64_t optional_count(const std::vector<std::string_view>& fields,
+                            std::size_t position,
+                            std::uint64_t file_size) {
+  if (fields.size() <= position) return 0;
+  const auto value = parse_integer(fields[position]);
   if (!value || *value < 0 || *value > kLargestCount ||
       static_cast<std::uint64_t>(*value) > file_size) {
     return 0;
   }
   return *value;
+}
+
+// True when a carriage return comes before the line's last character that is not a blank
+// (the reader ends its reading of a header line there).
+bool carriage_return_inside(std::string_view line) {
+  const std::size_t last = line.find_last_not_of(" \t\r");
+  return last != std::string_view::npos && line.substr(0, last).find('\r') != std::string_view::npos;
 }
 
 }  // namespace
@@ -151,6 +170,11 @@ std::optional<NlFault> read_nl_header(std::string_view text,
   }
   header.binary = first[0] == 'b';
   std::array<std::vector<std::string_view>, kHeaderLines + 1> fields;
+  for (int line = 1; line <= kHeaderLines; ++line) {
+    if (carriage_return_inside(lines[static_cast<std::size_t>(line - 1)])) {
+      return NlFault{line_name(line), "a carriage return inside the line"};
+    }
+  }
   for (int line = 2; line <= kHeaderLines; ++line) {
     fields[static_cast<std::size_t>(line)] =
         split_fields(lines[static_cast<std::size_t>(line - 1)]);
@@ -161,7 +185,16 @@ std::optional<NlFault> read_nl_header(std::string_view text,
       return fault;
     }
   }
-  header.logical_constraints = logical_constraints(fields[2], file_size);
+  constexpr std::size_t kLogicalConstraintsField = 5;
+  constexpr std::size_t kArithmeticField = 2;
+  header.logical_constraints = optional_count(fields[2], kLogicalConstraintsField, file_size);
+  if (fields[6].size() > kArithmeticField) {
+    header.arithmetic = parse_integer(fields[6][kArithmeticField]).value_or(kUnreadableCode);
+  }
+  if (header.arithmetic < kArithmeticUnstated || header.arithmetic > kLargestArithmetic) {
+    return NlFault{line_name(6), "the arithmetic code " + std::to_string(header.arithmetic) +
+                                     " is not a binary format this reader knows"};
+  }
   return check_relations(header);
 }
 

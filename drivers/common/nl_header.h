@@ -27,11 +27,14 @@ struct NlHeader {
   std::int64_t nonlinear_both_vars = 0;
   std::int64_t linear_network_vars = 0;
   std::int64_t functions = 0;
+  std::int64_t arithmetic = 0;  // the binary format's code, an optional third field of line 6
   std::int64_t linear_binary_vars = 0;
   std::int64_t linear_integer_vars = 0;
   std::int64_t nonlinear_both_integer_vars = 0;
   std::int64_t nonlinear_constraint_integer_vars = 0;
   std::int64_t nonlinear_objective_integer_vars = 0;
+  std::int64_t longest_row_name = 0;       // line 9, for the names' files only
+  std::int64_t longest_variable_name = 0;
   std::int64_t jacobian_nonzeros = 0;
   std::int64_t gradient_nonzeros = 0;
   std::int64_t common_both = 0;

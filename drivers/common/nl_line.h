@@ -10,6 +10,8 @@ namespace zun_driver {
 
 // The fields of `line` before any '#' comment, split at blanks, tabs and a trailing CR.
 std::vector<std::string_view> split_fields(std::string_view line);
+// The same into `fields` (cleared first), which keeps its storage from line to line.
+void split_fields(std::string_view line, std::vector<std::string_view>& fields);
 
 // A whole decimal integer token (optional sign) in 64 bits; nothing when the token is not one
 // or overflows.

@@ -2,20 +2,20 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <optional>
+#include <string_view>
 
 #include "drivers/common/nl_header.h"
+#include "drivers/common/nl_segment_walk.h"
 
 namespace zun_driver {
 
-// Walks the segments that follow the header of a text .nl file, read from `in` positioned just
-// past the header, and returns the first fault: an unknown or misplaced line, a field that does
-// not parse, an index out of the range that the header's counts give, a segment repeated or cut
-// short by the end of the file, or Jacobian column counts that do not match the `k` segment.
-// Operator numbers and the user functions' names are not looked at.
-std::optional<NlFault> check_nl_text(std::istream& in,
+// Walks the segments of a text .nl file, `body` being the bytes that follow its header, with the checks of walk_nl_segments; faults name their line.  Lines that do
+// not parse, unknown or misplaced lines and segments cut short by the end of the file are
+// faults too.  Operator numbers and the user functions' names are not looked at.
+std::optional<NlFault> check_nl_text(std::string_view body,
                                      const NlHeader& header,
-                                     std::uint64_t file_size);
+                                     std::uint64_t file_size,
+                                     NlBodies& bodies);
 
 }  // namespace zun_driver

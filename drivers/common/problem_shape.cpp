@@ -2,6 +2,8 @@
 #include "drivers/common/problem_shape.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstddef>
 
 #include "asl.h"
@@ -59,6 +61,38 @@ std::optional<ProblemShape> read_problem_shape(int objective) {
   s.duals.assign(pi0, pi0 + n_con);
   if (!is_consistent(s)) return std::nullopt;
   return s;
+}
+
+std::optional<std::string> first_nan(const ProblemShape& shape) {
+  struct Values {
+    const std::vector<double>* values;
+    const char* name;
+  };
+  const std::array<Values, 5> lists = {{{&shape.var_lower, "the lower bound of variable"},
+                                        {&shape.var_upper, "the upper bound of variable"},
+                                        {&shape.row_lower, "the lower bound of constraint"},
+                                        {&shape.row_upper, "the upper bound of constraint"},
+                                        {&shape.start, "the start value of variable"}}};
+  for (const Values& list : lists) {
+    const auto at = std::find_if(list.values->begin(), list.values->end(),
+                                 [](double v) { return std::isnan(v); });
+    if (at != list.values->end()) {
+      return std::string(list.name) + " " + std::to_string(at - list.values->begin() + 1);
+    }
+  }
+  return std::nullopt;
+}
+
+void widen_declared_linear(ProblemShape& shape, const NlBodies& bodies, int objective) {
+  if (bodies.widened_rows > shape.nonlinear_rows &&
+      bodies.widened_rows <= static_cast<std::int64_t>(shape.rows.size())) {
+    shape.nonlinear_rows = static_cast<int>(bodies.widened_rows);
+    shape.nonlinear_jacobian_vars = shape.var_count;
+  }
+  const auto k = static_cast<std::size_t>(objective);
+  if (objective >= 0 && k < bodies.widened_objectives.size() && bodies.widened_objectives[k]) {
+    shape.nonlinear_objective_vars = shape.var_count;
+  }
 }
 
 }  // namespace zun_driver

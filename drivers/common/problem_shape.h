@@ -4,7 +4,10 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
+
+#include "drivers/common/nl_segment_walk.h"
 
 namespace zun_driver {
 
@@ -41,5 +44,15 @@ bool is_consistent(const ProblemShape& shape);
 // Nothing when the record's counts or linear-term lists are not consistent (a corrupt .nl
 // file).  Throws std::bad_alloc when memory runs out.
 std::optional<ProblemShape> read_problem_shape(int objective);
+
+// The first NaN among the variable bounds, row bounds and start values of `shape`, named as
+// "the lower bound of variable 3" (1-based); nothing when there is none.
+std::optional<std::string> first_nan(const ProblemShape& shape);
+
+// Counts as nonlinear what `bodies` found declared linear with a body that is not a constant,
+// so that the ASL evaluates it: every row up to the last such row, with every variable a
+// nonlinear Jacobian variable, and, when the objective `objective` (0-based, -1 none) is such,
+// every variable a nonlinear objective variable.  A shape without such bodies is unchanged.
+void widen_declared_linear(ProblemShape& shape, const NlBodies& bodies, int objective);
 
 }  // namespace zun_driver

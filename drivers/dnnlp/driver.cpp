@@ -79,7 +79,7 @@ void write_solution(const SolverCall& s) {
   std::copy(s.d.x.begin(), s.d.x.begin() + n_var, X0);
   copy_row_multipliers(s.d, pi0);
   const char* message = seems_unbounded(s) ? kUnbounded : solve_message(s.ifail);
-  write_sol(message, X0, pi0, &driver_option_info());
+  zun_driver::write_solution_file(message, X0, pi0, &driver_option_info());
 }
 
 }  // namespace

@@ -114,7 +114,7 @@ void write_solution(const SolverCall& s) {
   std::copy(s.problem.xv.begin(), s.problem.xv.begin() + n_var, X0);
   std::copy(s.problem.mult.begin() + s.problem.n, s.problem.mult.begin() + s.problem.n + n_con,
             pi0);
-  write_sol(solve_message(s.ifail), X0, pi0, &driver_option_info());
+  zun_driver::write_solution_file(solve_message(s.ifail), X0, pi0, &driver_option_info());
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// The spnlp and dnnlp programs on damaged copies of bundled problems: truncations, byte flips,
-// edited header counts, out-of-range and broken segment lines.  Every run must end by itself within
-// its limits, without a signal or a sanitizer report, either refusing the file with a message
-// and exit code 1 or solving it.
+// The spnlp and dnnlp programs on damaged copies of bundled problems and of their binary forms
+// (written by the ASL): truncations, byte flips, edited header counts, out-of-range and broken
+// segment lines, and in binary files integer fields (indices, counts, lengths, operator codes)
+// set to values that break readers.  Every run must end by itself within its limits, without a
+// signal or a sanitizer report, either refusing the file with a message and exit code 1 or
+// solving it.
 //
 // A larger sweep runs the same test with ZUN_MUTANTS (the number of mutants),
-// ZUN_MUTATION_FILES (a folder whose .nl files are damaged instead of the bundled ones) and
-// ZUN_MUTATION_PROGRAM (another build of the spnlp program) and ZUN_MUTATION_BINARY_FLIPS (byte
-// flips also in the segments of binary files) set.
+// ZUN_MUTATION_FILES (a folder whose .nl files, with their binary forms, are damaged instead of
+// the bundled ones) and ZUN_MUTATION_PROGRAM (another build of the spnlp program) set.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -25,8 +27,11 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
+
+#include "tests/drivers/common/binary_form.h"
 
 namespace {
 
@@ -46,9 +51,15 @@ constexpr double kRunSeconds = 60.0;
 constexpr std::uint64_t kRunBytes = std::uint64_t{4} << 30;
 constexpr int kHeaderLines = 10;
 constexpr int kFailuresShown = 20;
+// The key letters of the binary format after which an integer field follows.
+constexpr std::string_view kIntegerKeys = "CLOVFSJGkxdovf";
 
 const std::vector<std::string> kBundledFiles = {"hs071.nl", "hs100asl.nl", "log_error.nl", "ch3.nl",
                                                 "hs022.nl"};
+
+// The same integers as 32-bit fields, with small indices just out of range.
+const std::vector<std::int32_t> kNastyFields = {-1, -2, 0, 1, 2, 3, 4, 5, 7, 74, 82, 83, 127, 65536,
+                                                2147483647, -2147483647 - 1};
 
 // Integers that break readers: signs, the ends of 32 and 64 bits, and more.
 const std::vector<std::string> kNastyIntegers = {"-1",
@@ -126,7 +137,15 @@ std::vector<std::pair<std::size_t, std::size_t>> integer_tokens(const std::strin
 
 std::size_t below(std::mt19937& rng, std::size_t n) { return n == 0 ? 0 : rng() % n; }
 
-enum class Damage { kTruncate, kByteFlip, kHeaderCount, kSegmentInteger, kLineDrop, kLineCopy };
+enum class Damage {
+  kTruncate,
+  kByteFlip,
+  kHeaderCount,
+  kSegmentInteger,
+  kLineDrop,
+  kLineCopy,
+  kBinaryField
+};
 
 const char* damage_name(Damage d) {
   switch (d) {
@@ -142,6 +161,8 @@ const char* damage_name(Damage d) {
       return "line dropped";
     case Damage::kLineCopy:
       return "line repeated";
+    case Damage::kBinaryField:
+      return "binary field";
   }
   return "";
 }
@@ -167,15 +188,30 @@ std::vector<std::size_t> line_starts(const std::string& s, std::size_t from) {
   return starts;
 }
 
-std::string damaged(const Original& o, Damage d, std::mt19937& rng, bool binary_flips) {
+// A 32-bit field of a binary file's segments that follows a key letter, set to a nasty value.
+std::string replace_binary_field(const Original& o, std::mt19937& rng) {
+  std::string t = o.bytes;
+  std::vector<std::size_t> fields;
+  for (std::size_t i = o.header_end; i + 4 < t.size(); ++i) {
+    if (kIntegerKeys.find(t[i]) != std::string_view::npos) fields.push_back(i + 1);
+  }
+  if (fields.empty()) return t;
+  const std::size_t at = fields[below(rng, fields.size())];
+  const std::int32_t value = kNastyFields[below(rng, kNastyFields.size())];
+  std::memcpy(t.data() + at, &value, sizeof value);
+  return t;
+}
+
+std::string damaged(const Original& o, Damage d, std::mt19937& rng) {
   const std::string& s = o.bytes;
   switch (d) {
     case Damage::kTruncate:
       return s.substr(0, below(rng, s.size()));
+    case Damage::kBinaryField:
+      return replace_binary_field(o, rng);
     case Damage::kByteFlip: {
       std::string t = s;
-      const std::size_t span = o.binary && !binary_flips ? o.header_end : s.size();
-      const std::size_t at = below(rng, span);
+      const std::size_t at = below(rng, s.size());
       t[at] = static_cast<char>(rng() % 2 ? t[at] ^ (1 << (rng() % 8)) : ' ' + rng() % 95);
       return t;
     }
@@ -200,10 +236,11 @@ std::string damaged(const Original& o, Damage d, std::mt19937& rng, bool binary_
   return s;
 }
 
-Damage pick_damage(const Original& o, std::mt19937& rng, bool binary_flips) {
+Damage pick_damage(const Original& o, std::mt19937& rng) {
   if (o.binary) {
-    if (binary_flips && rng() % 3 == 0) return Damage::kByteFlip;
-    return rng() % 2 ? Damage::kTruncate : Damage::kHeaderCount;
+    constexpr Damage kKinds[] = {Damage::kTruncate, Damage::kByteFlip, Damage::kHeaderCount,
+                                 Damage::kBinaryField, Damage::kBinaryField, Damage::kBinaryField};
+    return kKinds[below(rng, std::size(kKinds))];
   }
   constexpr Damage kKinds[] = {
       Damage::kTruncate,       Damage::kByteFlip, Damage::kHeaderCount, Damage::kSegmentInteger,
@@ -312,6 +349,8 @@ std::string outcome(const RunResult& r) {
   if (has(r.output, "Discrete problems or problems with newtork constraints are not supported")) {
     return "refused: discrete or network problem";
   }
+  if (has(r.output, "used up its processor-time budget")) return "refused: processor-time budget";
+  if (has(r.output, "The problem gives NaN as ")) return "refused: NaN data";
   if (has(r.output, "Memory allocation problem, terminating.\n") ||
       has(r.output, "Memory allocation problem. The problem cannot fit in the memory as dense.")) {
     return "refused: memory";
@@ -319,32 +358,38 @@ std::string outcome(const RunResult& r) {
   return "";
 }
 
-std::vector<Original> originals() {
-  std::vector<Original> files;
+// The files to damage, each text file followed by its binary form written in `dir`.
+std::vector<Original> originals(const fs::path& dir) {
+  std::vector<fs::path> paths;
   const std::string folder = env_or("ZUN_MUTATION_FILES", "");
   if (folder.empty()) {
-    for (const std::string& name : kBundledFiles) {
-      files.push_back(load(fs::path(ZUN_TEST_DATA_DIR) / name));
+    for (const std::string& name : kBundledFiles) paths.push_back(fs::path(ZUN_TEST_DATA_DIR) / name);
+  } else {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().extension() == ".nl") paths.push_back(entry.path());
     }
-    return files;
+    std::sort(paths.begin(), paths.end());
   }
-  std::vector<fs::path> paths;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.path().extension() == ".nl") paths.push_back(entry.path());
+  std::vector<Original> files;
+  for (const fs::path& p : paths) {
+    files.push_back(load(p));
+    if (files.back().binary) continue;
+    const fs::path binary = dir / ("binary_" + p.stem().string());
+    if (driver_test::write_binary_form((p.parent_path() / p.stem()).string(), binary.string())) {
+      files.push_back(load(binary.string() + ".nl"));
+      files.back().name += " (binary form of " + p.filename().string() + ")";
+    }
   }
-  std::sort(paths.begin(), paths.end());
-  for (const fs::path& p : paths) files.push_back(load(p));
   return files;
 }
 
 // Runs `program` on `mutants` damaged files; the failed mutants are kept under `prefix`.
 void sweep(const std::string& program, const std::string& prefix, int mutants) {
-  const bool binary_flips = !env_or("ZUN_MUTATION_BINARY_FLIPS", "").empty();
-  const std::vector<Original> files = originals();
-  ASSERT_FALSE(files.empty());
   const fs::path dir =
       fs::temp_directory_path() / (prefix + "_mutants_" + std::to_string(getpid()));
   fs::create_directories(dir);
+  const std::vector<Original> files = originals(dir);
+  ASSERT_FALSE(files.empty());
 
   std::mt19937 rng(kSeed);
   std::map<std::string, int> outcomes;
@@ -352,16 +397,17 @@ void sweep(const std::string& program, const std::string& prefix, int mutants) {
   int failures = 0;
   for (int m = 0; m < mutants; ++m) {
     const Original& o = files[static_cast<std::size_t>(m) % files.size()];
-    const Damage d = pick_damage(o, rng, binary_flips);
-    const std::string text = damaged(o, d, rng, binary_flips);
+    const Damage d = pick_damage(o, rng);
+    const std::string text = damaged(o, d, rng);
     std::ofstream(dir / "mutant.nl", std::ios::binary) << text;
     const RunResult r = run_program(program, dir, "mutant");
     const std::string how = outcome(r);
-    ++outcomes[how.empty() ? (r.signalled   ? "FAILED: signal " + std::to_string(r.signal)
-                              : r.timed_out ? "FAILED: hang"
-                                            : "FAILED: other")
-                           : how];
-    ++by_damage[damage_name(d)];
+    const std::string form = o.binary ? "binary " : "text ";
+    ++outcomes[form + (how.empty() ? (r.signalled   ? "FAILED: signal " + std::to_string(r.signal)
+                                      : r.timed_out ? "FAILED: hang"
+                                                    : "FAILED: other")
+                                   : how)];
+    ++by_damage[form + damage_name(d)];
     if (how.empty()) {
       ++failures;
       if (failures <= kFailuresShown) {

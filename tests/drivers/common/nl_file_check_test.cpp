@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,6 +50,14 @@ class NlFileCheck : public ::testing::Test {
     const fs::path path = dir_ / name;
     std::ofstream(path, std::ios::binary) << text;
     return path.string();
+  }
+
+  // The file `text` is refused with a fault at `where` whose text holds `what`.
+  void expect_refused(const std::string& text, const char* where, const char* what) {
+    const auto check = zun_driver::check_nl_file(write("damaged.nl", text));
+    ASSERT_EQ(check.status, NlFileStatus::kCorrupt);
+    EXPECT_EQ(check.fault.where, where);
+    EXPECT_NE(check.fault.what.find(what), std::string::npos) << check.fault.what;
   }
 
   fs::path dir_;
@@ -97,6 +106,23 @@ TEST_F(NlFileCheck, BundledCorruptFilesAreRefused) {
   }
 }
 
+// What the walk notes of the bodies, in the text file and in its binary form.
+TEST_F(NlFileCheck, WalkNotesBodiesDeclaredLinearAndCallsOfImportedFunctions) {
+  const auto linear = zun_driver::check_nl_file(data_path("linear_declared_exp.nl"));
+  ASSERT_EQ(linear.status, NlFileStatus::kSound);
+  EXPECT_EQ(linear.bodies.widened_rows, 2);  // row 2 of 2, declared linear, holds exp(t)
+  EXPECT_EQ(linear.bodies.widened_objectives, std::vector<bool>{false});
+  const auto plain = zun_driver::check_nl_file(data_path("hs071.nl"));
+  EXPECT_EQ(plain.bodies.widened_rows, 0);
+  EXPECT_EQ(plain.bodies.row_calls_function, std::vector<bool>(2, false));
+  const auto calls = zun_driver::check_nl_file(data_path("user_function.nl"));
+  EXPECT_EQ(calls.bodies.objective_calls_function, std::vector<bool>{true});
+  const auto binary = zun_driver::check_nl_file(data_path("hs022.nl"));
+  ASSERT_EQ(binary.status, NlFileStatus::kSound);
+  EXPECT_TRUE(binary.binary);
+  EXPECT_EQ(binary.bodies.widened_rows, 0);
+}
+
 TEST_F(NlFileCheck, CarriageReturnsBeforeLineEndsAreAccepted) {
   std::string text;
   for (const std::string& line : lines_of(read_file(data_path("hs100asl.nl")))) {
@@ -119,7 +145,7 @@ TEST_F(NlFileCheck, OnlyRegularFilesAreRead) {
   fs::create_symlink("/dev/zero", dir_ / "device.nl");
   for (const char* name : {"directory.nl", "fifo.nl", "device.nl"}) {
     const auto check = zun_driver::check_nl_file((dir_ / name).string());
-    EXPECT_EQ(check.status, NlFileStatus::kCorrupt) << name;
+    EXPECT_EQ(check.status, NlFileStatus::kNotRegular) << name;
     EXPECT_EQ(check.fault.what, "not a regular file") << name;
   }
   fs::create_symlink(data_path("hs071.nl"), dir_ / "link.nl");
@@ -153,10 +179,7 @@ TEST_P(DamagedFile, IsRefusedAtItsFirstFault) {
       text += lines[static_cast<std::size_t>(i - 1)] + "\n";
     }
   }
-  const auto check = zun_driver::check_nl_file(write("damaged.nl", text));
-  ASSERT_EQ(check.status, NlFileStatus::kCorrupt);
-  EXPECT_EQ(check.fault.where, d.where);
-  EXPECT_NE(check.fault.what.find(d.what), std::string::npos) << check.fault.what;
+  expect_refused(text, d.where, d.what);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -173,6 +196,9 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"hs071.nl", 3, " 2 2", "line 3", "more nonlinear objectives than objectives"},
         Damage{"hs071.nl", 5, " 4 5 4", "line 5", "more nonlinear variables in objectives"},
         Damage{"hs071.nl", 6, " 0 -2 0 1", "line 6", "number of functions -2"},
+        Damage{"hs071.nl", 6, " 0 0 3 1", "line 6", "arithmetic code 3 is not a binary format"},
+        Damage{"hs071.nl", 6, " 0 0 -1 1", "line 6", "arithmetic code -1 is not a binary"},
+        Damage{"hs071.nl", 4, " 0 0\r# network", "line 4", "a carriage return inside the line"},
         Damage{"hs071.nl", 7, " 1 1 1 1 1", "line 7", "more discrete variables than variables"},
         Damage{"hs071.nl", 8, " 8", "line 8", "number of gradient nonzeros is missing"},
         Damage{"hs071.nl", 10, " 0 -1 0 0 0", "line 10", "common expressions (c) -1"},
@@ -220,5 +246,60 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"ch3.nl", 10, " 9 0 0 0 4", "line 195", "defined variable 15 is announced but never"},
         Damage{"ch3.nl", 10, " 9 0 0 3 0", "line 112", "constraint of a defined variable 4"},
         Damage{"hs071.nl", 10, " 1 0 0 0 0", "line 70", "defined variable 4 is announced but"}));
+
+// One damaged field of the binary hs022.nl (its body starts at byte 481) and the fault the
+// check must name.
+struct BinaryDamage {
+  std::size_t at;      // byte to overwrite
+  std::string bytes;   // what is written there; empty cuts the file there
+  const char* where;   // expected place
+  const char* what;    // expected fragment of the fault
+};
+
+std::string int32_bytes(std::int32_t value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+class DamagedBinaryFile : public NlFileCheck, public ::testing::WithParamInterface<BinaryDamage> {};
+
+// Regression: out-of-range variable numbers of 'J' and 'G' entries made the ASL's binary reader
+// write outside its arrays and the program abort without a message.
+TEST_P(DamagedBinaryFile, IsRefusedAtItsFirstFault) {
+  const BinaryDamage& d = GetParam();
+  std::string text = read_file(data_path("hs022.nl"));
+  ASSERT_EQ(zun_driver::check_nl_file(data_path("hs022.nl")).status, NlFileStatus::kSound);
+  text = d.bytes.empty() ? text.substr(0, d.at) : text.replace(d.at, d.bytes.size(), d.bytes);
+  expect_refused(text, d.where, d.what);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Segments,
+    DamagedBinaryFile,
+    ::testing::Values(
+        BinaryDamage{482, int32_bytes(2), "byte 482", "constraint number 2 is out of range"},
+        BinaryDamage{505, int32_bytes(0), "byte 505", "constraint number 0 has two bodies"},
+        BinaryDamage{481, "Q", "byte 481", "'Q' does not start a segment"},
+        BinaryDamage{486, "q", "byte 486", "'q' does not start an expression item"},
+        BinaryDamage{487, int32_bytes(7), "byte 487", "operator number 7 is not one the reader"},
+        BinaryDamage{487, int32_bytes(76), "byte 487", "operator number 76 is not one"},
+        BinaryDamage{487, int32_bytes(54), "byte 491", "operand count 1391 is out of range"},
+        BinaryDamage{497, int32_bytes(2), "byte 497", "variable number 2 is out of range (0 to 1)"},
+        BinaryDamage{569, int32_bytes(3), "byte 569", "entry count 3 is out of range"},
+        BinaryDamage{598, "9", "byte 598", "bound type 9 is out of range"},
+        BinaryDamage{620, int32_bytes(2), "byte 620", "the 'k' segment has 2 entries, not 1"},
+        BinaryDamage{629, int32_bytes(1), "byte 662", "a second 'J' segment for row 1"},
+        BinaryDamage{633, int32_bytes(3), "byte 633", "term count 3 is out of range"},
+        BinaryDamage{637, int32_bytes(-2), "byte 637", "variable number -2 is out of range"},
+        BinaryDamage{703, int32_bytes(74), "byte 703", "variable number 74 is out of range"},
+        BinaryDamage{700, "", "byte 699", "the file ends inside a 'G' segment"}));
+
+TEST_F(NlFileCheck, BinaryFileOfAnUnknownArithmeticIsRefused) {
+  const auto check = zun_driver::check_nl_file(data_path("foreign_arithmetic.nl"));
+  ASSERT_EQ(check.status, NlFileStatus::kCorrupt);
+  EXPECT_EQ(check.fault.where, "line 6");
+  EXPECT_EQ(check.fault.what, "the arithmetic code 3 is not a binary format this reader knows");
+}
 
 }  // namespace

@@ -168,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "file %s.nl, line 21: the 'J' segments hold 0 terms, the header announces 8\n"},
         Refusal{"foreign_arithmetic.nl",
                 "AMPL problem with reading the problem, err_code: 5\nTerminating\nCorrupt problem "
-                "file %s.nl, first read: the reader stopped with exit status 1\n"},
+                "file %s.nl, line 6: the arithmetic code 3 is not a binary format this reader "
+                "knows\n"},
         Refusal{"corrupt_nonlinear_count.nl",
                 "AMPL problem with reading the problem, err_code: 5\nTerminating\n"},
         Refusal{"corrupt_variable_number.nl",
