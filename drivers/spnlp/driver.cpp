@@ -59,7 +59,8 @@ struct SolverCall {
   int ifail = kSoftFailure;
 };
 
-void call_solver(SolverCall& s) {
+// Calls SPNLPF once; false when the solver's own working storage could not be allocated.
+bool call_solver(SolverCall& s) {
   SparseArrays& p = s.problem;
   // A cold start without names: one placeholder name, each character argument of length 1.
   static const char kColdStart[] = "C";
@@ -67,17 +68,22 @@ void call_solver(SolverCall& s) {
   constexpr int kCharacterLength = 1;
   const int nname = 1;
   s.ifail = kSoftFailure;
-  zun::SPNLPF(confun, objfun, p.n, p.m, p.ncnln, p.nonln, p.njnln, p.iobj, p.nnz, p.aval.data(),
-              p.ha.data(), p.ka.data(), p.bl.data(), p.bu.data(), kColdStart, nname, kNoNames,
-              s.nsb, p.xv.data(), p.istate.data(), p.mult.data(), s.neediz, s.needz, s.ninfs,
-              s.suminf, s.objv, s.iz.data(), s.lengths.leniz, s.z.data(), s.lengths.lenz,
-              p.iusr.data(), p.rusr.data(), s.ifail, kCharacterLength, kCharacterLength);
+  try {
+    zun::SPNLPF(confun, objfun, p.n, p.m, p.ncnln, p.nonln, p.njnln, p.iobj, p.nnz, p.aval.data(),
+                p.ha.data(), p.ka.data(), p.bl.data(), p.bu.data(), kColdStart, nname, kNoNames,
+                s.nsb, p.xv.data(), p.istate.data(), p.mult.data(), s.neediz, s.needz, s.ninfs,
+                s.suminf, s.objv, s.iz.data(), s.lengths.leniz, s.z.data(), s.lengths.lenz,
+                p.iusr.data(), p.rusr.data(), s.ifail, kCharacterLength, kCharacterLength);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 // Calls SPNLPF, growing a workspace and calling again as long as it reports one too small.
-// False when a workspace cannot be grown.
+// False when a workspace cannot be grown or the solver runs out of memory.
 bool solve(SolverCall& s) {
-  call_solver(s);
+  if (!call_solver(s)) return false;
   while (workspace_too_small(s.ifail)) {
     const auto next = grown_workspace(s.ifail, s.lengths, s.neediz, s.needz);
     if (!next) return false;
@@ -89,7 +95,7 @@ bool solve(SolverCall& s) {
     }
     s.lengths = *next;
     Printf("\nMemory allocated, re-running the problem.\n");
-    call_solver(s);
+    if (!call_solver(s)) return false;
   }
   return true;
 }
