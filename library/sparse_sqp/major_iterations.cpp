@@ -36,7 +36,6 @@ MajorLoop::MajorLoop(RunState& st, const Evaluator& ev, const MajorProblem& pr)
   rho_.assign(nc, 0.0);
   work_.assign(nc, 0.0);
   hp_.assign(static_cast<std::size_t>(nnl_), 0.0);
-  yvec_.assign(static_cast<std::size_t>(nnl_), 0.0);
   gobj_qp_.assign(static_cast<std::size_t>(nnl_), 0.0);
   ns_ = *st.p.nsb;
   itn_ = st.iterations;
