@@ -1,13 +1,15 @@
 // Whole solves through the top level that exercise the major iterations: a square nonlinear
-// system under each crash option.
+// system under each crash option, elastic mode entered and left, and a zero QP step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "library/sparse_sqp/exit_codes.h"
 #include "tests/sparse_sqp/solve_run.h"
+#include "tests/sparse_sqp/sqp_test_support.h"
 
 namespace zun {
 namespace {
@@ -15,6 +17,8 @@ namespace {
 namespace iw = sparse_option::integer_word;
 using run_test::kInf;
 using run_test::SolveRun;
+
+constexpr int kLogUnit = 83;
 
 // The square system: k = NJNLN - NCNLN free unknowns x_z and one unknown y_i = x_{k+i} per row,
 // row i: 0.1 sin(x_{i mod k}) + 0.1 y_{i-1}^2 + y_i = 1, objective sum (x_z - 2)^2.  Every
@@ -103,6 +107,96 @@ TEST_P(SquareSystemCrash, SolvesToTheKnownSolution) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CrashOptions, SquareSystemCrash, ::testing::Values(0, 1, 2, 3));
+
+// min (x1 - 2)^2 + (x2 - 1)^2 on k (x1^2 + x2^2) = k, the nearest point of the unit circle
+// (2, 1)/sqrt(5).  IUSR(1) holds k in thousandths.
+void scaled_circle(int& mode,
+                   const int&,
+                   const int&,
+                   const int&,
+                   const double* x,
+                   double* f,
+                   double* g,
+                   const int&,
+                   int* iusr,
+                   double*) {
+  const double k = iusr[0] / 1000.0;
+  if (mode != 1) f[0] = k * (x[0] * x[0] + x[1] * x[1]);
+  if (mode != 0) {
+    g[0] = 2.0 * k * x[0];
+    g[1] = 2.0 * k * x[1];
+  }
+}
+
+void to_two_one(int& mode, const int&, const double* x, double& f, double* g, const int&, int*,
+                double*) {
+  f = (x[0] - 2.0) * (x[0] - 2.0) + (x[1] - 1.0) * (x[1] - 1.0);
+  if (mode != 0) {
+    g[0] = 2.0 * (x[0] - 2.0);
+    g[1] = 2.0 * (x[1] - 1.0);
+  }
+}
+
+struct ElasticCase {
+  const char* name;
+  int k_thousandths;
+  double x1, x2;       // the start
+  const char* reason;  // the log line that starts elastic mode
+};
+
+class ElasticMode : public ::testing::TestWithParam<ElasticCase> {};
+
+TEST_P(ElasticMode, EnteredAndLeftEndsOptimal) {
+  const ElasticCase& t = GetParam();
+  const double k = t.k_thousandths / 1000.0;
+  SolveRun r({{1.0, 1.0}}, {-5.0, -5.0, k}, {5.0, 5.0, k}, {t.x1, t.x2});
+  r.confun = scaled_circle;
+  r.objfun = to_two_one;
+  r.ncnln = 1;
+  r.njnln = 2;
+  r.nonln = 2;
+  r.iusr[0] = t.k_thousandths;
+  sqp_test::UnitCapture log(kLogUnit);
+  r.set(iw::kPrintUnit, kLogUnit);
+  r.set(iw::kMajorPrintLevel, 5);
+  ASSERT_EQ(r.solve(), sparse_inform::kOptimal);
+  const std::vector<std::string> lines = log.lines();
+  const auto has = [&](const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  };
+  EXPECT_TRUE(has(t.reason));
+  EXPECT_TRUE(has("Elastic mode started with weight ="));
+  const double root5 = std::sqrt(5.0);
+  EXPECT_NEAR(r.xv[0], 2.0 / root5, 1e-6);
+  EXPECT_NEAR(r.xv[1], 1.0 / root5, 1e-6);
+  EXPECT_NEAR(r.objv, (root5 - 1.0) * (root5 - 1.0), 1e-6);
+  EXPECT_EQ(r.ninfs, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts,
+    ElasticMode,
+    ::testing::Values(
+        // At the origin the row's gradient vanishes: its linearisation cannot be met.
+        ElasticCase{"infeasible_first_qp", 1000, 0.0, 0.0, "Infeasible subproblem."},
+        // k = 0.001: the row's multiplier, about -1000, is far beyond the first weight.
+        ElasticCase{"large_multipliers", 1, 1.0, 0.0, "Large multipliers."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A start whose reduced gradient (2e-10) is below the QP's optimality tolerance but above the
+// major one: the QP step is zero, so the curvature along it is zero and the Hessian is reset
+// before the search, and the run ends "requested accuracy could not be achieved" at the start.
+TEST(HessianReset, ZeroStepBelowTheMajorToleranceEndsWithoutTheRequestedAccuracy) {
+  const double start = 2.0 + 1e-10;
+  SolveRun r({{1.0, 1.0}}, {-5.0, -5.0, -kInf}, {5.0, 5.0, kInf}, {start, 1.0});
+  r.objfun = to_two_one;
+  r.nonln = 2;
+  r.store.real[sparse_option::real_word::kMajorOptimalityTol - 1] = 1e-11;
+  EXPECT_EQ(r.solve(), sparse_inform::kAccuracyNotAchieved);
+  EXPECT_EQ(r.xv[0], start);
+  EXPECT_EQ(r.xv[1], 1.0);
+}
 
 }  // namespace
 }  // namespace zun
