@@ -128,12 +128,14 @@ void scaled_circle(int& mode,
   }
 }
 
-void to_two_one(int& mode, const int&, const double* x, double& f, double* g, const int&, int*,
-                double*) {
-  f = (x[0] - 2.0) * (x[0] - 2.0) + (x[1] - 1.0) * (x[1] - 1.0);
+// (x1 - 2)^2 + (x2 - 1)^2, negated when IUSR(2) = -1 (to be maximised).
+void to_two_one(int& mode, const int&, const double* x, double& f, double* g, const int&,
+                int* iusr, double*) {
+  const double s = iusr[1] < 0 ? -1.0 : 1.0;
+  f = s * ((x[0] - 2.0) * (x[0] - 2.0) + (x[1] - 1.0) * (x[1] - 1.0));
   if (mode != 0) {
-    g[0] = 2.0 * (x[0] - 2.0);
-    g[1] = 2.0 * (x[1] - 1.0);
+    g[0] = s * 2.0 * (x[0] - 2.0);
+    g[1] = s * 2.0 * (x[1] - 1.0);
   }
 }
 
@@ -142,6 +144,8 @@ struct ElasticCase {
   int k_thousandths;
   double x1, x2;       // the start
   const char* reason;  // the log line that starts elastic mode
+  int sign;            // -1: the negated objective is maximised
+  const char* boost;   // a log line of a weight increase, or "" when none is needed
 };
 
 class ElasticMode : public ::testing::TestWithParam<ElasticCase> {};
@@ -156,6 +160,8 @@ TEST_P(ElasticMode, EnteredAndLeftEndsOptimal) {
   r.njnln = 2;
   r.nonln = 2;
   r.iusr[0] = t.k_thousandths;
+  r.iusr[1] = t.sign;
+  r.set(iw::kObjectiveKind, t.sign);
   sqp_test::UnitCapture log(kLogUnit);
   r.set(iw::kPrintUnit, kLogUnit);
   r.set(iw::kMajorPrintLevel, 5);
@@ -167,10 +173,11 @@ TEST_P(ElasticMode, EnteredAndLeftEndsOptimal) {
   };
   EXPECT_TRUE(has(t.reason));
   EXPECT_TRUE(has("Elastic mode started with weight ="));
+  EXPECT_TRUE(has(t.boost));
   const double root5 = std::sqrt(5.0);
   EXPECT_NEAR(r.xv[0], 2.0 / root5, 1e-6);
   EXPECT_NEAR(r.xv[1], 1.0 / root5, 1e-6);
-  EXPECT_NEAR(r.objv, (root5 - 1.0) * (root5 - 1.0), 1e-6);
+  EXPECT_NEAR(r.objv, t.sign * (root5 - 1.0) * (root5 - 1.0), 1e-6);
   EXPECT_EQ(r.ninfs, 0);
 }
 
@@ -179,9 +186,13 @@ INSTANTIATE_TEST_SUITE_P(
     ElasticMode,
     ::testing::Values(
         // At the origin the row's gradient vanishes: its linearisation cannot be met.
-        ElasticCase{"infeasible_first_qp", 1000, 0.0, 0.0, "Infeasible subproblem."},
-        // k = 0.001: the row's multiplier, about -1000, is far beyond the first weight.
-        ElasticCase{"large_multipliers", 1, 1.0, 0.0, "Large multipliers."}),
+        ElasticCase{"infeasible_first_qp", 1000, 0.0, 0.0, "Infeasible subproblem.", 1, ""},
+        // k = 0.001: the row's multiplier, about -1000, is far beyond the first weight, which
+        // must grow before the elastic optimum is feasible.
+        ElasticCase{"large_multipliers", 1, 1.0, 0.0, "Large multipliers.", 1,
+                    "Elastic weight increased to   3.828E+03."},
+        ElasticCase{"large_multipliers_maximised", 1, 1.0, 0.0, "Large multipliers.", -1,
+                    "Elastic weight increased to   3.828E+03."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A start whose reduced gradient (2e-10) is below the QP's optimality tolerance but above the
