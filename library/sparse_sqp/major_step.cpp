@@ -19,9 +19,10 @@ int MajorLoop::update_hessian(const PointValues& acc, double alpha) {
   up.nb = nb_;
   up.jac = ev_.jac;
   up.eps = real(rw::kEps);
-  PointValues mid = acc;
+  PointValues mid;
   const int stop_before = *ev_.stop_code;
   const StepEndEvaluation reevaluate = [&](const double* x, StepEndValues& at) {
+    mid = acc;  // arrays of the right sizes
     std::copy(x, x + nb_, mid.x.begin());
     const int status =
         evaluate(2, mid.x.data(), mid.fcon.data(), mid.gcon.data(), mid.fobj, mid.gobj.data());

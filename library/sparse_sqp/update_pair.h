@@ -1,6 +1,7 @@
-// The modified quasi-Newton pair of a nonlinearly constrained problem: when the curvature
-// along the step is too small, the gradient change is augmented by a multiple of the change
-// in the constraint gradients weighted by the constraint residuals.
+// The pair of a quasi-Newton update.  With nonlinear constraints, when the curvature along the
+// step is too small, the pair is taken again from a point on the way to the QP's feasible
+// point, or else modified: the gradient change is augmented by a multiple of the change in the
+// constraint gradients weighted by the constraint residuals.
 #pragma once
 
 #include <functional>
