@@ -161,6 +161,7 @@ bool try_column(Crash& c, int pass, int j) {
   const double small = c.tol * amax;
   int nz = 0;
   bool conflict = false;
+  double conflict_max = 0.0;
   int open_row = 0;
   int covered_row = 0;
   double open_best = 0.0;
@@ -179,11 +180,17 @@ bool try_column(Crash& c, int pass, int j) {
       covered_row = i;
     } else if (rs == kTaken) {
       conflict = true;
+      conflict_max = std::max(conflict_max, v);
     }
   }
   if ((pass == kUnit && nz != 1) || (pass == kDouble && nz != 2)) return false;
   const int pivot = open_row != 0 ? open_row : (conflict ? 0 : covered_row);
   if (pivot == 0) return false;
+  // A column with an entry in a taken row lies above the diagonal of the triangle, and the
+  // basis solve multiplies by that entry over the pivot: when it is the larger, a chain of
+  // such columns (each pivoting on its small entry in the next open row) makes a basis whose
+  // condition grows geometrically along the chain.  (With a conflict the pivot row is open.)
+  if (conflict_max > open_best) return false;
   ++c.counters[pass];
   c.state[j - 1] = VariableState::kBasic;
   c.row_state[pivot - 1] = kTaken;

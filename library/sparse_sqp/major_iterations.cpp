@@ -36,7 +36,6 @@ MajorLoop::MajorLoop(RunState& st, const Evaluator& ev, const MajorProblem& pr)
   rho_.assign(nc, 0.0);
   work_.assign(nc, 0.0);
   hp_.assign(static_cast<std::size_t>(nnl_), 0.0);
-  yvec_.assign(static_cast<std::size_t>(nnl_), 0.0);
   gobj_qp_.assign(static_cast<std::size_t>(nnl_), 0.0);
   ns_ = *st.p.nsb;
   itn_ = st.iterations;
@@ -352,11 +351,13 @@ int MajorLoop::run() {
   bool reset_this_iteration = false;
   int restart_kind = kNextIteration;
   while (end == 0) {
-    if (restart_kind == kNextIteration) {
+    // A new iteration, or the same one again from its start with the reset Hessian (at most
+    // once per iteration).
+    if (restart_kind == kNextIteration || restart_kind == kAfterHessianReset) {
       minor_count_ = 0;
-      reset_this_iteration = false;
       cut_for_violation_ = false;
     }
+    if (restart_kind == kNextIteration) reset_this_iteration = false;
     if (pending_central_ && differences_) {
       const int status = fill_missing_derivatives(ev_, {x_, fcon_, gcon_, &st_.fobj, gobj_});
       if (status != 0) {
@@ -398,7 +399,7 @@ int MajorLoop::run() {
       std::vector<double> hp(static_cast<std::size_t>(nnl_));
       QuasiNewtonHessian h(nnl_, st_.iz, st_.z);
       h.multiply(1, p_.data(), hp.data());
-      if (dot(nnl_, p_.data(), hp.data()) <= 0.0 && p_norm_ > 0.0) {
+      if (dot(nnl_, p_.data(), hp.data()) <= 0.0) {
         h.reset(flags_[1]);
         r_valid_ = false;
         reset_this_iteration = true;

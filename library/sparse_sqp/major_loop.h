@@ -50,7 +50,6 @@ constexpr int kLongHeading = 224;
 constexpr int kShortHeading = 225;
 constexpr int kEps067 = 3;
 constexpr int kEps02 = 7;
-constexpr double kCurvatureFactor = 0.0001;
 constexpr int kSkipsBeforePenaltyReset = 9;
 constexpr int kFruitlessResets = 2;
 constexpr double kViolationCut = 0.1;
@@ -129,7 +128,10 @@ class MajorLoop {
   int take_step(LineState& ls);
   int failed_search(int search);
   int update_hessian(const PointValues& acc, double alpha);
-  bool update_reduced_factor(const QuasiNewtonHessian& h, int stored_before, double apy);
+  bool update_reduced_factor(const QuasiNewtonHessian& h,
+                             int stored_before,
+                             double apy,
+                             QuasiNewtonPair& pair);
   void reset_penalties();
   void gradient_scale();
   void header() const;
@@ -149,7 +151,7 @@ class MajorLoop {
   double* gobj_;
   double* y_;
   double* pi_;
-  std::vector<double> xqp_, p_, w_, d_, c_, viol_, dy_, rho_, work_, hp_, yvec_, gobj_qp_;
+  std::vector<double> xqp_, p_, w_, d_, c_, viol_, dy_, rho_, work_, hp_, gobj_qp_;
   PenaltyState penalty_;
   ElasticWeight elastic_weight_;
   bool elastic_ = false;
@@ -161,6 +163,7 @@ class MajorLoop {
   bool cut_for_violation_ = false;
   bool first_factor_ = true;
   bool stopped_in_search_ = false;  // a routine stopped the line search: no exit lines
+  bool stop_after_update_ = false;  // a routine asked to stop at the re-evaluation point
   int result_ = 0;
   int itn_ = 0;
   int major_ = 0;

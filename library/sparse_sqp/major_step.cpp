@@ -5,44 +5,60 @@
 
 namespace zun::major {
 
+// The quasi-Newton update of the step alpha p to the accepted point.  Returns 1 when the
+// skipped updates reset the penalty parameters (the new multiplier estimates are then
+// dropped), else 0; a stop asked for at the re-evaluation point sets stop_after_update_.
 int MajorLoop::update_hessian(const PointValues& acc, double alpha) {
   QuasiNewtonHessian h(nnl_, st_.iz, st_.z);
-  const JacobianStructure& jac = ev_.jac;
-  double py = merit_directional_derivative(pr_.sign, ncnln_, std::min(pr_.nonln, nnl_), njnln_,
-                                           nnl_, jac, gobj_, acc.gobj.data(), gcon_,
-                                           acc.gcon.data(), p_.data(), yvec_.data(),
-                                           acc.y1.data());
-  // The pair is the step alpha p and the change y of the Lagrangian gradient over it:
-  // s'y >= 0.0001 s'Hs reads p'y >= 0.0001 alpha p'Hp.
-  const double threshold = kCurvatureFactor * alpha * php_;
-  if ((py < threshold || php_ <= 0.0) && ncnln_ >= 1) {
-    if (threshold < alpha * php_ && php_ > 0.0 &&
-        form_update_pair(ncnln_, njnln_, jac, py, threshold, alpha, fcon_, acc.fcon.data(),
-                         gcon_, acc.gcon.data(), p_.data(), yvec_.data())) {
-      flags_[0] = 'm';
-    } else {
-      flags_[0] = 'n';
-      if (++skipped_ > kSkipsBeforePenaltyReset) {
-        reset_penalties();
-        skipped_ = 0;
-        return 1;  // the new multiplier estimates are dropped
-      }
-    }
+  UpdateProblem up;
+  up.sign = pr_.sign;
+  up.ncnln = ncnln_;
+  up.njnln = njnln_;
+  up.nonln = std::min(pr_.nonln, nnl_);
+  up.nnl = nnl_;
+  up.nb = nb_;
+  up.jac = ev_.jac;
+  up.eps = real(rw::kEps);
+  PointValues mid;
+  const int stop_before = *ev_.stop_code;
+  const StepEndEvaluation reevaluate = [&](const double* x, StepEndValues& at) {
+    mid = acc;  // arrays of the right sizes
+    std::copy(x, x + nb_, mid.x.begin());
+    const int status =
+        evaluate(2, mid.x.data(), mid.fcon.data(), mid.gcon.data(), mid.fobj, mid.gobj.data());
+    at = {mid.fcon.data(), mid.gcon.data(), mid.gobj.data()};
+    return status;
+  };
+  QuasiNewtonPair pair =
+      choose_update_pair(up, h, alpha, x_, w_.data(), p_.data(), {fcon_, gcon_, gobj_},
+                         {acc.fcon.data(), acc.gcon.data(), acc.gobj.data()}, acc.y1.data(),
+                         reevaluate);
+  // Undefined functions at the re-evaluation point cost only the better pair.
+  if (pair.status == evaluation_status::kUndefined) *ev_.stop_code = stop_before;
+  if (pair.status == evaluation_status::kUserStop) stop_after_update_ = true;
+  if (pair.flag != ' ') flags_[0] = pair.flag;
+  if (pair.flag == 'n' && ++skipped_ > kSkipsBeforePenaltyReset) {
+    reset_penalties();
+    skipped_ = 0;
+    return 1;
   }
   const int stored_before = h.updates();
-  const bool accepted =
-      h.update(flags_[0], flags_[1], ncnln_, alpha, py, threshold, php_, hp_.data(), yvec_.data());
+  const bool accepted = h.update(flags_[0], flags_[1], ncnln_, alpha, pair.py, pair.threshold,
+                                 pair.php, pair.hp.data(), pair.y.data());
   if (accepted) {
     skipped_ = 0;
-    r_valid_ = r_valid_ && update_reduced_factor(h, stored_before, alpha * py);
+    r_valid_ = r_valid_ && update_reduced_factor(h, stored_before, alpha * pair.py, pair);
   }
   return 0;
 }
 
 // With linear constraints only, the accepted update that joined the stored list (no fold, no
 // reset) changes R in the null space; otherwise, or when that fails, R is built again by the
-// next QP subproblem.
-bool MajorLoop::update_reduced_factor(const QuasiNewtonHessian& h, int stored_before, double apy) {
+// next QP subproblem.  pair.hp is as the update left it (scaled by a first update).
+bool MajorLoop::update_reduced_factor(const QuasiNewtonHessian& h,
+                                      int stored_before,
+                                      double apy,
+                                      QuasiNewtonPair& pair) {
   if (ncnln_ != 0 || ns_ < 1 || ns_ > word(iw::kReducedHessianDim)) return false;
   if (h.updates() < 1 || h.updates() != stored_before + 1) return false;
   // The first update after a reset scaled H, and with it hp, by the saved factor.
@@ -50,8 +66,8 @@ bool MajorLoop::update_reduced_factor(const QuasiNewtonHessian& h, int stored_be
   Words<double> z(st_.z);
   Words<int> iz(st_.iz);
   return update_reduced_hessian(m_, n_, ns_, nnl_, iz.at(word(sparse_ws::int_array::kBsIndex)),
-                                st_.columns(), scale, apy, scale * php_, yvec_.data(), hp_.data(),
-                                z.at(word(ra::kReducedHessian)), st_.iz, st_.z);
+                                st_.columns(), scale, apy, scale * pair.php, pair.y.data(),
+                                pair.hp.data(), z.at(word(ra::kReducedHessian)), st_.iz, st_.z);
 }
 
 int MajorLoop::failed_search(int search) {
@@ -301,7 +317,7 @@ int MajorLoop::take_step(LineState& ls) {
   if (elastic_allowed_ && !elastic_) {
     set_elastic_weight_initial(elastic_weight_, g0_scale_, pr_.elastic_weight_option);
   }
-  return kNextIteration;
+  return stop_after_update_ ? end_class::kUserStop : kNextIteration;
 }
 
 // The step from the QP direction: the merit function, the search, the update.  Returns an end

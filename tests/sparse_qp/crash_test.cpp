@@ -1,6 +1,10 @@
 // The crash: every mode on seeded LPs gives a basis that the factorisation accepts, with no
-// more basic variables than rows, and the edge cases of the passes.
+// more basic variables than rows, a well-conditioned basis for a chain of two-entry columns,
+// and the edge cases of the passes.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 #include "tests/sparse_qp/lp_fixture.h"
 
@@ -151,6 +155,72 @@ TEST(Crash, WithoutQualifyingColumnsTheOpenRowsGetTheirSlacks) {
   const CrashRun c = run_crash(lp, w, {1}, 4);
   EXPECT_EQ(std::vector<int>(c.state.begin() + 3, c.state.end()), (std::vector<int>{3, 3}));
   EXPECT_EQ(count_state(c.state, VariableState::kBasic), 2);
+}
+
+// The largest |x| of B x = (1, ..., 1) for the crash basis B, by dense elimination with partial
+// pivoting; infinite when B is singular.
+double basis_solution_size(const Lp& lp, const std::vector<int>& state) {
+  const int m = lp.m;
+  std::vector<std::vector<double>> b(m, std::vector<double>(m + 1, 0.0));
+  int k = 0;
+  for (int j = 0; j < lp.n + m && k < m; ++j) {
+    if (state[j] != VariableState::kBasic) continue;
+    if (j >= lp.n) {
+      b[j - lp.n][k] = -1.0;
+    } else {
+      for (int l = lp.starts[j]; l < lp.starts[j + 1]; ++l) {
+        b[lp.rows[l - 1] - 1][k] = lp.values[l - 1];
+      }
+    }
+    ++k;
+  }
+  for (auto& row : b) row[m] = 1.0;
+  for (int c = 0; c < m; ++c) {
+    int p = c;
+    for (int i = c + 1; i < m; ++i) {
+      if (std::fabs(b[i][c]) > std::fabs(b[p][c])) p = i;
+    }
+    if (b[p][c] == 0.0) return std::numeric_limits<double>::infinity();
+    std::swap(b[p], b[c]);
+    for (int i = c + 1; i < m; ++i) {
+      const double f = b[i][c] / b[c][c];
+      for (int l = c; l <= m; ++l) b[i][l] -= f * b[c][l];
+    }
+  }
+  double largest = 0.0;
+  std::vector<double> x(m);
+  for (int c = m - 1; c >= 0; --c) {
+    double s = b[c][m];
+    for (int l = c + 1; l < m; ++l) s -= b[c][l] * x[l];
+    x[c] = s / b[c][c];
+    largest = std::max(largest, std::fabs(x[c]));
+  }
+  return largest;
+}
+
+// Equality rows over a chain of columns, column j with 1 in row j and 0.2 in row j + 1 (the
+// Jacobian of y_j + 0.1 y_{j-1}^2 = 1): the double pass must not string the columns together on
+// their small entries, which makes B^-1 grow like 5^m.
+TEST(Crash, AChainOfTwoEntryColumnsGivesAWellConditionedBasis) {
+  const int m = 30;
+  Lp lp;
+  lp.m = m;
+  for (int j = 1; j <= m; ++j) {
+    if (j < m) {
+      lp.add_column({{j, 1.0}, {j + 1, 0.2}});
+    } else {
+      lp.add_column({{j, 1.0}});
+    }
+  }
+  lp.bl.assign(2 * m, -5.0);
+  lp.bu.assign(2 * m, 5.0);
+  for (int i = m; i < 2 * m; ++i) lp.bl[i] = lp.bu[i] = 1.0;
+  for (int mode : {1, 2, 3}) {
+    Workspace w(lp);
+    const CrashRun c = run_crash(lp, w, {mode}, 5);
+    EXPECT_EQ(count_state(c.state, VariableState::kBasic), m);
+    EXPECT_LT(basis_solution_size(lp, c.state), 100.0) << "mode " << mode;
+  }
 }
 
 TEST(Crash, ModeFourEndsAtOnceWhenEveryRowIsNonlinear) {

@@ -1,6 +1,7 @@
 // The merit function and the quasi-Newton Hessian: the penalty update's descent property, the
 // slacks inside their bounds, the step to the nearest bound, the secant condition in both
-// storage modes, limited and full memory agreeing, the fold and the first-update scaling.
+// storage modes, limited and full memory agreeing, the fold and the first-update scaling, and
+// the choice of the update pair (re-evaluated, modified or none).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -342,6 +343,69 @@ TEST(UpdatePair, ModifiedPairMeetsTheThreshold) {
                                 g_old.data(), g_new.data(), p.data(), y2.data()));
   EXPECT_EQ(y2, (std::vector<double>{0.1, -0.2}));
 }
+
+// The pair of a step with one nonlinear row and two variables, from x0 = 0 along p = (1, 0) with
+// alpha = 1 to a point whose objective gradient change (-1, 0) has negative curvature; w puts
+// the re-evaluation point at (0.5, 0).  The stub evaluator returns a status and the objective
+// gradient there.
+struct ReevaluationCase {
+  int status;
+  double g_mid;        // first objective gradient entry at the re-evaluation point
+  char flag;           // the pair chosen
+  double p1;           // p(1) afterwards: 0.5 once the re-evaluated pair is used
+  double py;
+};
+
+class PairChoice : public ::testing::TestWithParam<ReevaluationCase> {};
+
+TEST_P(PairChoice, ReevaluatedPairOrFallback) {
+  const ReevaluationCase& t = GetParam();
+  HessianSpace ws(hw::kFullMemory, 2, 5);
+  QuasiNewtonHessian h(2, ws.iz.data(), ws.z.data());
+  char f2 = ' ';
+  h.reset(f2);
+  const std::vector<int> ha{1, 1};
+  const std::vector<int> ka{1, 2, 3};
+  UpdateProblem pr;
+  pr.ncnln = 1;
+  pr.njnln = 2;
+  pr.nonln = 2;
+  pr.nnl = 2;
+  pr.nb = 3;
+  pr.jac = JacobianStructure{2, ha.data(), ka.data()};
+  pr.eps = kEps;
+  const std::vector<double> x0{0.0, 0.0, 0.0}, w{0.5, 0.0, 0.0}, y1{0.0};
+  std::vector<double> p{1.0, 0.0, 0.0};
+  const std::vector<double> f_old{0.0}, f_new{1.0}, g_con{1.0, 1.0};
+  const std::vector<double> g_old{0.0, 0.0}, g_new{-1.0, 0.0};
+  const std::vector<double> g_mid{t.g_mid, 0.0};
+  std::vector<double> at;
+  const StepEndEvaluation stub = [&](const double* x, StepEndValues& v) {
+    at.assign(x, x + 3);
+    v = {f_old.data(), g_con.data(), g_mid.data()};
+    return t.status;
+  };
+  const QuasiNewtonPair pair =
+      choose_update_pair(pr, h, 1.0, x0.data(), w.data(), p.data(),
+                         {f_old.data(), g_con.data(), g_old.data()},
+                         {f_new.data(), g_con.data(), g_new.data()}, y1.data(), stub);
+  EXPECT_EQ(at, (std::vector<double>{0.5, 0.0, 0.0}));
+  EXPECT_EQ(pair.status, t.status);
+  EXPECT_EQ(pair.flag, t.flag);
+  EXPECT_DOUBLE_EQ(p[0], t.p1);
+  EXPECT_DOUBLE_EQ(pair.py, t.py);
+  EXPECT_DOUBLE_EQ(pair.php, t.p1 * t.p1);
+  // After a re-evaluation the threshold keeps the larger curvature of the two steps.
+  EXPECT_DOUBLE_EQ(pair.threshold, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses,
+    PairChoice,
+    ::testing::Values(ReevaluationCase{0, -2.0, 'M', 0.5, 0.5},     // the re-evaluated pair passes
+                      ReevaluationCase{0, -0.5, 'n', 0.5, -0.25},   // neither pair passes
+                      ReevaluationCase{-1, -2.0, 'n', 1.0, -1.0},   // undefined there: step's pair
+                      ReevaluationCase{6, -2.0, 'n', 1.0, -1.0}));  // a stop: the same
 
 }  // namespace
 }  // namespace zun
