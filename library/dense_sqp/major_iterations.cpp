@@ -506,7 +506,8 @@ void check_hessian_condition(DenseRun& run, double frobenius) {
   const int one = 1;
   refactor_r_with_interchanges(kTrue, p.n, p.n, one, p.ldr, nrank, kx.at(1), companion.data(),
                                p.r.at(1, 1), &no_q, iwork.data(), work.data(), run.s.r.at(1));
-  form_hessian_output(p.n, p.n, one, kTrue, kx.at(1), &no_q, p.r, work.data());
+  transform_hessian_factor(kBasisToNatural, p.n, p.n, one, kTrue, kx.at(1), &no_q, p.r,
+                           work.data());
   for (int j = 1; j <= p.n; ++j) kx(j) = j;
 }
 
