@@ -210,7 +210,7 @@ bool general_row_violated(const DenseProblem& p) {
 }
 
 void release_general_rows(const DenseProblem& p) {
-  for (int j = p.n + 1; j <= p.total(); ++j) p.istate(j) = p.bl(j) == p.bu(j) ? kEqual : kFree;
+  for (int j = p.n + 1; j <= p.total(); ++j) p.istate(j) = kFree;
 }
 
 }  // namespace
