@@ -298,6 +298,27 @@ TEST_P(KnownOptima, ReachTheOptimumWithKktMultipliers) {
 
 INSTANTIATE_TEST_SUITE_P(Dense, KnownOptima, ::testing::ValuesIn(level_cases()), case_name);
 
+// After the switch to second-order differences the missing gradient elements are estimated
+// again at once: the gradient is asked for at most once at any point.
+TEST(CentralDifferences, SwitchAsksForNoDerivativesAgainAtThePoint) {
+  for (const auto make : {rosenbrock, hs6, hs71}) {
+    DenseHarness h(make(), {"Print level 0", "Derivative level 2", "Optimality tolerance 1e-12"});
+    withhold_for_level(h, 2);
+    EXPECT_EQ(h.run(-1), 0);
+    ASSERT_EQ(h.store.i(dense_words::integer_word::kDifferenceType), 2);
+    // The derivatives at a point: the Jacobian first when there are nonlinear rows.
+    const std::vector<int> first_asked =
+        h.prob.ncnln > 0 ? std::vector<int>{request::kJacobian, request::kConstraintsBoth}
+                         : std::vector<int>{request::kGradient, request::kObjectiveBoth};
+    std::vector<Vec> asked;
+    for (const dense_test::Request& r : h.log()) {
+      if (std::count(first_asked.begin(), first_asked.end(), r.code) == 0) continue;
+      EXPECT_EQ(std::count(asked.begin(), asked.end(), r.x), 0);
+      asked.push_back(r.x);
+    }
+  }
+}
+
 // trace((R'R)^k), k = 1..n: equal for two factors exactly when R'R have the same eigenvalues.
 Vec power_traces(const Vec& r, int n) {
   Vec h(n * n, 0.0);
