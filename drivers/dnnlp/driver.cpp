@@ -86,7 +86,7 @@ void write_solution(const SolverCall& s) {
 
 int run_driver(int /*argc*/, char** argv) {
   zun_driver::AslRecord record;
-  const zun_driver::DriverIdentity identity{&driver_option_info(), banner_name(), false};
+  const zun_driver::DriverIdentity identity{&driver_option_info(), banner_name(), true};
   const zun_driver::RoadEnd road = zun_driver::open_problem(argv, identity);
   if (!road.problem) return road.exit_code;
   send_solver_options();

@@ -56,6 +56,20 @@ bool answer_objective(int code, const ObjectiveChoice& objective, DenseArrays& d
   return true;
 }
 
+// Row k of JACNL from the compact gradient in the scratch: one value per entry of the row's
+// Jacobian list, in the list's order (which need not follow the variables), zero elsewhere.
+void scatter_row(int k, DenseArrays& d) {
+  const auto element = [&d, k](int j) -> double& {
+    return d.jacnl[static_cast<std::size_t>(j) * static_cast<std::size_t>(d.ldcj) +
+                   static_cast<std::size_t>(k)];
+  };
+  for (int j = 0; j < d.n; ++j) element(j) = 0.0;
+  std::size_t entry = 0;
+  for (const cgrad* e = Cgrad[k]; e != nullptr; e = e->next, ++entry) {
+    element(e->varno) = d.scratch[entry];
+  }
+}
+
 bool answer_constraints(int code, DenseArrays& d) {
   if (wants_constraint_values(code)) {
     for (int k = 0; k < d.ncnln; ++k) {
@@ -72,10 +86,7 @@ bool answer_constraints(int code, DenseArrays& d) {
       fint error = 0;
       congrd(k, d.x.data(), d.scratch.data(), &error);
       if (error != 0) return constraints_failed();
-      for (int j = 0; j < d.n; ++j) {
-        d.jacnl[static_cast<std::size_t>(j) * static_cast<std::size_t>(d.ldcj) +
-                static_cast<std::size_t>(k)] = d.scratch[static_cast<std::size_t>(j)];
-      }
+      scatter_row(k, d);
     }
   }
   return true;

@@ -573,9 +573,6 @@ int LsQpRun::at_stationary_point(double gtol, bool singular) {
     const bool weak = (jsmall != 0 || singular) && !fp;
     return static_cast<int>(weak ? LsQpExit::kWeakMinimum : LsQpExit::kOptimal);
   }
-  if (singular) {
-    return static_cast<int>(*numinf > 0 ? LsQpExit::kInfeasible : LsQpExit::kWeakMinimum);
-  }
   it_.jdel = jdel;
   if (jdel > 0) {
     it_.kinds[0] = kind_letter(istate[jdel - 1]);
@@ -583,6 +580,11 @@ int LsQpRun::at_stationary_point(double gtol, bool singular) {
     if (new_status != 0) release_ = true;
   } else {
     it_.kinds[0] = 'A';
+  }
+  // With Rz singular the factors are left as they stand and the solve ends; the status change
+  // of the constraint chosen for deletion stands.
+  if (singular) {
+    return static_cast<int>(*numinf > 0 ? LsQpExit::kInfeasible : LsQpExit::kWeakMinimum);
   }
   delete_from_working_set(*unitq, n, *nactiv, *nfree, nres_, ngq_, *nz, *nzr, lda, lay_.ldq, ldr,
                           lay_.ldt, nrank, jdel, kdel, kactiv, kx, a, res_, r, t_, gq_, q_, rw);

@@ -86,7 +86,8 @@ void default_integer_options(int n, int nclin, int ncnln, DenseStoreView s) {
   }
   if (s.i(iw::kNpWord158) < 1) s.i(iw::kNpWord158) = 0;
   if (s.i(iw::kNpWord160) < 1 || s.i(iw::kNpWord158) == 0) {
-    s.i(iw::kNpWord160) = s.i(iw::kMajorIterationLimit) + 1;
+    const std::int64_t past_limit = static_cast<std::int64_t>(s.i(iw::kMajorIterationLimit)) + 1;
+    s.i(iw::kNpWord160) = static_cast<int>(std::min<std::int64_t>(past_limit, INT32_MAX));
   }
   if (s.i(iw::kNpWord159) < 1 || s.i(iw::kStart) != kHot) s.i(iw::kNpWord159) = 0;
   if (s.i(iw::kStart) == kHot && s.i(iw::kNpWord159) == 0) s.i(iw::kStart) = kCold;

@@ -127,6 +127,8 @@ constexpr int kPenaltyRising = 519;         // 1 when the penalty norm rose at i
 constexpr int kQpExit = 551;                // exit code of this iteration's QP subproblem
 constexpr int kInfeasibleCount = 552;       // consecutive infeasible QP subproblems
 constexpr int kMajorRan = 594;              // 1 once a QP subproblem has been solved
+constexpr int kQpBasisUnitQ = 540;          // the last QP subproblem's basis: 1 when Q = I
+constexpr int kQpBasisFree = 541;           // and its number of free variables
 constexpr int kMinorTotal = 595;            // minor iterations of all QP subproblems
 constexpr int kFunctionCount = 596;         // function evaluations of the step searches
 constexpr int kWorkingBounds = 597;         // bounds in the working set

@@ -15,6 +15,7 @@
 #include "library/dense_sqp/derivative_phase.h"
 #include "library/dense_sqp/feasible_point.h"
 #include "library/dense_sqp/major_iterations.h"
+#include "library/dense_sqp/qp_subproblem.h"
 #include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp.h"
 #include "library/dense_qp/working_set.h"
@@ -152,6 +153,7 @@ void resume_major_iterations(DenseProblem& p, DenseStoreView s, std::string_view
   DenseRun run(p, s);
   int code = 0;
   if (run_dense_major_iterations(run, code)) return;
+  if (s.i(iw::kHessianOutput) == 0) express_hessian_in_qp_basis(run);
   finish_solve(p, s, routine, code);
 }
 
@@ -395,22 +397,22 @@ int set_nonlinear_start_status(const DenseProblem& p,
   return room;
 }
 
-void form_hessian_output(int n,
-                         int nfree,
-                         int ldq,
-                         const Logical& unitq,
-                         const int* kx,
-                         const double* q,
-                         ColumnMajorView<double> r,
-                         double* work) {
-  // The null-space dimension does not matter to mode 3 (the whole basis).
-  constexpr int kBasisToNatural = 3;
+void transform_hessian_factor(int mode,
+                              int n,
+                              int nfree,
+                              int ldq,
+                              const Logical& unitq,
+                              const int* kx,
+                              const double* q,
+                              ColumnMajorView<double> r,
+                              double* work) {
+  // The null-space dimension does not matter to the whole-basis modes.
   const int nz = 0;
   double* row = work;
   double* scratch = work + n;
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) row[j - 1] = j >= i ? r(i, j) : 0.0;
-    apply_tq_factor(kBasisToNatural, n, nz, nfree, ldq, unitq, kx, row, q, scratch);
+    apply_tq_factor(mode, n, nz, nfree, ldq, unitq, kx, row, q, scratch);
     for (int j = 1; j <= n; ++j) r(i, j) = row[j - 1];
   }
   std::vector<double> zeta(static_cast<std::size_t>(std::max(n, 1)), 0.0);

@@ -33,18 +33,24 @@ int set_nonlinear_start_status(const DenseProblem& p,
                                double crash_tolerance,
                                Words<const double> c);
 
-// The Hessian factor for the caller: R (N x N, leading dimension LDR) holds the factor in the
-// basis of the working set (kx, and Q with unitq, nfree; see the QP/LS solver's working set).
-// Each row is taken to the natural order of the variables and the result refactorised by a
-// Householder QR, so that on return R'R is the approximation in the natural variables.
+// Modes of transform_hessian_factor (those of apply_tq_factor for the whole basis).
+constexpr int kBasisToNatural = 3;
+constexpr int kNaturalToBasis = 6;
+
+// R (N x N, leading dimension LDR) taken between the natural variables and the basis of a
+// working set (kx, and Q with unitq, nfree; see the QP/LS solver's working set): each row is
+// multiplied by the basis (kBasisToNatural: R holds the factor in the basis on entry and in the
+// natural variables on return; kNaturalToBasis the other way) and the result refactorised by a
+// Householder QR, so that R'R on return is the same approximation in the other variables.
 // work: 2N reals.
-void form_hessian_output(int n,
-                         int nfree,
-                         int ldq,
-                         const Logical& unitq,
-                         const int* kx,
-                         const double* q,
-                         ColumnMajorView<double> r,
-                         double* work);
+void transform_hessian_factor(int mode,
+                              int n,
+                              int nfree,
+                              int ldq,
+                              const Logical& unitq,
+                              const int* kx,
+                              const double* q,
+                              ColumnMajorView<double> r,
+                              double* work);
 
 }  // namespace zun

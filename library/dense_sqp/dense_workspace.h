@@ -25,6 +25,7 @@ constexpr int kForwardIntervals = 87;
 constexpr int kCentralIntervals = 88;
 constexpr int kCheckDirection = 89;
 constexpr int kVariableWork = 90;            // ... to here
+constexpr int kMissingGradientMarks = kVariableWork;  // 1.0 where the caller left g unset
 constexpr int kConstraintsSaved = 91;        // NCNLN each from here ...
 constexpr int kConstraintsTrial = 92;
 constexpr int kNonlinearMultipliers = 93;

@@ -145,6 +145,7 @@ void take_objective(DenseRun& run) {
   const DenseProblem& p = run.p;
   run.f() = p.objv;
   for (int j = 1; j <= p.n; ++j) run.g(j) = p.objg(j);
+  record_missing_gradient(run);
   ++run.s.i(iw::kObjectiveEvaluations);
   const bool preset = run.level() == 0 || run.level() == 2;
   if (!preset) return;
@@ -229,6 +230,18 @@ void preset_jacobian(const DenseRun& run) {
 
 void preset_gradient(const DenseRun& run) {
   for (int j = 1; j <= run.p.n; ++j) run.p.objg(j) = kNotSupplied;
+}
+
+void record_missing_gradient(const DenseRun& run) {
+  Words<double> missing = run.array(dense_array::kMissingGradientMarks);
+  for (int j = 1; j <= run.p.n; ++j) missing(j) = run.g(j) == kNotSupplied ? 1.0 : 0.0;
+}
+
+void unset_missing_gradient(const DenseRun& run) {
+  const Words<double> missing = run.array(dense_array::kMissingGradientMarks);
+  for (int j = 1; j <= run.p.n; ++j) {
+    if (missing(j) != 0.0) run.g(j) = kNotSupplied;
+  }
 }
 
 void request_constraints(const DenseRun& run, int mode) {

@@ -34,6 +34,13 @@ bool verify_objective_gradient(DenseRun& run, bool start, int& result);
 void preset_jacobian(const DenseRun& run);
 void preset_gradient(const DenseRun& run);
 
+// The gradient elements that the caller left unset in its last answer, marked 1.0 in
+// kMissingGradientMarks (N) from the solver's copy of the gradient, which holds kNotSupplied
+// there until they are estimated; and those elements unset again in the solver's copy, to be
+// estimated afresh at the same point.
+void record_missing_gradient(const DenseRun& run);
+void unset_missing_gradient(const DenseRun& run);
+
 // Issues a request at the point X: constraints (MODE + 4) for the rows flagged in the
 // solver's NEEDROW copy, or the objective (MODE + 1).
 void request_constraints(const DenseRun& run, int mode);

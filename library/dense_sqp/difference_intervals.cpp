@@ -237,21 +237,18 @@ void report_constants(DenseRun& run) {
                   .text("  constant constraint gradient elements assigned.")
                   .str());
   }
-  const auto raise = [&](std::string_view text, int from_low, int from_high) {
-    const int level = run.level();
-    run.s.i(iw::kDerivativeLevel) = level == 0 ? from_low : from_high;
+  // Elements found constant are estimated again at every point (the caller does not supply
+  // them), so the derivative level stays as it is.
+  const auto all_constant = [&](std::string_view text) {
     emit(run, "");
     emit(run, std::string(text));
-    emit(run, platform::Record(kRecordLength)
-                  .text(" Derivative level increased to ")
-                  .i(run.level(), 4)
-                  .str());
+    emit(run, " They are still estimated at every point.");
   };
   if (objective > 0 && run.s.i(iw::kMissingGradient) == 0) {
-    raise(" All missing objective gradients are constants.", 1, 3);
+    all_constant(" All missing objective gradients are constants.");
   }
   if (jacobian > 0 && run.s.i(iw::kMissingJacobian) == 0) {
-    raise(" All missing Jacobian elements are constants.", 2, 3);
+    all_constant(" All missing Jacobian elements are constants.");
   }
 }
 

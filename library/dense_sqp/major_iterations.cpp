@@ -300,6 +300,22 @@ void switch_to_second_order(DenseRun& run) {
   set_flag(run, kFlagC);
 }
 
+bool start_differences(DenseRun& run, bool start, int& exit_code);
+
+// After the switch to second-order differences the missing elements are estimated again at the
+// current point.  The gradient's are known from the last answer, so without missing Jacobian
+// elements the differences start at once; the missing Jacobian elements are found only by
+// asking for the derivatives again.
+bool refresh_derivatives(DenseRun& run, int& exit_code) {
+  if (run.s.i(iw::kMissingJacobian) > 0) {
+    request_derivatives(run, true);
+    return true;
+  }
+  run.s.i(iw::kRefreshOnly) = 1;
+  unset_missing_gradient(run);
+  return start_differences(run, true, exit_code);
+}
+
 // ---- The end of the loop.
 
 void finish_major(DenseRun& run, int code, int& exit_code) {
@@ -457,8 +473,7 @@ bool iteration(DenseRun& run, int& exit_code) {
                                          .text(" -- Re-solve QP subproblem.")
                                          .str());
     }
-    request_derivatives(run, true);
-    return true;
+    return refresh_derivatives(run, exit_code);
   }
   const Tested t = convergence_tests(run, qp, m);
   const double q = curvature(run, dir);
@@ -530,7 +545,8 @@ void check_hessian_condition(DenseRun& run, double frobenius) {
   const int one = 1;
   refactor_r_with_interchanges(kTrue, p.n, p.n, one, p.ldr, nrank, kx.at(1), companion.data(),
                                p.r.at(1, 1), &no_q, iwork.data(), work.data(), run.s.r.at(1));
-  form_hessian_output(p.n, p.n, one, kTrue, kx.at(1), &no_q, p.r, work.data());
+  transform_hessian_factor(kBasisToNatural, p.n, p.n, one, kTrue, kx.at(1), &no_q, p.r,
+                           work.data());
   for (int j = 1; j <= p.n; ++j) kx(j) = j;
 }
 
@@ -581,8 +597,7 @@ bool after_search(DenseRun& run, int result, int& exit_code) {
     const bool forward = derivatives_estimated(run) && !second_order(run);
     if (forward && !test(run, kOptimal)) {
       switch_to_second_order(run);
-      request_derivatives(run, true);
-      return true;
+      return refresh_derivatives(run, exit_code);
     }
     int code = ex::kCannotImprove;
     if (test(run, kOptimal)) {
@@ -665,6 +680,7 @@ bool run_dense_major_iterations(DenseRun& run, int& exit_code) {
     }
     case kAwaitGradient:
       for (int j = 1; j <= p.n; ++j) run.g(j) = p.objg(j);
+      record_missing_gradient(run);
       if (derivatives_estimated(run)) return start_differences(run, true, exit_code);
       return after_derivatives(run, exit_code);
     case kDifferencing:

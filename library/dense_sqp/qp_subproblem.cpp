@@ -88,10 +88,12 @@ void clean_statuses(const DenseProblem& p) {
   }
 }
 
-// One solve from the working set of ISTATE; R natural on entry and on return.
+// One solve from the working set of ISTATE, with W (the QP/LS work area) holding T and Q
+// afterwards.  R is natural on entry and in the basis of the final working set on return; the
+// basis is recorded: the variable order in IWORK, Q in W, unit-Q flag and free count in the
+// store.
 QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vector<double>& bl,
-                              const std::vector<double>& bu, Words<double> dir,
-                              std::vector<double>& w) {
+                              const std::vector<double>& bu, Words<double> dir, double* w) {
   DenseProblem& p = run.p;
   DenseStoreView s = run.s;
   const int n = p.n, ngen = p.nclin + p.ncnln, nctotl = p.total();
@@ -99,8 +101,8 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
   Words<int> kx = run.integer_array(dense_array::kVariableOrder);
   Words<int> kactiv = run.integer_array(dense_array::kActiveSet);
   for (int j = 1; j <= n; ++j) kx(j) = j;
-  std::fill(w.begin(), w.end(), 0.0);
-  double* gq = w.data() + lay.gq - 1;
+  std::fill(w, w + lay.length, 0.0);
+  double* gq = w + lay.gq - 1;
   for (int j = 1; j <= n; ++j) {
     gq[j - 1] = run.g(j);
     gq[n + j - 1] = run.g(j);
@@ -111,7 +113,7 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
   int inform = 0, nactiv = 0, nfree = n, nz = n, nzr = 0;
   const int nrank = n;
   fix_bound_variables(unitq, inform, nz, nfree, nrank, kColumns, kColumns, n, p.ldr,
-                      p.istate.at(1), kx.at(1), p.r.at(1, 1), w.data() + lay.res - 1, gq);
+                      p.istate.at(1), kx.at(1), p.r.at(1, 1), w + lay.res - 1, gq);
   int candidates = 0;
   for (int k = 1; k <= ngen; ++k) {
     if (p.istate(n + k) > kFree) kactiv(++candidates) = k;
@@ -122,9 +124,9 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
     add_initial_working_set(unitq, kNoArtificials, inform, 1, candidates, nactiv, nartif, nz,
                             nfree, nrank, nrejtd, kColumns, kColumns, n, m.lda, lay.ldq, p.ldr,
                             lay.ldt, p.istate.at(1), kactiv.at(1), kx.at(1),
-                            kInitialDependencyLimit, m.a, p.r.at(1, 1), w.data() + lay.t - 1,
-                            w.data() + lay.res - 1, gq, w.data() + lay.q - 1,
-                            w.data() + lay.scratch - 1, kQuiet, s.i.at(1), s.r.at(1));
+                            kInitialDependencyLimit, m.a, p.r.at(1, 1), w + lay.t - 1,
+                            w + lay.res - 1, gq, w + lay.q - 1,
+                            w + lay.scratch - 1, kQuiet, s.i.at(1), s.r.at(1));
   }
   QpSubproblemResult out;
   int numinf = 0;
@@ -137,7 +139,7 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
               kactiv.at(1), kx.at(1), ctx, obj, no_residual, suminf, numinf, xnorm, bl.data(),
               bu.data(), m.a, run.array(dense_array::kQpMultipliers).at(1), ax.data(),
               run.array(dense_array::kFeasibilityTolerances).at(1), p.r.at(1, 1), dir.at(1),
-              w.data(), s.i.at(1), s.r.at(1), kProblemTypeLength, kNameLength);
+              w, s.i.at(1), s.r.at(1), kProblemTypeLength, kNameLength);
   out.feasible = out.inform != static_cast<int>(LsQpExit::kInfeasible);
   out.null_dimension = nz;
   // ||Z'g|| for the objective's gradient at the current point.
@@ -145,7 +147,7 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
   for (int j = 1; j <= n; ++j) zg[j - 1] = run.g(j);
   const int ldq = lay.ldq;
   apply_tq_factor(kToNullSpace, n, nz, nfree, ldq, unitq, kx.at(1), zg.data(),
-                  w.data() + lay.q - 1, scratch.data());
+                  w + lay.q - 1, scratch.data());
   double zsum = 0.0;
   for (int i = 0; i < nz; ++i) zsum += zg[i] * zg[i];
   out.reduced_gradient_norm = std::sqrt(zsum);
@@ -158,12 +160,47 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
   out.condition_hz = cond_rz < std::sqrt(inverse_eps) ? cond_rz * cond_rz : inverse_eps;
   fail = 0;
   out.condition_t = nactiv > 0 ? safe_divide(s.r(rw::kLargestTDiagonal), s.r(rw::kSmallestTDiagonal), fail) : 0.0;
-  const ColumnMajorView<const double> t(w.data() + lay.t - 1, lay.ldt);
+  const ColumnMajorView<const double> t(w + lay.t - 1, lay.ldt);
   for (int i = 1; i <= nactiv; ++i) out.t_diagonal.push_back(t(i, nfree + 1 - i));
-  form_hessian_output(n, nfree, ldq, unitq, kx.at(1), w.data() + lay.q - 1, p.r, scratch.data());
-  for (int j = 1; j <= n; ++j) kx(j) = j;
+  s.i(iw::kQpBasisUnitQ) = is_true(unitq) ? 1 : 0;
+  s.i(iw::kQpBasisFree) = nfree;
   return out;
 }
+
+// The QP/LS work area: the one in WORK, so that T and Q of the last subproblem stay there
+// until the solve ends; without general rows WORK has none and Q stays the identity, so a
+// local area serves.
+struct QpWorkArea {
+  std::vector<double> local;
+  double* w = nullptr;
+  explicit QpWorkArea(const DenseRun& run) {
+    const DenseProblem& p = run.p;
+    if (p.nclin + p.ncnln > 0) {
+      w = run.array(dense_array::kQpWorkArea).at(1);
+    } else {
+      local.assign(static_cast<std::size_t>(ls_qp_work_length(p.n, 0)), 0.0);
+      w = local.data();
+    }
+  }
+};
+
+// A copy of R in the natural variables: the QP rotates R into the basis of its working set,
+// which leaves R'R as it was in that basis, and the major iterations go on from the copy.
+class NaturalFactor {
+ public:
+  explicit NaturalFactor(const DenseProblem& p)
+      : n_(p.n), copy_(static_cast<std::size_t>(p.n) * static_cast<std::size_t>(p.n)) {
+    for (int j = 1; j <= n_; ++j) std::copy_n(p.r.at(1, j), n_, copy_.begin() + offset(j));
+  }
+  void restore(const DenseProblem& p) const {
+    for (int j = 1; j <= n_; ++j) std::copy_n(copy_.begin() + offset(j), n_, p.r.at(1, j));
+  }
+
+ private:
+  std::ptrdiff_t offset(int j) const { return static_cast<std::ptrdiff_t>(j - 1) * n_; }
+  int n_;
+  std::vector<double> copy_;
+};
 
 bool general_row_violated(const DenseProblem& p) {
   for (int j = p.n + 1; j <= p.total(); ++j) {
@@ -173,7 +210,7 @@ bool general_row_violated(const DenseProblem& p) {
 }
 
 void release_general_rows(const DenseProblem& p) {
-  for (int j = p.n + 1; j <= p.total(); ++j) p.istate(j) = p.bl(j) == p.bu(j) ? kEqual : kFree;
+  for (int j = p.n + 1; j <= p.total(); ++j) p.istate(j) = kFree;
 }
 
 }  // namespace
@@ -185,12 +222,15 @@ QpSubproblemResult solve_dense_qp_subproblem(DenseRun& run, Words<double> direct
   std::vector<double> bl(p.total()), bu(p.total());
   shifted_bounds(run, bl, bu);
   const int ngen = p.nclin + p.ncnln;
-  std::vector<double> w(static_cast<std::size_t>(ls_qp_work_length(p.n, ngen)), 0.0);
-  QpSubproblemResult out = solve_once(run, m, bl, bu, direction, w);
+  QpWorkArea work(run);
+  const NaturalFactor natural(p);
+  QpSubproblemResult out = solve_once(run, m, bl, bu, direction, work.w);
+  natural.restore(p);
   if (out.inform >= static_cast<int>(LsQpExit::kWeakMinimum) && ngen > 0 && general_row_violated(p)) {
     const int first_iterations = out.iterations;
     release_general_rows(p);
-    out = solve_once(run, m, bl, bu, direction, w);
+    out = solve_once(run, m, bl, bu, direction, work.w);
+    natural.restore(p);
     out.iterations += first_iterations;
   }
   Words<double> clamda = run.array(dense_array::kQpMultipliers);
@@ -207,6 +247,20 @@ QpSubproblemResult solve_dense_qp_subproblem(DenseRun& run, Words<double> direct
     }
   }
   return out;
+}
+
+void express_hessian_in_qp_basis(DenseRun& run) {
+  if (run.s.i(iw::kMajorRan) != 1) return;
+  DenseProblem& p = run.p;
+  const int n = p.n;
+  const LsQpWorkLayout lay = LsQpWorkLayout::plan(n, p.nclin + p.ncnln);
+  const Logical unitq = run.s.i(iw::kQpBasisUnitQ) == 1 ? kTrue : kFalse;
+  const double no_q = 0.0;
+  const double* q = is_true(unitq) ? &no_q : run.array(dense_array::kQpWorkArea).at(lay.q);
+  std::vector<double> work(2 * static_cast<std::size_t>(n));
+  transform_hessian_factor(kNaturalToBasis, n, run.s.i(iw::kQpBasisFree), lay.ldq, unitq,
+                           run.integer_array(dense_array::kVariableOrder).at(1), q, p.r,
+                           work.data());
 }
 
 }  // namespace zun

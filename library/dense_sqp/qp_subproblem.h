@@ -23,11 +23,17 @@ struct QpSubproblemResult {
 
 // Solves  min g'p + 0.5 p'R'R p  subject to the bounds, the linear rows and the linearised
 // nonlinear rows, all shifted by the current point, starting from the working set that ISTATE
-// holds.  R (natural variables on entry) is worked in the working set's basis and returned in
-// the natural variables.  DIRECTION (N): p.  The QP multipliers go to the solver's multiplier
-// array (N + NCLIN + NCNLN, unscaled), the nonlinear ones signed by their status.  When the
-// first solve fails with general rows flagged violated, the general rows other than the
-// equalities are released and the subproblem is solved once more.
+// holds.  R (natural variables) is worked in the working set's basis and restored from a copy;
+// the basis stays recorded (Q in the QP/LS work area of WORK, the variable order in IWORK, the
+// unit-Q flag and free count in the store) until the next subproblem.  DIRECTION (N): p.  The
+// QP multipliers go to the solver's multiplier array (N + NCLIN + NCNLN, unscaled), the
+// nonlinear ones signed by their status.  When the first solve fails with general rows flagged
+// violated, every general row, equalities included, leaves the working set and the subproblem
+// is solved once more.
 QpSubproblemResult solve_dense_qp_subproblem(DenseRun& run, Words<double> direction);
+
+// Takes R from the natural variables to the basis of the last QP subproblem's working set (R'R
+// unchanged in that basis); nothing when no subproblem was solved.
+void express_hessian_in_qp_basis(DenseRun& run);
 
 }  // namespace zun

@@ -582,6 +582,23 @@ TEST(LsQp, ExitCodesOnConstructedCases) {
   res = solve(two_variable_lp({1.0, 1.0}, {0.0, 0.0}, {1.0, 1.0}), "LP", limited);
   EXPECT_EQ(res.inform, 4);
   EXPECT_EQ(res.iter, 1);
+  // 5: min -sum x_i over [0, 1] moves one variable per step, each step of length 1; beside a
+  // variable held at 1e18 every such step is negligible, and the 51st in a row ends the solve.
+  constexpr int kSteps = 60;
+  Qp far = two_variable_lp(std::vector<double>(kSteps, -1.0), std::vector<double>(kSteps, 0.0),
+                           std::vector<double>(kSteps, 1.0));
+  far.n = kSteps + 1;
+  far.c.push_back(0.0);
+  far.bl.push_back(1e18);
+  far.bu.push_back(1e18);
+  far.featol.assign(far.n, 1e-9);
+  far.x0.assign(far.n, 0.0);
+  far.x0.back() = 1e18;
+  far.res0.assign(far.n, 0.0);
+  far.r = Dense(far.n, far.n);
+  res = solve(far, "LP", words);
+  EXPECT_EQ(res.inform, 5);
+  EXPECT_EQ(std::count(res.x.begin(), res.x.end() - 1, 1.0), 50);
 }
 
 TEST(LsQp, QpSubproblemGetsTheMinorLimitAgainOnceFeasible) {
@@ -665,6 +682,37 @@ TEST(LsQp, WarmStartFromTheFinalWorkingSetReachesTheSameMinimum) {
     ++checked;
   }
   EXPECT_GT(checked, 250);
+}
+
+// Two working rows so nearly parallel that x must go to about 1e14 to satisfy both: A x keeps
+// a rounding error far above the tolerance, and the solve ends with exit 3 and the warning.
+TEST(LsQp, WorkingSetThatCannotBeSatisfiedEndsWithTheWarning) {
+  UnitCapture print(74);
+  SharedWords words;
+  words.integer(qp_words::kPrintFile) = 74;
+  words.integer(qp_words::kMinorPrintLevel) = 1;
+  Qp p = two_variable_lp({1.0, 1.0}, {-kInf, -kInf}, {kInf, kInf});
+  p.nclin = 2;
+  p.a = Dense(2, 2);
+  p.a(1, 1) = p.a(2, 1) = 1.0;
+  p.a(1, 2) = 0.3;
+  p.a(2, 2) = 0.3 + 1e-14;
+  p.bl.insert(p.bl.end(), {0.0, 1.0});
+  p.bu.insert(p.bu.end(), {0.0, 1.0});
+  p.featol.assign(4, 1e-9);
+  WarmStart warm(p, {0, 0, 3, 3}, words);
+  ASSERT_EQ(warm.st.nactiv, 2);
+  Result res;
+  res.x = p.x0;
+  res.istate = warm.st.istate;
+  res.clamda.assign(4, 0.0);
+  run_solver(p, "LP", words, warm.st, warm.r, warm.a, res);
+  EXPECT_EQ(res.inform, 3);
+  EXPECT_EQ(res.numinf, 1);
+  const std::vector<std::string> lines = print.lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      " XXX  Warning.  Cannot satisfy the constraints to the accuracy requested."),
+            lines.end());
 }
 
 TEST(LsQp, RangeSpaceStepLandsOnTheWorkingSet) {

@@ -159,7 +159,7 @@ TEST_F(DerivativePhase, ComputedIntervalsPrecedeTheDifferences) {
   EXPECT_NEAR(jac(h, 2, 1), std::cos(h.prob.x0[0]), 1e-6);
 }
 
-TEST_F(DerivativePhase, LinearElementsAreAssignedOnceAsConstants) {
+TEST_F(DerivativePhase, LinearElementsAreAssignedAndStillEstimatedWithoutRaisingTheLevel) {
   TestProblem p = curved_problem();
   p.cons = [](const std::vector<double>& x) {
     return std::vector<double>{x[0] * x[1] + x[1] * x[1], 3.0 * x[0] - x[1]};
@@ -168,11 +168,21 @@ TEST_F(DerivativePhase, LinearElementsAreAssignedOnceAsConstants) {
     if (k == 0) return std::vector<double>{x[1], x[0] + 2 * x[1]};
     return std::vector<double>{3.0, -1.0};
   };
-  DenseHarness h(p, {"Major iterations limit 0", "Print level 1", "Derivative level 1", "Verify level 10"});
+  DenseHarness h(p, {"Major iterations limit 1", "Print level 1", "Derivative level 1", "Verify level 10"});
   h.withheld_jacobian = {{2, 1}};
   EXPECT_EQ(h.run(-1), kLimitExit);
   EXPECT_TRUE(printed("     1  constant constraint gradient elements assigned."));
   EXPECT_TRUE(printed(" All missing Jacobian elements are constants."));
+  EXPECT_TRUE(printed(" They are still estimated at every point."));
+  const std::vector<std::string> lines = print_.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.starts_with(" Derivative level increased"); }),
+            0);
+  // The caller still does not supply the element: it is estimated again after the step.
+  EXPECT_TRUE(std::any_of(h.log().begin(), h.log().end(), [&](const Request& r) {
+    return r.code == request::kConstraints && r.needrow == std::vector<int>{2} &&
+           r.x[1] != h.prob.x0[1];
+  }));
   EXPECT_NEAR(jac(h, 2, 1), 3.0, 1e-6);
 }
 

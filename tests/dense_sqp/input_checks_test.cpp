@@ -368,7 +368,7 @@ TEST(DenseStartStatus, NonlinearRowsNearestToABoundFirstWhileThereIsRoom) {
   EXPECT_EQ(h.istate, (std::vector<int>{0, 0, 1, 0, 0}));
 }
 
-TEST(DenseHessianOutput, FactorOfTheHessianInTheNaturalVariables) {
+TEST(DenseHessianOutput, FactorOfTheHessianBetweenTheBasisAndTheNaturalVariables) {
   const int n = 3, nfree = 2, ldq = 3, ldr = 4;
   const double c = std::cos(0.7), s = std::sin(0.7);
   const std::vector<double> q = {c, s, 0.0, -s, c, 0.0, 0.0, 0.0, 0.0};  // nfree x nfree block
@@ -399,16 +399,30 @@ TEST(DenseHessianOutput, FactorOfTheHessianInTheNaturalVariables) {
     }
   }
   std::vector<double> work(2 * n);
-  form_hessian_output(n, nfree, ldq, kFalse, kx.data(), q.data(),
-                      ColumnMajorView<double>(r.data(), ldr), work.data());
+  const auto gram = [&](int a, int b) {
+    double h = 0.0;
+    for (int i = 0; i < n; ++i) h += r[i + a * ldr] * r[i + b * ldr];
+    return h;
+  };
+  const ColumnMajorView<double> view(r.data(), ldr);
+  transform_hessian_factor(kBasisToNatural, n, nfree, ldq, kFalse, kx.data(), q.data(), view,
+                           work.data());
   for (int a = 0; a < n; ++a) {
     for (int b = 0; b < n; ++b) {
-      double h = 0.0;
-      for (int i = 0; i < n; ++i) h += r[i + a * ldr] * r[i + b * ldr];
-      EXPECT_NEAR(h, expected[a][b], 1e-12) << a << "," << b;
+      EXPECT_NEAR(gram(a, b), expected[a][b], 1e-12) << a << "," << b;
       if (a > b) {
         EXPECT_EQ(r[a + b * ldr], 0.0);
       }
+    }
+  }
+  // And back: R'R in the basis again.
+  transform_hessian_factor(kNaturalToBasis, n, nfree, ldq, kFalse, kx.data(), q.data(), view,
+                           work.data());
+  for (int a = 0; a < n; ++a) {
+    for (int b = 0; b < n; ++b) {
+      double h = 0.0;
+      for (int i = 0; i < n; ++i) h += upper[i][a] * upper[i][b];
+      EXPECT_NEAR(gram(a, b), h, 1e-12) << a << "," << b;
     }
   }
 }

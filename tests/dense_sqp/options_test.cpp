@@ -81,6 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultCase{"Verify no", true, iw::kVerifyLevel, -1},
         DefaultCase{"Major iterations 0", true, iw::kMajorIterationLimit, 0},
         DefaultCase{"Major iterations -1", true, iw::kMajorIterationLimit, 50},
+        DefaultCase{"Major iterations 2147483647", true, iw::kNpWord160, 2147483647},
+        DefaultCase{"Major iterations 2147483646", true, iw::kNpWord160, 2147483647},
         DefaultCase{" ", true, iw::kMinorLimit, 50},
         DefaultCase{"Minor iterations 0", true, iw::kMinorLimit, 50},
         DefaultCase{"Minor iterations 1", true, iw::kMinorLimit, 1},

@@ -1,13 +1,15 @@
 // The built dnnlp program run on real, hand-written and generated .nl files: what the user
 // sees on the console, the exit code, and the .sol file read back with the ASL.  Ordinary
-// problems are checked only for what holds whatever the solve reaches: an exit of 0, the
-// driver's closing line, and a .sol file whose message follows the final flag.
+// problems are checked against their known solutions: the closing line and the .sol message
+// of success, a feasible point and the optimal objective value.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -322,42 +324,67 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Ordinary problems: whatever the solve reaches, the run ends normally with the driver's
 // closing line and a .sol file with one value per variable and row and the flag's message.
-class OrdinaryProblem : public DnnlpProgram, public ::testing::WithParamInterface<const char*> {};
+struct KnownSolution {
+  const char* file;
+  double optimum;  // of the first objective; NaN: no objective, a feasible point solves it
+};
+
+class OrdinaryProblem : public DnnlpProgram, public ::testing::WithParamInterface<KnownSolution> {};
 
 TEST_P(OrdinaryProblem, EndsWithAFlagAndASolutionFile) {
-  const std::string s = stub(GetParam());
+  const std::string s = stub(GetParam().file);
   const RunResult r = run({s, "-AMPL"});
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  const int flag = final_flag(r.output);
-  ASSERT_NE(flag, -99999) << r.output;
+  EXPECT_EQ(final_flag(r.output), 0) << r.output;
   spnlp_test::LoadedProblem problem(s);
   ASSERT_TRUE(problem.loaded());
   const spnlp_test::AslCounts counts = problem.counts();
   std::string message;
   std::vector<double> x, y;
   ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
-  EXPECT_EQ(message.rfind(dnnlp::solve_message(flag), 0), 0u) << message;
-  EXPECT_EQ(x.size(), static_cast<std::size_t>(counts.n_var));
+  EXPECT_EQ(message.rfind(dnnlp::solve_message(0), 0), 0u) << message;
+  ASSERT_EQ(x.size(), static_cast<std::size_t>(counts.n_var));
   EXPECT_EQ(y.size(), static_cast<std::size_t>(counts.n_con));
+  constexpr double kFeasible = 1e-6;
+  const std::vector<double> lo = problem.var_lower(), up = problem.var_upper();
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    EXPECT_GE(x[j], lo[j] - kFeasible) << j;
+    EXPECT_LE(x[j], up[j] + kFeasible) << j;
+  }
+  const std::vector<double> rlo = problem.row_lower(), rup = problem.row_upper();
+  bool error = false;
+  for (int i = 0; i < counts.n_con; ++i) {
+    const double body = problem.constraint(i, x, error);
+    EXPECT_GE(body, rlo[i] - kFeasible * (1.0 + std::fabs(body))) << "row " << i;
+    EXPECT_LE(body, rup[i] + kFeasible * (1.0 + std::fabs(body))) << "row " << i;
+  }
+  const double optimum = GetParam().optimum;
+  if (!std::isnan(optimum)) {
+    EXPECT_NEAR(problem.objective(0, x, error), optimum, 1e-6 * (1.0 + std::fabs(optimum)));
+  }
+  EXPECT_FALSE(error);
 }
+
+constexpr double kNoObjective = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(Files,
                          OrdinaryProblem,
-                         ::testing::Values("hs071.nl",
-                                           "hs100asl.nl",
-                                           "hs118.nl",
-                                           "bratu5.nl",
-                                           "ch3.nl",
-                                           "hs022.nl",
-                                           "unconstrained.nl",
-                                           "linear_tail.nl",
-                                           "no_objective.nl",
-                                           "maximize.nl",
-                                           "two_objectives.nl",
-                                           "start_duals.nl",
-                                           "unsorted_jacobian.nl"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           return name_of(info.param);
+                         ::testing::Values(KnownSolution{"hs071.nl", 17.0140173},
+                                           KnownSolution{"hs100asl.nl", 680.6300574},
+                                           KnownSolution{"hs118.nl", 664.82045},
+                                           KnownSolution{"bratu5.nl", kNoObjective},
+                                           KnownSolution{"ch3.nl", 0.0},
+                                           KnownSolution{"hs022.nl", 1.0},
+                                           KnownSolution{"unconstrained.nl", 0.0},
+                                           KnownSolution{"linear_tail.nl", -1.0},
+                                           KnownSolution{"no_objective.nl", kNoObjective},
+                                           KnownSolution{"maximize.nl", -2.0},
+                                           KnownSolution{"two_objectives.nl", 0.0},
+                                           KnownSolution{"start_duals.nl", -1.7638082},
+                                           // The local minimum that the start point leads to.
+                                           KnownSolution{"unsorted_jacobian.nl", -2.681947002}),
+                         [](const ::testing::TestParamInfo<KnownSolution>& info) {
+                           return name_of(info.param.file);
                          });
 
 // Objectives without a lower bound: the solve runs off toward the infinite bound size, and the

@@ -24,13 +24,13 @@ using zun_driver::asl;
 constexpr double kUntouched = 7.25;
 
 // A bundled problem loaded into the driver's record, with the driver's arrays built from it
-// and the ASL's full constraint gradients, as the driver uses them.
+// and the ASL's compact constraint gradients, as the driver uses them.
 class Requests : public ::testing::Test {
  protected:
   void load(const std::string& file) {
     problem_ = std::make_unique<spnlp_test::LoadedProblem>(spnlp_test::data_path(file));
     ASSERT_TRUE(problem_->loaded());
-    asl->i.congrd_mode = 0;
+    asl->i.congrd_mode = 1;
     const int objective = n_obj > 0 ? 0 : -1;
     d_ = dnnlp::build_dense_arrays(zun_driver::read_problem_shape(objective).value());
     choice_ = dnnlp::objective_choice(objective);
@@ -87,6 +87,22 @@ TEST_F(Requests, OnlyTheRequestedRowsAreEvaluated) {
     }
   }
   EXPECT_EQ(objv_, kUntouched);
+}
+
+// Row 1 of unsorted_jacobian.nl lists x3 before x1 and x2, row 2 x2 before x1: each element
+// lands in the column of its variable, and x3's absent element of row 2 is zero.
+TEST_F(Requests, UnsortedJacobianListsReachTheirColumns) {
+  load("unsorted_jacobian.nl");
+  ASSERT_EQ(d_.ncnln, 2);
+  d_.x = {1.5, -0.5, 2.0};
+  d_.needrow = {1, 1, 0};
+  d_.jacnl.assign(d_.jacnl.size(), kUntouched);
+  ASSERT_TRUE(dnnlp::answer_request(5, choice_, d_, objv_));
+  const double x1 = d_.x[0], x2 = d_.x[1];
+  const std::vector<std::vector<double>> expected = {{2 * x1 + x2, x1, 2.0}, {1.0, 2 * x2, 0.0}};
+  for (int k = 0; k < 2; ++k) {
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(d_.jacnl[j * d_.ldcj + k], expected[k][j]) << k << " " << j;
+  }
 }
 
 TEST_F(Requests, ValuesAloneLeaveTheJacobian) {
