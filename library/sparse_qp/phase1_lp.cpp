@@ -310,7 +310,7 @@ int Phase1Run::run(bool& factorize, bool& reset_basics, int& ninf, double& sinf)
     int jq = 0;
     double djq = 0.0;
     price_partial(elastic_, feasible_, increasing, false, m_, n_, 0, 0, 0, count,
-                  elastic_ && feasible_ ? weight_ : 0.0, 1.0, pi_norm_, jq, djq, section_, a_,
+                  elastic_ && feasible_ ? weight_ : 0.0, 1.0, {}, pi_norm_, jq, djq, section_, a_,
                   allowance_, basis_.state, basis_.bl, basis_.bu, nullptr, pi_, d_, iz_, z_);
     if (jq == 0) {
       bool again = false;

@@ -71,16 +71,18 @@ int admit(MinorIterationState& q, int itn, int jq, double djq) {
   b.bu_bs[pos - 1] = b.bu[j];
   q.grad[pos - 1] = g0;
   const int s = b.state[j];
+  // An elastic entry lives beyond the bound it leaves, feasible or not, as the working bounds
+  // of its elastic state say; its cost is in force once the non-elastic variables are feasible.
   if (q.elastic && q.allowance[j] >= ElasticAllowance::kLower) {
     if (!q.increasing && (s == VariableState::kAtLower || s == VariableState::kFixed)) {
       q.elastic_state[j] = ElasticState::kBelowLower;
       b.bl_bs[pos - 1] = -bigbnd;
-      b.bu_bs[pos - 1] = q.feasible ? b.bl[j] : b.bu[j];
+      b.bu_bs[pos - 1] = b.bl[j];
       if (q.feasible) q.grad[pos - 1] = g0 - q.weight;
     } else if (q.increasing && (s == VariableState::kAtUpper || s == VariableState::kFixed)) {
       q.elastic_state[j] = ElasticState::kAboveUpper;
       b.bu_bs[pos - 1] = bigbnd;
-      b.bl_bs[pos - 1] = q.feasible ? b.bu[j] : b.bl[j];
+      b.bl_bs[pos - 1] = b.bu[j];
       if (q.feasible) q.grad[pos - 1] = g0 + q.weight;
     }
   }

@@ -232,11 +232,19 @@ void crash_basis(int mode,
 
 // ---- Pricing, ratio test and the LP step.
 
+// The slack of the objective row (variable number j > n, 0 when there is none) and its scale:
+// the linear objective is sign x scale x that slack.
+struct ObjectiveSlack {
+  int j = 0;
+  double scale = 0.0;
+};
+
 // Chooses the entering nonbasic variable by partial pricing over sections of the columns and
 // slacks (Partial Price IZ(94); tolerances Z(184), Z(185), Z(186)).  jq 0: no candidate;
 // d_jq its reduced cost (elastic cost included), increasing its direction, count the number
-// of candidates above the threshold; section (1..nPrt) is kept by the caller.  d (nb): the
-// reduced costs.  elastic_weight: the weight in elastic mode, else 0.
+// of candidates above the threshold; section (1..nPrt, 0 before the first call) is kept by
+// the caller.  d (nb): the reduced costs, the objective slack's with its objective term while
+// the objective is in force.  elastic_weight: the weight in elastic mode, else 0.
 void price_partial(bool elastic,
                    bool feasible,
                    bool& increasing,
@@ -249,6 +257,7 @@ void price_partial(bool elastic,
                    int& count,
                    double elastic_weight,
                    double objective_sign,
+                   const ObjectiveSlack& objective_slack,
                    double pi_norm,
                    int& jq,
                    double& djq,

@@ -310,10 +310,15 @@ SplitRun factorize_with_superbasics(const Lp& lp,
                                     Workspace& w,
                                     std::string_view type,
                                     const std::vector<int>& superbasics,
-                                    int print_level) {
+                                    int print_level,
+                                    int basic_column = 0) {
   SplitRun s;
   s.f.state.assign(lp.n + lp.m, VariableState::kAtLower);
   for (int i = 0; i < lp.m; ++i) s.f.state[lp.n + i] = VariableState::kBasic;
+  if (basic_column > 0) {  // in place of the slack of the column's first row
+    s.f.state[basic_column - 1] = VariableState::kBasic;
+    s.f.state[lp.n + lp.rows[lp.starts[basic_column - 1] - 1] - 1] = VariableState::kAtLower;
+  }
   s.f.x.assign(lp.n + lp.m, 0.0);
   int* bs = w.ints(ia::kBsIndex);
   for (std::size_t k = 0; k < superbasics.size(); ++k) {
@@ -353,26 +358,60 @@ TEST(BasisSplit, ANewSplitKeepsMBasicsAndTheSuperbasicsListed) {
   }
 }
 
-TEST(BasisSplit, TheFirstNormalRequestTakesTheSplitRoad) {
+struct SplitRoadCase {
+  const char* name;
+  std::vector<int> superbasics;
+  double tiny;   // > 0: a basic column with this single entry makes B near-singular
+  int requests;  // normal ("BT") requests in a row
+  int splits;    // (B S) factorisations expected among them
+};
+
+class SplitRoad : public testing::TestWithParam<SplitRoadCase> {};
+
+// The first normal request takes the (B S) road; later ones repeat as "BS" only when B is
+// near-singular, or after ten factorisations when there are superbasics to exchange.
+TEST_P(SplitRoad, NormalRequestsRepeatAsBsOnlyWhenNeeded) {
+  const SplitRoadCase& c = GetParam();
   constexpr int kMonitor = 85;
   sqp_test::UnitCapture monitor(kMonitor);
   std::mt19937 gen(3);
   Lp lp = random_matrix(gen, {8, 16, 0.3});
+  int basic_column = 0;
+  if (c.tiny > 0.0) {
+    lp.add_column({{1, c.tiny}});
+    basic_column = lp.n;
+  }
   lp.bl.assign(lp.n + lp.m, -5.0);
   lp.bu.assign(lp.n + lp.m, 5.0);
-  Workspace w(lp, {}, -1, -1, kMonitor);
-  auto split_lines = [&] {
-    int count = 0;
-    for (const std::string& line : monitor.lines())
-      count += line.find("BSmax") != std::string::npos;
-    return count;
-  };
-  ASSERT_EQ(factorize_with_superbasics(lp, w, BasisType::kNormal, {}, 20).f.result, 0);
-  EXPECT_EQ(split_lines(), 1);
+  Workspace w(lp, {{{iw::kSuperbasicsLimit, 5}}, {}}, -1, -1, kMonitor);
+  for (int k = 0; k < c.requests; ++k) {
+    ASSERT_EQ(
+        factorize_with_superbasics(lp, w, BasisType::kNormal, c.superbasics, 20, basic_column)
+            .f.result,
+        0);
+  }
+  int splits = 0;
+  for (const std::string& line : monitor.lines()) splits += line.find("BSmax") != std::string::npos;
+  EXPECT_EQ(splits, c.splits) << c.name;
   EXPECT_GT(w.r(minor_word::real_word::kReferenceUmin), 0.0);
-  ASSERT_EQ(factorize_with_superbasics(lp, w, BasisType::kNormal, {}, 20).f.result, 0);
-  EXPECT_EQ(split_lines(), 1) << "a well-conditioned basis needs no new split";
+  if (!c.superbasics.empty()) return;
+  // With no superbasics a (B S) step has nothing to exchange: the basis stays as it was.
+  const SplitRun s =
+      factorize_with_superbasics(lp, w, BasisType::kWithSuperbasics, {}, 20, basic_column);
+  ASSERT_EQ(s.f.result, 0);
+  EXPECT_FALSE(s.f.moved) << c.name;
+  if (basic_column > 0) {
+    EXPECT_EQ(s.f.state[basic_column - 1], VariableState::kBasic);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    SplitRoad,
+    testing::Values(SplitRoadCase{"well_conditioned_without_superbasics", {}, 0.0, 12, 1},
+                    SplitRoadCase{"well_conditioned_with_superbasics", {3, 7}, 0.0, 12, 2},
+                    SplitRoadCase{"near_singular", {}, 1e-9, 2, 2}),
+    [](const testing::TestParamInfo<SplitRoadCase>& info) { return std::string(info.param.name); });
 
 TEST(BasisSplit, MoreSuperbasicsThanTheirLimitAreRefused) {
   const Lp lp = dependent_columns_lp();

@@ -281,7 +281,7 @@ TEST_P(PricingTable, PicksTheMostAttractiveCandidate) {
   int jq = -1;
   double djq = 0.0;
   int section = 0;
-  price_partial(c.elastic, true, increasing, false, c.m, c.n, 0, 0, 0, count, c.weight, 1.0, 1.0,
+  price_partial(c.elastic, true, increasing, false, c.m, c.n, 0, 0, 0, count, c.weight, 1.0, {}, 1.0,
                 jq, djq, section, lp.matrix(), c.allowance.data(), c.state.data(), lp.bl.data(),
                 lp.bu.data(), nullptr, pi.data(), d.data(), w.iz.data(), w.z.data());
   EXPECT_EQ(jq, c.jq);
@@ -389,7 +389,16 @@ INSTANTIATE_TEST_SUITE_P(
                                   false},
                       PricingCase{"relaxed_threshold_takes_the_best", 40, 20, 4,
                                   std::vector<double>(40, -0.5), std::vector<int>(60, 1),
-                                  std::vector<int>(60, 0), 1.0, false, 0.0, 41, 1.0, false}),
+                                  std::vector<int>(60, 0), 1.0, false, 0.0, 41, 1.0, false},
+                      // Equal columns in every section: the scan of a fresh section word starts
+                      // at section 1, whose first column wins.
+                      PricingCase{"fresh_section_word_starts_at_section_1", 40, 20, 4,
+                                  std::vector<double>(40, -0.5), [] {
+                                    std::vector<int> s(60, 1);
+                                    std::fill(s.begin() + 40, s.end(), 3);
+                                    return s;
+                                  }(),
+                                  std::vector<int>(60, 0), 1.0, false, 0.0, 1, 0.5, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Pricing, ARelaxedThresholdIsKeptForLaterCalls) {
@@ -412,7 +421,7 @@ TEST(Pricing, ARelaxedThresholdIsKeptForLaterCalls) {
   int jq = 0;
   double djq = 0.0;
   int section = 0;
-  price_partial(false, true, increasing, false, 20, 40, 0, 0, 0, count, 0.0, 1.0, 1.0, jq, djq,
+  price_partial(false, true, increasing, false, 20, 40, 0, 0, 0, count, 0.0, 1.0, {}, 1.0, jq, djq,
                 section, lp.matrix(), allowance.data(), state.data(), lp.bl.data(), lp.bu.data(),
                 nullptr, pi.data(), d.data(), w.iz.data(), w.z.data());
   EXPECT_EQ(jq, 40);  // the best over all sections

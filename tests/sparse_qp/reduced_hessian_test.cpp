@@ -81,28 +81,38 @@ TEST_P(ReducedHessianKernels, SwapKeepsRtRequalToMtRtRM) {
   }
 }
 
+// Moves to the end (as a leaving superbasic is dropped) and to every other place, both ways.
 TEST_P(ReducedHessianKernels, MoveColumnPermutesRtR) {
   const int n = GetParam();
-  for (int k1 = 1; k1 < n; ++k1) {
-    std::mt19937 gen(7 * n + k1);
-    std::vector<double> r = random_r(gen, n);
-    const Dense before = gram(unpack(r, n));
-    std::vector<double> work(n);
-    move_r_column(k1, n, n, r.data(), work.data());
-    // Place j of the new order holds old column old(j).
-    auto old = [&](int j) { return j < k1 ? j : (j == n ? k1 : j + 1); };
-    Dense expected(n, std::vector<double>(n));
-    for (int i = 1; i <= n; ++i) {
-      for (int j = 1; j <= n; ++j) expected[i - 1][j - 1] = before[old(i) - 1][old(j) - 1];
+  for (int k1 = 1; k1 <= n; ++k1) {
+    for (int k2 = 1; k2 <= n; ++k2) {
+      std::mt19937 gen(7 * n + k1 + 1000 * k2);
+      std::vector<double> r = random_r(gen, n);
+      const Dense before = gram(unpack(r, n));
+      std::vector<double> work(n);
+      move_r_column(k1, k2, n, r.data(), work.data());
+      // Place j of the new order holds old column old(j).
+      auto old = [&](int j) {
+        if (j < std::min(k1, k2) || j > std::max(k1, k2)) return j;
+        if (j == k2) return k1;
+        return k1 < k2 ? j + 1 : j - 1;
+      };
+      Dense expected(n, std::vector<double>(n));
+      for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) expected[i - 1][j - 1] = before[old(i) - 1][old(j) - 1];
+      }
+      const std::string where = "n " + std::to_string(n) + " k1 " + std::to_string(k1) +
+                                " k2 " + std::to_string(k2);
+      EXPECT_LE(max_diff(gram(unpack(r, n)), expected), 1e-12 * (1 + n)) << where;
+      if (k2 != n || k1 == n) continue;
+      // The leading block is the factor of the remaining columns once the last one is dropped.
+      std::vector<double> lead(r.begin(), r.begin() + (n - 1) * n / 2);
+      Dense lead_expected(n - 1, std::vector<double>(n - 1));
+      for (int i = 0; i < n - 1; ++i) {
+        for (int j = 0; j < n - 1; ++j) lead_expected[i][j] = expected[i][j];
+      }
+      EXPECT_LE(max_diff(gram(unpack(lead, n - 1)), lead_expected), 1e-12 * (1 + n)) << where;
     }
-    EXPECT_LE(max_diff(gram(unpack(r, n)), expected), 1e-12 * (1 + n)) << "n " << n << " k1 " << k1;
-    // The leading block is the factor of the remaining columns once the last one is dropped.
-    std::vector<double> lead(r.begin(), r.begin() + (n - 1) * n / 2);
-    Dense lead_expected(n - 1, std::vector<double>(n - 1));
-    for (int i = 0; i < n - 1; ++i) {
-      for (int j = 0; j < n - 1; ++j) lead_expected[i][j] = expected[i][j];
-    }
-    EXPECT_LE(max_diff(gram(unpack(lead, n - 1)), lead_expected), 1e-12 * (1 + n));
   }
 }
 
