@@ -211,6 +211,56 @@ TEST(PhaseOneBookkeeping, InfeasibilitiesTypesAndGradient) {
   EXPECT_EQ(sinf, 0.0);
 }
 
+// Random steps that move a few positions (one of them given new bounds) while the tolerance
+// grows: after every step the updated count, sum, types and gradient equal a full recount.
+TEST(PhaseOneBookkeeping, UpdatedCountEqualsAFullRecountAfterEveryStep) {
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::uniform_int_distribution<int> position(0, 199);
+  const int count = 200;
+  std::vector<double> lower(count);
+  std::vector<double> upper(count);
+  std::vector<double> x(count);
+  for (int k = 0; k < count; ++k) {
+    lower[k] = value(gen);
+    upper[k] = lower[k] + (k % 5 == 0 ? 0.0 : 1.0);
+    x[k] = 1.5 * value(gen);
+  }
+  double tol = 1e-3;
+  std::vector<int> type(count);
+  std::vector<double> grad(count, 0.0);
+  int ninf = 0;
+  double sinf = 0.0;
+  phase1_infeasibilities(count, tol, ninf, sinf, type.data(), lower.data(), upper.data(),
+                         grad.data(), x.data());
+  std::vector<int> infeasible;
+  list_infeasible_positions(count, type.data(), infeasible);
+  std::vector<int> work;
+  for (int step = 1; step <= 300; ++step) {
+    std::vector<int> moved;
+    for (int t = 0; t < 4; ++t) moved.push_back(position(gen));
+    std::sort(moved.begin(), moved.end());
+    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+    for (int k : moved) x[k] += 0.3 * value(gen);
+    lower[moved[0]] = value(gen);  // a new variable at the first of them
+    upper[moved[0]] = lower[moved[0]] + 0.5;
+    tol *= step % 3 == 0 ? 1.0 : 1.01;
+    update_phase1_infeasibilities(tol, moved, infeasible, work, ninf, sinf, type.data(),
+                                  lower.data(), upper.data(), grad.data(), x.data());
+    std::vector<int> full_type(count);
+    std::vector<double> full_grad(count, 0.0);
+    int full_ninf = 0;
+    double full_sinf = 0.0;
+    phase1_infeasibilities(count, tol, full_ninf, full_sinf, full_type.data(), lower.data(),
+                           upper.data(), full_grad.data(), x.data());
+    ASSERT_EQ(ninf, full_ninf) << "step " << step;
+    ASSERT_EQ(sinf, full_sinf) << "step " << step;
+    ASSERT_EQ(type, full_type) << "step " << step;
+    ASSERT_EQ(grad, full_grad) << "step " << step;
+    ASSERT_EQ(static_cast<int>(infeasible.size()), ninf);
+  }
+}
+
 TEST(PhaseOneBookkeeping, ElasticFlagsBoundsCostsAndSums) {
   // Variables 1..4 in positions 1..4; allowances 0, 1, 2, 3.
   const std::vector<int> bs{1, 2, 3, 4};

@@ -192,13 +192,22 @@ TEST(ReducedHessianFactor, RankDeficientMatrixStopsAtItsRank) {
   EXPECT_LE(dmin, 1e-10);
 }
 
+constexpr int kPrintUnit = 83;
+
+// The lines of the print file that hold text.
+int lines_with(const sqp_test::UnitCapture& unit, const std::string& text) {
+  int count = 0;
+  for (const std::string& line : unit.lines()) count += line.find(text) != std::string::npos;
+  return count;
+}
+
 TEST(ReducedHessianFactor, NewDiagonalTestSeparatesIndefiniteFromNumericallyIndefinite) {
   qp_test::Lp lp;
   lp.m = 1;
   lp.add_column({{1, 1.0}});
   lp.bl = {0.0, 0.0};
   lp.bu = {1.0, 1.0};
-  qp_test::Workspace w(lp);
+  qp_test::Workspace w(lp, {}, -1, kPrintUnit);
   const double limit = w.r(sparse_option::real_word::kConditionLimit);
   const std::vector<double> r{2.0, 0.0, 0.0};
   const double tol = 2.0 * (2.0 / limit);
@@ -207,16 +216,56 @@ TEST(ReducedHessianFactor, NewDiagonalTestSeparatesIndefiniteFromNumericallyInde
     bool ok;
     int flag;
     double after;
+    const char* message;  // "" none
   };
-  for (const Case& c : {Case{-tol, false, 1, -tol}, Case{-0.5 * tol, false, 0, 0.0},
-                        Case{tol, true, 0, tol}}) {
+  for (const Case& c : {Case{-tol, false, 1, -tol, " -- Indefinite reduced Hessian."},
+                        Case{-0.5 * tol, false, 0, 0.0, " -- Hessian numerically indefinite."},
+                        Case{tol, true, 0, tol, ""}}) {
+    sqp_test::UnitCapture print(kPrintUnit);
     double d = c.d;
     bool ok = !c.ok;
     int flag = -1;
-    check_r_diagonal(ok, flag, 0, 2, d, r.data(), w.iz.data(), w.z.data(), 0);
+    check_r_diagonal(ok, flag, 0, 2, d, r.data(), w.iz.data(), w.z.data(), 10);
     EXPECT_EQ(ok, c.ok) << c.d;
     EXPECT_EQ(flag, c.flag) << c.d;
     EXPECT_EQ(d, c.after) << c.d;
+    EXPECT_EQ(lines_with(print, "Square of diag, min diag = "), *c.message == 0 ? 0 : 1) << c.d;
+    if (*c.message != 0) {
+      EXPECT_EQ(lines_with(print, c.message), 1) << c.d;
+    }
+  }
+}
+
+// Z'HZ of rank 1 over two superbasics: the second leaves S (at its lower bound, or between
+// its bounds), with the message that names the rank.
+TEST(ReducedHessianFactor, SingularHessianDropsTheSuperbasicsBeyondTheRank) {
+  qp_test::Lp lp;
+  lp.m = 1;
+  lp.add_column({{1, 1.0}});
+  lp.add_column({{1, 1.0}});
+  lp.add_column({{1, 1.0}});
+  lp.bl = {0.0, 0.0, 0.0, -1.0};
+  lp.bu = {1.0, 1.0, 1.0, 1.0};
+  qp_test::Workspace w(lp, {}, -1, kPrintUnit);
+  for (const double x2 : {0.0, 0.5}) {
+    sqp_test::UnitCapture print(kPrintUnit);
+    std::vector<int> state{3, 2, 2, 3};
+    std::vector<double> x{0.5, 0.5, x2, 0.0};
+    std::vector<int> bs{1, 2, 3};
+    std::vector<double> xbs{0.5, 0.5, x2};
+    std::vector<double> lo{0.0, 0.0, 0.0};
+    std::vector<double> up{1.0, 1.0, 1.0};
+    const BasisArrays basis{state.data(), bs.data(), xbs.data(), lo.data(), up.data(),
+                            x.data(),     lp.bl.data(), lp.bu.data()};
+    std::vector<double> r{1.0, 1.0, 1.0};  // packed [1 1; 1 1]
+    int ns = 2;
+    int inform = -1;
+    factorize_reduced_hessian("No interchanges", inform, 1, ns, 1.0, r.data(), basis, w.iz.data(),
+                              w.z.data(), 7, 10);
+    EXPECT_EQ(ns, 1);
+    EXPECT_EQ(state[2], x2 == 0.0 ? VariableState::kAtLower : VariableState::kBetweenBounds);
+    EXPECT_EQ(lines_with(print, "    7 -- Factorize detected a singular Hessian."), 1);
+    EXPECT_EQ(lines_with(print, "               Rank =    1.  Diag, min diag = "), 1);
   }
 }
 
