@@ -33,12 +33,12 @@ Factored factorize(const Lp& lp,
                    Workspace& w,
                    std::vector<int> state,
                    LuFactorRoutine lu = PRUNEN,
-                   int print_level = 0) {
+                   int print_level = 0,
+                   double column_value = 0.0) {  // the columns' values; the slacks stay 0
   Factored f;
   f.state = std::move(state);
   f.x.assign(lp.n + lp.m, 0.0);
-  const std::vector<double> ax = lp.product(f.x);
-  for (int i = 0; i < lp.m; ++i) f.x[lp.n + i] = ax[i];
+  std::fill(f.x.begin(), f.x.begin() + lp.n, column_value);
   bool factor = true;
   bool changed = false;
   int reason = 0;
@@ -126,8 +126,10 @@ TEST(BasisRepair, MoreBasicsThanRowsIsResult32) {
 
 // LU doubles: the real factorisation, then reported singular or with U grown 1e10 times the
 // largest entry of B.
-enum class Alteration { kSingular, kGrown };
+// Or with every stored entry of the factors scaled by 1.5, so that solves are wrong.
+enum class Alteration { kSingular, kGrown, kScaled };
 Alteration alteration = Alteration::kSingular;
+int lu_calls = 0;
 
 void lu_altered(const int& m,
                         const int& n,
@@ -152,10 +154,13 @@ void lu_altered(const int& m,
                         int& inform) {
   PRUNEN(m, n, nelem, lena, luparm, parmlu, a, indc, indr, ip, iq, lenc, lenr, locc, locr, iploc,
          iqloc, ipinv, iqinv, w, inform);
+  ++lu_calls;
   if (alteration == Alteration::kSingular) {
     inform = lu_inform::kSingular;
-  } else {
+  } else if (alteration == Alteration::kGrown) {
     parmlu[lu_real_words::kUmax - 1] = 1e10 * parmlu[lu_real_words::kAmax - 1];
+  } else {
+    for (int k = 0; k < lena; ++k) a[k] *= 1.5;
   }
 }
 
@@ -234,6 +239,33 @@ TEST(BasisRepair, EightZeroColumnsListFiveReplacementsAndTheTotal) {
   const std::vector<std::string> lines = monitor.lines();
   EXPECT_EQ(count_lines(lines, "  replaced by slack"), 5);
   EXPECT_EQ(count_lines(lines, " and so on.  Total slacks inserted =     8"), 1);
+}
+
+// Basic values that the factors cannot reset: each failed row check is reported and B is
+// factorised again, three times in all, and then the factors stand.
+TEST(BasisRepair, RowChecksThatKeepFailingEndAfterThreeFactorisations) {
+  struct Case {
+    Alteration alteration;
+    int print_level;
+    int factorisations;
+    int reports;
+  };
+  for (const Case& c : {Case{Alteration::kScaled, 10, 3, 3}, Case{Alteration::kScaled, 0, 3, 0},
+                        Case{Alteration::kGrown, 10, 1, 0}}) {
+    sqp_test::UnitCapture print(kPrintUnit);
+    const Lp lp = dependent_columns_lp();
+    Workspace w(lp, {}, -1, kPrintUnit);
+    w.r(minor_word::real_word::kLuFactorTol) = 1.5;  // growth leaves the tolerances alone
+    alteration = c.alteration;
+    lu_calls = 0;
+    std::vector<int> slacks_basic(lp.n + lp.m, VariableState::kAtLower);
+    std::fill(slacks_basic.begin() + lp.n, slacks_basic.end(), VariableState::kBasic);
+    EXPECT_EQ(factorize(lp, w, slacks_basic, lu_altered, c.print_level, 1.0).result, 0);
+    EXPECT_EQ(lu_calls, c.factorisations);
+    const std::vector<std::string> lines = print.lines();
+    EXPECT_EQ(count_lines(lines, " -- Row check."), c.reports);
+    EXPECT_EQ(count_lines(lines, "               Max residual ="), c.reports);
+  }
 }
 
 struct ToleranceCase {

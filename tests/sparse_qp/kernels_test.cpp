@@ -451,6 +451,26 @@ INSTANTIATE_TEST_SUITE_P(
                                   std::vector<int>(60, 0), 1.0, false, 0.0, 1, 0.5, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// In elastic mode the fixed columns with an allowance get d_j = sign g_j - pi'a_j (the
+// gradient term while the objective is in force and j <= nnobj); no other column is touched.
+TEST(Pricing, PriceSlacksPricesOnlyFixedColumnsWithAnAllowance) {
+  Lp lp;
+  lp.m = 2;
+  for (int j = 1; j <= 4; ++j) lp.add_column({{1, 1.0 * j}, {2, -2.0}});
+  const std::vector<int> state{4, 4, 0, 4};
+  const std::vector<int> allowance{1, 0, 3, 2};
+  const std::vector<double> gobj{10.0, 20.0, 30.0, 40.0};
+  const std::vector<double> pi{1.0, 0.5};
+  for (const bool in_force : {true, false}) {
+    std::vector<double> d(4, 99.0);
+    price_slacks(1, 4, in_force, 2, -1.0, lp.matrix(), allowance.data(), state.data(),
+                 gobj.data(), pi.data(), d.data());
+    // -pi'a_j = -(j - 1) for these columns.
+    EXPECT_EQ(d, (std::vector<double>{0.0 - (in_force ? 10.0 : 0.0), 99.0, 99.0, -3.0}))
+        << in_force;
+  }
+}
+
 TEST(Pricing, ARelaxedThresholdIsKeptForLaterCalls) {
   Lp lp;
   lp.m = 20;

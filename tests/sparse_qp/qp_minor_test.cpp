@@ -498,5 +498,66 @@ TEST(QpIteration, NoSafePivotNamesTheLastSuperbasic) {
   EXPECT_EQ(lines[0], " Itn     12 -- Maximum pivot (=   0.0E+00) is too small.");
 }
 
+struct SavedColumnCase {
+  const char* name;
+  int signed_jq;
+  double p3;  // p at position 3, which holds variable 3
+  double gp;
+  int flag;
+  double gp_after;
+  const char* line;  // on the print file ("" none)
+};
+
+class SavedColumn : public testing::TestWithParam<SavedColumnCase> {};
+
+// The entering superbasic's own move sets the sign of p; a slope that stays uphill is weak.
+TEST_P(SavedColumn, ChecksTheDirectionOfTheEnteringSuperbasic) {
+  const SavedColumnCase& c = GetParam();
+  Lp lp;
+  lp.m = 1;
+  for (int j = 0; j < 3; ++j) lp.add_column({{1, 1.0}});
+  lp.bl.assign(4, -1.0);
+  lp.bu.assign(4, 1.0);
+  Workspace w(lp);
+  w.i(iw::kPrintUnit) = kPrintUnit;
+  std::vector<int> bs{1, 2, 3};
+  std::vector<double> p{0.5, -0.25, c.p3};
+  QpRoutines routines;
+  int products = 0;
+  const ColumnMatrix a = lp.matrix();
+  MinorIterationState q{.h = HessianContext{routines, a, 1, 3, 0, 1.0, products, w.iz.data(),
+                                            w.leniz, w.z.data(), w.lenz}};
+  q.basis.bs_index = bs.data();
+  q.p = p.data();
+  q.signed_jq = c.signed_jq;
+  q.print_level = 10;
+  double gp = c.gp;
+  sqp_test::UnitCapture print(kPrintUnit);
+  EXPECT_EQ(find_saved_column(q, 3, gp, 12), c.flag);
+  EXPECT_EQ(gp, c.gp_after);
+  const double sign = c.gp_after == c.gp ? 1.0 : -1.0;
+  EXPECT_EQ(p, (std::vector<double>{0.5 * sign, -0.25 * sign, c.p3 * sign}));
+  const std::vector<std::string> lines = print.lines();
+  ASSERT_EQ(lines.size(), *c.line == 0 ? 0u : 1u);
+  if (!lines.empty()) {
+    EXPECT_EQ(lines[0], c.line);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    SavedColumn,
+    testing::Values(
+        SavedColumnCase{"downhill", 3, 1.0, -2.0, 0, -2.0, ""},
+        SavedColumnCase{"wrong_sign_turned", 3, -1.0, 2.0, 0, -2.0, ""},
+        SavedColumnCase{"decreasing_wrong_sign_turned", -3, 1.0, 2.0, 0, -2.0, ""},
+        SavedColumnCase{"uphill_is_weak", 3, 1.0, 2.0, 1, 2.0,
+                        " Itn     12 -- Small directional derivative =   2.00E+00."},
+        SavedColumnCase{"not_found", 5, 1.0, 2.0, 0, 2.0,
+                        " Itn     12 -- KSAVE not found. JQSAVE =       5."}),
+    [](const testing::TestParamInfo<SavedColumnCase>& info) {
+      return std::string(info.param.name);
+    });
+
 }  // namespace
 }  // namespace zun
