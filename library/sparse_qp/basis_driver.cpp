@@ -172,11 +172,15 @@ int factorize_b(DriverRun& d) {
   }
 }
 
+// True when a normal request should be repeated with a new (B S) split: B is near-singular or
+// had dependent columns, or (with superbasics to exchange) its smallest pivot fell below the
+// reference scaled by the factorisations since the last split.
 bool ill_conditioned(const DriverRun& d) {
   const double umin = d.real(mr::kLuDiagUmin);
-  return d.word(mi::kFactorizationsSinceBS) * kConditionFactor * d.real(mr::kReferenceUmin) >=
-             umin ||
-         d.real(rw::kSqrtEps) >= umin || d.word(mi::kLuNumSingular) > 0;
+  const bool aged =
+      d.ns > 0 &&
+      d.word(mi::kFactorizationsSinceBS) * kConditionFactor * d.real(mr::kReferenceUmin) >= umin;
+  return aged || d.real(rw::kSqrtEps) >= umin || d.word(mi::kLuNumSingular) > 0;
 }
 
 bool reset_basics(DriverRun& d) {

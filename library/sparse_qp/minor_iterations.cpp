@@ -541,7 +541,8 @@ int MinorRun::run(bool& elastic,
       int count = 0;
       price_partial(q_.elastic, q_.feasible, q_.increasing, q_.objective_in_force, m(), n(),
                     s_.nnobj, s_.nnh, q_.ns, count, q_.elastic && q_.feasible ? q_.weight : 0.0,
-                    s_.objective_sign, measures_.pi_norm, jq, djq, section_, a_, q_.allowance,
+                    s_.objective_sign, {q_.objective_slack, q_.objective_scale},
+                    measures_.pi_norm, jq, djq, section_, a_, q_.allowance,
                     q_.basis.state, q_.basis.bl, q_.basis.bu, q_.gqp, q_.pi, reduced_costs_, iz_,
                     z_);
     }

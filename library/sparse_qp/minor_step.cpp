@@ -1,6 +1,8 @@
 // One LP minor step: the entering variable moves until a basic variable meets a bound, the
 // leaving variable goes out of the basis and the LU factors take the entering column.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "library/platform/format.h"
 #include "library/sparse_qp/qp_workspace.h"
@@ -42,6 +44,26 @@ void place_entering(bool increasing,
     b.bl_bs[m] = b.bu[j];
     b.bu_bs[m] = bigbnd;
   }
+}
+
+// xBS += step p, the blocking position at its bound, and x follows: only the positions that
+// move are touched (x and xBS agree on entry).  moved (when given) lists the basic ones.
+void move_basics(int m, int r, const RatioTest& rt, const double* p, const BasisArrays& b,
+                 std::vector<int>* moved) {
+  if (moved != nullptr) moved->clear();
+  for (int k = 0; k <= m; ++k) {
+    if (p[k] == 0.0) continue;
+    b.xbs[k] += rt.step * p[k];
+    if (b.bs_index[k] >= 1) b.x[b.bs_index[k] - 1] = b.xbs[k];
+    if (moved != nullptr && k < m) moved->push_back(k);
+  }
+  if (moved != nullptr && r <= m) {
+    const auto at = std::lower_bound(moved->begin(), moved->end(), r - 1);
+    if (at == moved->end() || *at != r - 1) moved->insert(at, r - 1);
+  }
+  if (!rt.at_bound) return;
+  b.xbs[r - 1] = rt.bound;
+  if (b.bs_index[r - 1] >= 1) b.x[b.bs_index[r - 1] - 1] = rt.bound;
 }
 
 void report_unbounded(const int* iz, int itn, int jq, bool increasing) {
@@ -94,7 +116,8 @@ void take_minor_step(bool feasible,
                      int leniz,
                      double* z,
                      int lenz,
-                     int itn) {
+                     int itn,
+                     std::vector<int>* moved) {
   const double bigbnd = z[rw::kInfiniteBoundSize - 1];
   place_entering(increasing, elastic, m, jq, allowance, elastic_state, type, basis, bigbnd);
   if (increasing) {
@@ -113,9 +136,7 @@ void take_minor_step(bool feasible,
     return;
   }
   r = rt.r;
-  for (int k = 0; k <= m; ++k) basis.xbs[k] += rt.step * p[k];
-  if (rt.at_bound) basis.xbs[r - 1] = rt.bound;
-  copy_x_bs("xBS to x", m + 1, basis.bs_index, basis.xbs, basis.x);
+  move_basics(m, r, rt, p, basis, moved);
   if (r == m + 1) {
     basis.state[jq - 1] = increasing ? VariableState::kAtUpper : VariableState::kAtLower;
     elastic_state[jq - 1] = ElasticState::kNone;

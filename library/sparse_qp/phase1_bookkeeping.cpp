@@ -1,5 +1,9 @@
 // Phase-1 bookkeeping over the BsIndex positions: the infeasibilities of the basic variables,
 // the elastic variables, their costs and their working bounds.
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
 #include "library/sparse_qp/sparse_qp.h"
 
 namespace zun {
@@ -10,6 +14,35 @@ bool may_go_below(int allowance) {
 }
 bool may_go_above(int allowance) {
   return allowance == ElasticAllowance::kUpper || allowance == ElasticAllowance::kEither;
+}
+
+// Classifies position k against its working bounds and adds an infeasible one to the count
+// and sum; true when it is infeasible.
+bool count_position(int k,
+                    double tol,
+                    int& ninf,
+                    double& sinf,
+                    int* type,
+                    const double* bl_bs,
+                    const double* bu_bs,
+                    double* grad,
+                    const double* xbs) {
+  const double below = bl_bs[k] - xbs[k];
+  const double above = xbs[k] - bu_bs[k];
+  if (below > tol) {
+    type[k] = BasicFeasibilityType::kBelowLower;
+    grad[k] = -1.0;
+    sinf += below;
+  } else if (above > tol) {
+    type[k] = BasicFeasibilityType::kAboveUpper;
+    grad[k] = 1.0;
+    sinf += above;
+  } else {
+    type[k] = BasicFeasibilityType::kFeasible;
+    return false;
+  }
+  ++ninf;
+  return true;
 }
 
 }  // namespace
@@ -25,22 +58,36 @@ void phase1_infeasibilities(int count,
                             const double* xbs) {
   ninf = 0;
   sinf = 0.0;
+  for (int k = 0; k < count; ++k) count_position(k, tol, ninf, sinf, type, bl_bs, bu_bs, grad, xbs);
+}
+
+void list_infeasible_positions(int count, const int* type, std::vector<int>& infeasible) {
+  infeasible.clear();
   for (int k = 0; k < count; ++k) {
-    const double below = bl_bs[k] - xbs[k];
-    const double above = xbs[k] - bu_bs[k];
-    if (below > tol) {
-      type[k] = BasicFeasibilityType::kBelowLower;
-      grad[k] = -1.0;
-      sinf += below;
-      ++ninf;
-    } else if (above > tol) {
-      type[k] = BasicFeasibilityType::kAboveUpper;
-      grad[k] = 1.0;
-      sinf += above;
-      ++ninf;
-    } else {
-      type[k] = BasicFeasibilityType::kFeasible;
-    }
+    if (type[k] != BasicFeasibilityType::kFeasible) infeasible.push_back(k);
+  }
+}
+
+void update_phase1_infeasibilities(double tol,
+                                   const std::vector<int>& moved,
+                                   std::vector<int>& infeasible,
+                                   std::vector<int>& work,
+                                   int& ninf,
+                                   double& sinf,
+                                   int* type,
+                                   const double* bl_bs,
+                                   const double* bu_bs,
+                                   double* grad,
+                                   const double* xbs) {
+  work.clear();
+  std::set_union(moved.begin(), moved.end(), infeasible.begin(), infeasible.end(),
+                 std::back_inserter(work));
+  ninf = 0;
+  sinf = 0.0;
+  infeasible.clear();
+  for (int k : work) {
+    grad[k] = 0.0;
+    if (count_position(k, tol, ninf, sinf, type, bl_bs, bu_bs, grad, xbs)) infeasible.push_back(k);
   }
 }
 

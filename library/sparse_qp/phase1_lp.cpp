@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "library/platform/format.h"
 #include "library/sparse_qp/minor_loop.h"
@@ -92,6 +93,8 @@ class Phase1Run {
 
   int refactorize(bool& factorize, bool& reset_basics);
   void count_infeasibilities(int& ninf, double& sinf);
+  bool count_updatable() const;
+  void finish_count(int ninf);
   void form_pi();
   int optimal_pass(bool& factorize, bool& reset_basics, bool& again);
   int step(bool& factorize, bool& reset_basics, int jq, bool increasing);
@@ -135,6 +138,11 @@ class Phase1Run {
   bool feasible_ = false;
   bool newly_feasible_ = false;
   int count_ = 0;  // infeasible non-elastic variables
+  std::vector<int> infeasible_;  // their positions (0-based, ascending) at the last count
+  std::vector<int> moved_;  // the basic positions the last step changed
+  std::vector<int> scratch_;
+  double counted_tol_ = 0.0;  // the working tolerance of the last count
+  bool stepped_ = false;      // a step moved the basics since the last count
   int reason_ = RefactorReason::kNone;
   int section_ = 0;
   int r_ = 0;
@@ -167,23 +175,37 @@ int Phase1Run::refactorize(bool& factorize, bool& reset_basics) {
   return 0;
 }
 
+// True when the last count can be brought up to date from the positions the last step moved:
+// a step was taken since, on the same factors, outside elastic mode, and the working
+// tolerance has not shrunk (so that an unmoved feasible position stays feasible).
+bool Phase1Run::count_updatable() const {
+  return stepped_ && !recount_ && !elastic_ && count_ > 0 &&
+         expand_.working_tol >= counted_tol_;
+}
+
 void Phase1Run::count_infeasibilities(int& ninf, double& sinf) {
   ninf = 0;
   sinf = 0.0;
-  std::fill(grad_, grad_ + m_, 0.0);
-  if (flag_elastic_) {
-    flag_near_bound_variables(m_, expand_.working_tol, real(rw::kInfiniteBoundSize), allowance_,
-                              elastic_state_, basis_.bs_index, basis_.bl, basis_.bu, basis_.bl_bs,
-                              basis_.bu_bs, basis_.xbs);
-    flag_elastic_ = false;
-  }
   const int last = count_;
-  if (count_ > 0 || recount_) {
-    phase1_infeasibilities(m_, expand_.working_tol, ninf, sinf, type_, basis_.bl_bs, basis_.bu_bs,
-                           grad_, basis_.xbs);
-    count_ = ninf;
-    recount_ = false;
-    qp::report_infeasible_count(iz_, itn_, print_level_, count_);
+  if (count_updatable()) {
+    update_phase1_infeasibilities(expand_.working_tol, moved_, infeasible_, scratch_, ninf, sinf,
+                                  type_, basis_.bl_bs, basis_.bu_bs, grad_, basis_.xbs);
+    finish_count(ninf);
+  } else {
+    std::fill(grad_, grad_ + m_, 0.0);
+    if (flag_elastic_) {
+      flag_near_bound_variables(m_, expand_.working_tol, real(rw::kInfiniteBoundSize),
+                                allowance_, elastic_state_, basis_.bs_index, basis_.bl,
+                                basis_.bu, basis_.bl_bs, basis_.bu_bs, basis_.xbs);
+      flag_elastic_ = false;
+    }
+    if (count_ > 0 || recount_) {
+      phase1_infeasibilities(m_, expand_.working_tol, ninf, sinf, type_, basis_.bl_bs,
+                             basis_.bu_bs, grad_, basis_.xbs);
+      list_infeasible_positions(m_, type_, infeasible_);
+      recount_ = false;
+      finish_count(ninf);
+    }
   }
   feasible_ = count_ == 0;
   newly_feasible_ = feasible_ && last > 0;
@@ -195,6 +217,14 @@ void Phase1Run::count_infeasibilities(int& ninf, double& sinf) {
   ninf += elastic_count;
   sinf += elastic_sum;
   if (feasible_) shift_elastic_values(m_, weight_, elastic_state_, basis_.bs_index, grad_);
+}
+
+// The bookkeeping of a count of ninf infeasible non-elastic variables.
+void Phase1Run::finish_count(int ninf) {
+  count_ = ninf;
+  counted_tol_ = expand_.working_tol;
+  stepped_ = false;
+  qp::report_infeasible_count(iz_, itn_, print_level_, count_);
 }
 
 void Phase1Run::form_pi() {
@@ -264,8 +294,9 @@ int Phase1Run::step(bool& factorize, bool& reset_basics, int jq, bool increasing
   int result = 0;
   take_minor_step(feasible_, increasing, pi_stale, elastic_, result, m_, degenerate_, reason_, r_,
                   last_step_, jq, expand_.working_tol, expand_.increment, allowance_,
-                  elastic_state_, type_, basis_, p_, iz_, leniz_, z_, lenz_, itn_);
+                  elastic_state_, type_, basis_, p_, iz_, leniz_, z_, lenz_, itn_, &moved_);
   if (result != 0) return result;
+  stepped_ = true;
   expand_.working_tol += expand_.increment;
   const int frequency = word(iw::kExpandFrequency);
   if (frequency > 0 && itn_ % frequency == 0) {
@@ -310,7 +341,7 @@ int Phase1Run::run(bool& factorize, bool& reset_basics, int& ninf, double& sinf)
     int jq = 0;
     double djq = 0.0;
     price_partial(elastic_, feasible_, increasing, false, m_, n_, 0, 0, 0, count,
-                  elastic_ && feasible_ ? weight_ : 0.0, 1.0, pi_norm_, jq, djq, section_, a_,
+                  elastic_ && feasible_ ? weight_ : 0.0, 1.0, {}, pi_norm_, jq, djq, section_, a_,
                   allowance_, basis_.state, basis_.bl, basis_.bu, nullptr, pi_, d_, iz_, z_);
     if (jq == 0) {
       bool again = false;

@@ -208,6 +208,7 @@ void price_partial(bool elastic,
                    int& count,
                    double elastic_weight,
                    double objective_sign,
+                   const ObjectiveSlack& objective_slack,
                    double pi_norm,
                    int& jq,
                    double& djq,
@@ -226,7 +227,8 @@ void price_partial(bool elastic,
   Best best{.value = -bigbnd};
   int nprt = std::max(1, iz[iw::kPartialPrice - 1]);
   if (std::max(n / nprt, m / nprt) < 1) nprt = 1;
-  section = std::clamp(section, 1, nprt);
+  // A fresh section word (0) starts the scan at section 1.
+  section = section < 1 ? nprt : std::min(section, nprt);
   const double base = z[rw::kOptimalityTolInForce - 1] * pi_norm;
   double& threshold_word =
       z[(feasible ? mr::kFeasiblePriceThreshold : mr::kInfeasiblePriceThreshold) - 1];
@@ -236,6 +238,11 @@ void price_partial(bool elastic,
     const Section s = section_range(section, nprt, n, m);
     price_columns(s.j1, s.j2, objective_in_force, nnobj, objective_sign, a, state, gobj, pi, d);
     for (int i = s.i1; i <= s.i2; ++i) d[n + i - 1] = pi[i - 1];
+    // The objective row's slack carries the linear objective: its cost joins its reduced cost.
+    const int i_obj = objective_slack.j - n;
+    if (objective_in_force && i_obj >= s.i1 && i_obj <= s.i2) {
+      d[objective_slack.j - 1] += objective_sign * objective_slack.scale;
+    }
     if (elastic) {
       price_slacks(s.j1, s.j2, objective_in_force, nnobj, objective_sign, a, allowance, state, gobj,
                    pi, d);

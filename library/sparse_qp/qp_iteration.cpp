@@ -71,16 +71,18 @@ int admit(MinorIterationState& q, int itn, int jq, double djq) {
   b.bu_bs[pos - 1] = b.bu[j];
   q.grad[pos - 1] = g0;
   const int s = b.state[j];
+  // An elastic entry lives beyond the bound it leaves, feasible or not, as the working bounds
+  // of its elastic state say; its cost is in force once the non-elastic variables are feasible.
   if (q.elastic && q.allowance[j] >= ElasticAllowance::kLower) {
     if (!q.increasing && (s == VariableState::kAtLower || s == VariableState::kFixed)) {
       q.elastic_state[j] = ElasticState::kBelowLower;
       b.bl_bs[pos - 1] = -bigbnd;
-      b.bu_bs[pos - 1] = q.feasible ? b.bl[j] : b.bu[j];
+      b.bu_bs[pos - 1] = b.bl[j];
       if (q.feasible) q.grad[pos - 1] = g0 - q.weight;
     } else if (q.increasing && (s == VariableState::kAtUpper || s == VariableState::kFixed)) {
       q.elastic_state[j] = ElasticState::kAboveUpper;
       b.bu_bs[pos - 1] = bigbnd;
-      b.bl_bs[pos - 1] = q.feasible ? b.bu[j] : b.bl[j];
+      b.bl_bs[pos - 1] = b.bu[j];
       if (q.feasible) q.grad[pos - 1] = g0 + q.weight;
     }
   }
@@ -162,18 +164,25 @@ void copy_position(const MinorIterationState& q, int from, int to) {
   b.bu_bs[to - 1] = b.bu_bs[from - 1];
 }
 
+// e_r over the m basic positions, in the scratch unit vector.
+double* unit_vector(MinorIterationState& q, int r) {
+  double* e = scratch_of(q.scratch.unit, q.h.m);
+  std::fill(e, e + q.h.m, 0.0);
+  e[r - 1] = 1.0;
+  return e;
+}
+
 // R := the factor for the superbasics after superbasic k was exchanged with a basic variable:
 // u (ns) the row of the change, pivot the LU pivot of the exchange.
-void swap_r(MinorIterationState& q, std::vector<double>& u, int k, double pivot) {
+void swap_r(MinorIterationState& q, double* u, int k, double pivot) {
   if (!q.r_valid) return;
   if (pivot == 0.0) {
     q.r_valid = false;
     return;
   }
   u[k - 1] = -1.0 - pivot;
-  for (double& v : u) v /= pivot;
-  std::vector<double> v(q.ns);
-  update_r_on_swap(q.ns, q.r, v.data(), u.data(), k);
+  for (int i = 0; i < q.ns; ++i) u[i] /= pivot;
+  update_r_on_swap(q.ns, q.r, scratch_of(q.scratch.s2, q.ns), u, k);
 }
 
 // Step 9, a basic variable blocks at position r: a superbasic takes its place.  Returns k, the
@@ -181,13 +190,12 @@ void swap_r(MinorIterationState& q, std::vector<double>& u, int k, double pivot)
 int exchange_with_superbasic(MinorIterationState& q, int r, int jq, int itn) {
   const int m = q.h.m;
   BasisArrays& b = q.basis;
-  std::vector<double> er(m, 0.0);
-  er[r - 1] = 1.0;
+  double* er = unit_vector(q, r);
   int inform = 0;
-  solve_with_basis("Bt y = y2", inform, m, er.data(), q.y, q.h.iz, q.h.z);
-  std::vector<double> w(q.ns);
+  solve_with_basis("Bt y = y2", inform, m, er, q.y, q.h.iz, q.h.z);
+  double* w = scratch_of(q.scratch.s1, q.ns);
   double pivot = 0.0;
-  int s = choose_pivot_row(q, q.y, w.data(), pivot, itn);
+  int s = choose_pivot_row(q, q.y, w, pivot, itn);
   if (s < 0) {
     // No safe pivot: the last superbasic enters, and R, which a rotation by so small a pivot
     // would spoil, is built again on the next pass.
@@ -225,8 +233,7 @@ void compact_superbasics(MinorIterationState& q, int k) {
     q.type[i - 1] = q.type[i];
   }
   if (q.r_valid && k < q.ns) {
-    std::vector<double> work(q.ns);
-    move_r_column(k, q.ns, q.ns, q.r, work.data());
+    move_r_column(k, q.ns, q.ns, q.r, scratch_of(q.scratch.s3, q.ns));
   }
   if (k == q.ns) q.r_complete = true;
   q.ns -= 1;
@@ -346,16 +353,14 @@ void swap_basic_superbasic(MinorIterationState& q, int itn, bool& failed) {
     failed = true;
     return;
   }
-  std::vector<double> er(m, 0.0);
-  er[r - 1] = 1.0;
-  std::vector<double> y2(m);
-  solve_with_basis("Bt y = y2", inform, m, er.data(), y2.data(), q.h.iz, q.h.z);
+  double* er = unit_vector(q, r);
+  double* y2 = scratch_of(q.scratch.row, m);
+  solve_with_basis("Bt y = y2", inform, m, er, y2, q.h.iz, q.h.z);
   if (q.r_valid) {
-    std::vector<double> w(q.ns);
-    multiply_columns("Transpose", 0.0, m, n, q.ns, b.bs_index + m, q.h.a, 1.0, y2.data(), 0.0,
-                     w.data());
+    double* w = scratch_of(q.scratch.s1, q.ns);
+    multiply_columns("Transpose", 0.0, m, n, q.ns, b.bs_index + m, q.h.a, 1.0, y2, 0.0, w);
     const double pivot = w[q.ns - 1];
-    for (double& v : w) v = -v;
+    for (int i = 0; i < q.ns; ++i) w[i] = -w[i];
     swap_r(q, w, q.ns, pivot);
   }
   const int jb = b.bs_index[r - 1];
@@ -393,8 +398,8 @@ void qp_iteration(MinorIterationState& q, int& result, int itn, int jq, double d
   }
   double gtp = 0.0;
   double php = 0.0;
-  std::vector<double> hp(std::max(q.h.nnh, 1));
-  slope_and_curvature(q, gtp, php, hp.data());
+  double* hp = scratch_of(q.scratch.hp, std::max(q.h.nnh, 1));
+  slope_and_curvature(q, gtp, php, hp);
   const double bigbnd = word_real(q, rw::kInfiniteBoundSize);
   const double alpha_max = word_real(q, rw::kUnboundedStepSize) / pnorm;
   RatioTest rt;

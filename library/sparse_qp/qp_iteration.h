@@ -3,6 +3,8 @@
 // variable, and the check of the entering superbasic's direction.
 #pragma once
 
+#include <vector>
+
 #include "library/sparse_qp/reduced_hessian.h"
 #include "library/sparse_qp/sparse_qp.h"
 
@@ -54,7 +56,20 @@ struct MinorIterationState {
   double working_tol = 0.0;
   double min_step = 0.0;
   MinorStepLog log{};
+
+  // Scratch vectors of the iterations, kept from one iteration to the next: a row and a
+  // unit vector of B (m), three over the superbasics, and H p over the Hessian variables.
+  struct Scratch {
+    std::vector<double> row, unit, s1, s2, s3, hp;
+  };
+  Scratch scratch{};
 };
+
+// The data of scratch vector v with room for at least count reals.
+inline double* scratch_of(std::vector<double>& v, int count) {
+  if (static_cast<int>(v.size()) < count) v.resize(static_cast<std::size_t>(count));
+  return v.data();
+}
 
 // One minor iteration: jq (chosen by pricing, reduced cost djq, p(1..m) = B^-1 a_jq and the
 // entering array = L^-1 a_jq) becomes superbasic ns + 1, the superbasics move along the

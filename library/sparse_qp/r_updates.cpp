@@ -87,8 +87,44 @@ void update_r_on_swap(int n, double* r, double* v, const double* w, int k) {
   rotate_r_factor(n, r, v, w, k, std::sqrt(t), 0.0);
 }
 
+namespace {
+
+// Column k1 moves left to place k2 < k1; columns k2..k1-1 move one place right.  The moved
+// column, held in work (rows 1..k1), is reduced to rows 1..k2 by rotations of rows i and i+1
+// from the bottom up, which fill the diagonal of the shifted columns.
+void move_r_column_left(int k1, int k2, int n, double* r, double* work) {
+  for (int i = 1; i <= k1; ++i) work[i - 1] = r[packed(i, k1)];
+  for (int j = k1; j > k2; --j) {
+    for (int i = 1; i < j; ++i) r[packed(i, j)] = r[packed(i, j - 1)];
+    r[packed(j, j)] = 0.0;
+  }
+  for (int i = k1 - 1; i >= k2; --i) {
+    const double a = work[i - 1];
+    const double b = work[i];
+    if (b == 0.0) continue;
+    const double rr = std::sqrt(a * a + b * b);
+    const double c = a / rr;
+    const double sn = b / rr;
+    work[i - 1] = rr;
+    work[i] = 0.0;
+    for (int j = i + 1; j <= n; ++j) {
+      const double upper = r[packed(i, j)];
+      const double lower = r[packed(i + 1, j)];
+      r[packed(i, j)] = c * upper + sn * lower;
+      r[packed(i + 1, j)] = c * lower - sn * upper;
+    }
+  }
+  for (int i = 1; i <= k2; ++i) r[packed(i, k2)] = work[i - 1];
+}
+
+}  // namespace
+
 void move_r_column(int k1, int k2, int n, double* r, double* work) {
-  if (k1 >= k2) return;
+  if (k2 < k1) {
+    move_r_column_left(k1, k2, n, r, work);
+    return;
+  }
+  if (k1 == k2) return;
   // Place j of the new order holds old column old_of(j); rows k1+1..k2 move up one row and old
   // row k1, in the new column order, becomes the spike row held in work.
   auto old_of = [&](int j) { return j < k1 || j > k2 ? j : (j == k2 ? k1 : j + 1); };

@@ -120,9 +120,9 @@ void gather_signed(
 // reals of work.
 void update_r_on_swap(int n, double* r, double* v, const double* w, int k);
 
-// Moves column k1 of R to place k2 > k1 (columns k1+1..k2 move one place left) and restores
-// the triangle by rotations; R'R becomes the same matrix with the rows and columns permuted
-// alike.  Nothing happens for k2 <= k1 (no caller moves a column to the left).  work: n reals.
+// Moves column k1 of R to place k2 (for k2 > k1 columns k1+1..k2 move one place left, for
+// k2 < k1 columns k2..k1-1 one place right) and restores the triangle by rotations; R'R
+// becomes the same matrix with the rows and columns permuted alike.  work: n reals.
 void move_r_column(int k1, int k2, int n, double* r, double* work);
 
 }  // namespace zun

@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "library/sparse_lu/sparse_lu.h"
 
@@ -232,11 +233,19 @@ void crash_basis(int mode,
 
 // ---- Pricing, ratio test and the LP step.
 
+// The slack of the objective row (variable number j > n, 0 when there is none) and its scale:
+// the linear objective is sign x scale x that slack.
+struct ObjectiveSlack {
+  int j = 0;
+  double scale = 0.0;
+};
+
 // Chooses the entering nonbasic variable by partial pricing over sections of the columns and
 // slacks (Partial Price IZ(94); tolerances Z(184), Z(185), Z(186)).  jq 0: no candidate;
 // d_jq its reduced cost (elastic cost included), increasing its direction, count the number
-// of candidates above the threshold; section (1..nPrt) is kept by the caller.  d (nb): the
-// reduced costs.  elastic_weight: the weight in elastic mode, else 0.
+// of candidates above the threshold; section (1..nPrt, 0 before the first call) is kept by
+// the caller.  d (nb): the reduced costs, the objective slack's with its objective term while
+// the objective is in force.  elastic_weight: the weight in elastic mode, else 0.
 void price_partial(bool elastic,
                    bool feasible,
                    bool& increasing,
@@ -249,6 +258,7 @@ void price_partial(bool elastic,
                    int& count,
                    double elastic_weight,
                    double objective_sign,
+                   const ObjectiveSlack& objective_slack,
                    double pi_norm,
                    int& jq,
                    double& djq,
@@ -339,7 +349,8 @@ int leaving_state(int j, int elastic, const RatioTest& rt, const BasisArrays& b,
 // along p (m+1 reals; on entry p(1..m) = B^-1 a_jq) until a basic variable meets a bound; the
 // leaving variable is swapped out and the LU factors are updated with the entering column's
 // L^-1 image held in the entering-column array.  result 2 when unbounded; a failed update sets
-// reason 7.  type: BasicFeasibilityType (m + 1).
+// reason 7.  type: BasicFeasibilityType (m + 1).  moved (when given): the basic positions
+// (0-based, ascending) whose values or variables changed.
 void take_minor_step(bool feasible,
                      bool increasing,
                      bool& pi_stale,
@@ -362,7 +373,8 @@ void take_minor_step(bool feasible,
                      int leniz,
                      double* z,
                      int lenz,
-                     int itn);
+                     int itn,
+                     std::vector<int>* moved = nullptr);
 
 // ---- Phase-1 bookkeeping over the BsIndex positions 1..count.
 
@@ -377,6 +389,26 @@ void phase1_infeasibilities(int count,
                             const double* bu_bs,
                             double* grad,
                             const double* xbs);
+
+// The infeasible positions (0-based, ascending) of the types over positions 1..count.
+void list_infeasible_positions(int count, const int* type, std::vector<int>& infeasible);
+
+// The same count after a step that changed only the basic positions in moved (0-based,
+// ascending), with a working tolerance no smaller than at the last count: only those and the
+// last count's infeasible positions (infeasible, ascending; updated) are classified again, in
+// position order, so that the results equal those of phase1_infeasibilities after its
+// gradient was cleared.  work: scratch.
+void update_phase1_infeasibilities(double tol,
+                                   const std::vector<int>& moved,
+                                   std::vector<int>& infeasible,
+                                   std::vector<int>& work,
+                                   int& ninf,
+                                   double& sinf,
+                                   int* type,
+                                   const double* bl_bs,
+                                   const double* bu_bs,
+                                   double* grad,
+                                   const double* xbs);
 
 // ninf := the number of elastic BsIndex variables, sinf := the sum of their violations.
 void sum_elastic_infeasibilities(int count,

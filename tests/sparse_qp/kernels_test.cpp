@@ -211,6 +211,56 @@ TEST(PhaseOneBookkeeping, InfeasibilitiesTypesAndGradient) {
   EXPECT_EQ(sinf, 0.0);
 }
 
+// Random steps that move a few positions (one of them given new bounds) while the tolerance
+// grows: after every step the updated count, sum, types and gradient equal a full recount.
+TEST(PhaseOneBookkeeping, UpdatedCountEqualsAFullRecountAfterEveryStep) {
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::uniform_int_distribution<int> position(0, 199);
+  const int count = 200;
+  std::vector<double> lower(count);
+  std::vector<double> upper(count);
+  std::vector<double> x(count);
+  for (int k = 0; k < count; ++k) {
+    lower[k] = value(gen);
+    upper[k] = lower[k] + (k % 5 == 0 ? 0.0 : 1.0);
+    x[k] = 1.5 * value(gen);
+  }
+  double tol = 1e-3;
+  std::vector<int> type(count);
+  std::vector<double> grad(count, 0.0);
+  int ninf = 0;
+  double sinf = 0.0;
+  phase1_infeasibilities(count, tol, ninf, sinf, type.data(), lower.data(), upper.data(),
+                         grad.data(), x.data());
+  std::vector<int> infeasible;
+  list_infeasible_positions(count, type.data(), infeasible);
+  std::vector<int> work;
+  for (int step = 1; step <= 300; ++step) {
+    std::vector<int> moved;
+    for (int t = 0; t < 4; ++t) moved.push_back(position(gen));
+    std::sort(moved.begin(), moved.end());
+    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+    for (int k : moved) x[k] += 0.3 * value(gen);
+    lower[moved[0]] = value(gen);  // a new variable at the first of them
+    upper[moved[0]] = lower[moved[0]] + 0.5;
+    tol *= step % 3 == 0 ? 1.0 : 1.01;
+    update_phase1_infeasibilities(tol, moved, infeasible, work, ninf, sinf, type.data(),
+                                  lower.data(), upper.data(), grad.data(), x.data());
+    std::vector<int> full_type(count);
+    std::vector<double> full_grad(count, 0.0);
+    int full_ninf = 0;
+    double full_sinf = 0.0;
+    phase1_infeasibilities(count, tol, full_ninf, full_sinf, full_type.data(), lower.data(),
+                           upper.data(), full_grad.data(), x.data());
+    ASSERT_EQ(ninf, full_ninf) << "step " << step;
+    ASSERT_EQ(sinf, full_sinf) << "step " << step;
+    ASSERT_EQ(type, full_type) << "step " << step;
+    ASSERT_EQ(grad, full_grad) << "step " << step;
+    ASSERT_EQ(static_cast<int>(infeasible.size()), ninf);
+  }
+}
+
 TEST(PhaseOneBookkeeping, ElasticFlagsBoundsCostsAndSums) {
   // Variables 1..4 in positions 1..4; allowances 0, 1, 2, 3.
   const std::vector<int> bs{1, 2, 3, 4};
@@ -281,7 +331,7 @@ TEST_P(PricingTable, PicksTheMostAttractiveCandidate) {
   int jq = -1;
   double djq = 0.0;
   int section = 0;
-  price_partial(c.elastic, true, increasing, false, c.m, c.n, 0, 0, 0, count, c.weight, 1.0, 1.0,
+  price_partial(c.elastic, true, increasing, false, c.m, c.n, 0, 0, 0, count, c.weight, 1.0, {}, 1.0,
                 jq, djq, section, lp.matrix(), c.allowance.data(), c.state.data(), lp.bl.data(),
                 lp.bu.data(), nullptr, pi.data(), d.data(), w.iz.data(), w.z.data());
   EXPECT_EQ(jq, c.jq);
@@ -389,8 +439,37 @@ INSTANTIATE_TEST_SUITE_P(
                                   false},
                       PricingCase{"relaxed_threshold_takes_the_best", 40, 20, 4,
                                   std::vector<double>(40, -0.5), std::vector<int>(60, 1),
-                                  std::vector<int>(60, 0), 1.0, false, 0.0, 41, 1.0, false}),
+                                  std::vector<int>(60, 0), 1.0, false, 0.0, 41, 1.0, false},
+                      // Equal columns in every section: the scan of a fresh section word starts
+                      // at section 1, whose first column wins.
+                      PricingCase{"fresh_section_word_starts_at_section_1", 40, 20, 4,
+                                  std::vector<double>(40, -0.5), [] {
+                                    std::vector<int> s(60, 1);
+                                    std::fill(s.begin() + 40, s.end(), 3);
+                                    return s;
+                                  }(),
+                                  std::vector<int>(60, 0), 1.0, false, 0.0, 1, 0.5, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// In elastic mode the fixed columns with an allowance get d_j = sign g_j - pi'a_j (the
+// gradient term while the objective is in force and j <= nnobj); no other column is touched.
+TEST(Pricing, PriceSlacksPricesOnlyFixedColumnsWithAnAllowance) {
+  Lp lp;
+  lp.m = 2;
+  for (int j = 1; j <= 4; ++j) lp.add_column({{1, 1.0 * j}, {2, -2.0}});
+  const std::vector<int> state{4, 4, 0, 4};
+  const std::vector<int> allowance{1, 0, 3, 2};
+  const std::vector<double> gobj{10.0, 20.0, 30.0, 40.0};
+  const std::vector<double> pi{1.0, 0.5};
+  for (const bool in_force : {true, false}) {
+    std::vector<double> d(4, 99.0);
+    price_slacks(1, 4, in_force, 2, -1.0, lp.matrix(), allowance.data(), state.data(),
+                 gobj.data(), pi.data(), d.data());
+    // -pi'a_j = -(j - 1) for these columns.
+    EXPECT_EQ(d, (std::vector<double>{0.0 - (in_force ? 10.0 : 0.0), 99.0, 99.0, -3.0}))
+        << in_force;
+  }
+}
 
 TEST(Pricing, ARelaxedThresholdIsKeptForLaterCalls) {
   Lp lp;
@@ -412,7 +491,7 @@ TEST(Pricing, ARelaxedThresholdIsKeptForLaterCalls) {
   int jq = 0;
   double djq = 0.0;
   int section = 0;
-  price_partial(false, true, increasing, false, 20, 40, 0, 0, 0, count, 0.0, 1.0, 1.0, jq, djq,
+  price_partial(false, true, increasing, false, 20, 40, 0, 0, 0, count, 0.0, 1.0, {}, 1.0, jq, djq,
                 section, lp.matrix(), allowance.data(), state.data(), lp.bl.data(), lp.bu.data(),
                 nullptr, pi.data(), d.data(), w.iz.data(), w.z.data());
   EXPECT_EQ(jq, 40);  // the best over all sections

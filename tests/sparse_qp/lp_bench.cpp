@@ -2,8 +2,11 @@
 // size, the minor iterations, the factorisations, the time per minor iteration and the share
 // of the time spent in the sparse LU (its factorisation, solves and column replacements,
 // timed through link-time wrappers of the three entries) and of the factorisations alone;
-// L+U is the size of the last fresh factors.  Usage: lp_bench [largest m] (default 10000; m
+// L+U is the size of the last fresh factors.  The start is a feasible point with one column in
+// a hundred moved to a bound, so that the iteration count grows with the size but phase 1
+// stays short enough to reach m = 100,000.  Usage: lp_bench [largest m] (default 100000; m
 // grows tenfold from 1000).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -177,17 +180,37 @@ namespace {
 
 using namespace qp_test;
 
-constexpr double kEntriesPerColumn = 4.0;
+constexpr int kEntriesPerColumn = 4;
+constexpr int kMovedShare = 100;  // one column in this many starts at a bound, off the point
 
-// A feasible LP of m rows and 2m columns with about four entries per column: mixed row and
-// column bounds around a point and its row activities.
-Lp bench_lp(int m, unsigned seed) {
+// A feasible LP of m rows and 2m columns with four entries per column in distinct random rows:
+// bounds of every kind around the point xs and its row activities.
+Lp bench_lp(int m, unsigned seed, std::vector<double>& xs) {
   std::mt19937 gen(seed);
-  return feasible_lp(gen, {m, 2 * m, kEntriesPerColumn / m});
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::uniform_int_distribution<int> row(1, m);
+  Lp lp;
+  lp.m = m;
+  for (int j = 0; j < 2 * m; ++j) {
+    std::vector<std::pair<int, double>> col;
+    while (static_cast<int>(col.size()) < std::min(kEntriesPerColumn, m)) {
+      const int i = row(gen);
+      if (std::none_of(col.begin(), col.end(), [&](const auto& e) { return e.first == i; })) {
+        col.push_back({i, value(gen)});
+      }
+    }
+    lp.add_column(col);
+  }
+  xs.resize(lp.n);
+  for (double& v : xs) v = 5.0 * value(gen);
+  random_column_bounds(gen, lp, xs);
+  random_row_bounds(gen, lp, lp.product(xs));
+  return lp;
 }
 
 void run_size(int m) {
-  const Lp lp = bench_lp(m, 1);
+  std::vector<double> xs;
+  const Lp lp = bench_lp(m, 1, xs);
   Workspace w(lp, {{{sparse_option::integer_word::kIterationLimit, 10'000'000}}, {}},
               12 * static_cast<std::int64_t>(lp.nnz() + m) + 10000);
   if (w.code != 0) {
@@ -195,6 +218,9 @@ void run_size(int m) {
     return;
   }
   LpRun run = start_run(lp, w, 0);
+  for (int j = 0; j < lp.n; ++j) {
+    if (j % kMovedShare != 0) run.x[j] = xs[j];
+  }
   lu_seconds = 0.0;
   factor_seconds = 0.0;
   const Clock::time_point start = Clock::now();
@@ -215,9 +241,10 @@ void run_size(int m) {
 }  // namespace zun
 
 int main(int argc, char** argv) {
-  const int largest = argc > 1 ? std::atoi(argv[1]) : 10000;
-  std::printf("Phase-1 LP from the all-slack basis (n = 2m, about %g entries per column)\n",
-              zun::kEntriesPerColumn);
+  const int largest = argc > 1 ? std::atoi(argv[1]) : 100000;
+  std::printf("Phase-1 LP from the all-slack basis (n = 2m, %d entries per column, one column in "
+              "%d off a feasible point)\n",
+              zun::kEntriesPerColumn, zun::kMovedShare);
   std::printf("%9s %9s %10s %10s %8s %6s %7s %10s %10s %10s %10s\n", "m", "n", "nnz", "L+U", "itns",
               "facts", "result", "total s", "us/itn", "LU share", "factorize");
   for (int m = 1000; m <= largest; m *= 10) zun::run_size(m);

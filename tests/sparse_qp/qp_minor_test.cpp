@@ -168,30 +168,70 @@ Qp objective_row_lp(std::mt19937& gen, int n, int m, double sign) {
   return qp;
 }
 
-TEST(QpMinorIterations, LpWithObjectiveRowMatchesVertexEnumeration) {
+// The objective row's slack made nonbasic at the start, a structural column of that row
+// basic in its place (as a rank drop of R, a warm start or a (B S) re-split leave it).
+void objective_slack_nonbasic(const Qp& qp, QpRun& run) {
+  const int n = qp.lp.n;
+  const int slack = n + qp.objective_row - 1;
+  if (run.state[slack] != VariableState::kBasic) return;
+  int best = -1;
+  for (int j = 0; j < n; ++j) {
+    if (run.state[j] == VariableState::kBasic) continue;
+    const double v = std::abs(qp.lp.values[qp.lp.starts[j + 1] - 2]);  // the last row leads
+    if (best < 0 || v > std::abs(qp.lp.values[qp.lp.starts[best + 1] - 2])) best = j;
+  }
+  run.state[slack] = 0;
+  run.state[best] = VariableState::kBasic;
+}
+
+struct ObjectiveRowCase {
+  const char* name;
+  bool quadratic;
+  bool slack_nonbasic;
+};
+
+class ObjectiveRow : public testing::TestWithParam<ObjectiveRowCase> {};
+
+// LPs and convex QPs with a free objective row reach the enumerated optimum with first-order
+// conditions that price the objective slack with its objective term.
+TEST_P(ObjectiveRow, MatchesTheEnumeratedOptimum) {
+  const ObjectiveRowCase& c = GetParam();
   int cases = 0;
-  double worst = 0.0;
   for (unsigned seed = 1; seed <= 60; ++seed) {
     std::mt19937 gen(2000 + seed);
     const int n = std::uniform_int_distribution<int>(2, 6)(gen);
     const int m = std::uniform_int_distribution<int>(1, 3)(gen);
-    const Qp qp = objective_row_lp(gen, n, m, seed % 2 == 0 ? 1.0 : -1.0);
+    Qp qp = objective_row_lp(gen, n, m, seed % 2 == 0 ? 1.0 : -1.0);
+    if (c.quadratic) {
+      const Qp q = random_qp(gen, n, m, n, qp.sign, true);
+      qp.nnobj = qp.nnh = n;
+      qp.hu = q.hu;
+      qp.g = q.g;
+      qp.x0 = q.x0;
+    }
     const double ref = enumeration_reference(qp);
     if (ref >= kInf) continue;  // rows that conflict
     Workspace w = qp_workspace(qp);
     QpRun run = start_qp(qp, w, static_cast<int>(seed % 4));
+    if (c.slack_nonbasic) objective_slack_nonbasic(qp, run);
     solve_qp(qp, w, run, test_settings(qp, w));
-    const std::string where = "seed " + std::to_string(seed);
+    const std::string where = std::string(c.name) + " seed " + std::to_string(seed);
     ASSERT_EQ(run.result, MinorResult::kOptimal) << where;
-    const double got = qp.objective(run.x);
-    EXPECT_NEAR(got, ref, 1e-9 * (1.0 + std::abs(ref))) << where;
+    EXPECT_NEAR(qp.objective(run.x), ref, 1e-9 * (1.0 + std::abs(ref))) << where;
     EXPECT_LE(kkt_residual(qp, w, run), 1e-8) << where;
-    worst = std::max(worst, std::abs(got - ref) / (1.0 + std::abs(ref)));
     ++cases;
   }
   EXPECT_GE(cases, 30);
-  std::cout << "LPs with an objective row " << cases << ", worst objective gap " << worst << "\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(Starts,
+                         ObjectiveRow,
+                         testing::Values(ObjectiveRowCase{"lp", false, false},
+                                         ObjectiveRowCase{"lp_slack_nonbasic", false, true},
+                                         ObjectiveRowCase{"qp_slack_nonbasic", true, true}),
+                         [](const testing::TestParamInfo<ObjectiveRowCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // Maximising f gives the x of minimising -f; a strictly convex QP ends at the same x from
 // any start.
@@ -457,6 +497,67 @@ TEST(QpIteration, NoSafePivotNamesTheLastSuperbasic) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], " Itn     12 -- Maximum pivot (=   0.0E+00) is too small.");
 }
+
+struct SavedColumnCase {
+  const char* name;
+  int signed_jq;
+  double p3;  // p at position 3, which holds variable 3
+  double gp;
+  int flag;
+  double gp_after;
+  const char* line;  // on the print file ("" none)
+};
+
+class SavedColumn : public testing::TestWithParam<SavedColumnCase> {};
+
+// The entering superbasic's own move sets the sign of p; a slope that stays uphill is weak.
+TEST_P(SavedColumn, ChecksTheDirectionOfTheEnteringSuperbasic) {
+  const SavedColumnCase& c = GetParam();
+  Lp lp;
+  lp.m = 1;
+  for (int j = 0; j < 3; ++j) lp.add_column({{1, 1.0}});
+  lp.bl.assign(4, -1.0);
+  lp.bu.assign(4, 1.0);
+  Workspace w(lp);
+  w.i(iw::kPrintUnit) = kPrintUnit;
+  std::vector<int> bs{1, 2, 3};
+  std::vector<double> p{0.5, -0.25, c.p3};
+  QpRoutines routines;
+  int products = 0;
+  const ColumnMatrix a = lp.matrix();
+  MinorIterationState q{.h = HessianContext{routines, a, 1, 3, 0, 1.0, products, w.iz.data(),
+                                            w.leniz, w.z.data(), w.lenz}};
+  q.basis.bs_index = bs.data();
+  q.p = p.data();
+  q.signed_jq = c.signed_jq;
+  q.print_level = 10;
+  double gp = c.gp;
+  sqp_test::UnitCapture print(kPrintUnit);
+  EXPECT_EQ(find_saved_column(q, 3, gp, 12), c.flag);
+  EXPECT_EQ(gp, c.gp_after);
+  const double sign = c.gp_after == c.gp ? 1.0 : -1.0;
+  EXPECT_EQ(p, (std::vector<double>{0.5 * sign, -0.25 * sign, c.p3 * sign}));
+  const std::vector<std::string> lines = print.lines();
+  ASSERT_EQ(lines.size(), *c.line == 0 ? 0u : 1u);
+  if (!lines.empty()) {
+    EXPECT_EQ(lines[0], c.line);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    SavedColumn,
+    testing::Values(
+        SavedColumnCase{"downhill", 3, 1.0, -2.0, 0, -2.0, ""},
+        SavedColumnCase{"wrong_sign_turned", 3, -1.0, 2.0, 0, -2.0, ""},
+        SavedColumnCase{"decreasing_wrong_sign_turned", -3, 1.0, 2.0, 0, -2.0, ""},
+        SavedColumnCase{"uphill_is_weak", 3, 1.0, 2.0, 1, 2.0,
+                        " Itn     12 -- Small directional derivative =   2.00E+00."},
+        SavedColumnCase{"not_found", 5, 1.0, 2.0, 0, 2.0,
+                        " Itn     12 -- KSAVE not found. JQSAVE =       5."}),
+    [](const testing::TestParamInfo<SavedColumnCase>& info) {
+      return std::string(info.param.name);
+    });
 
 }  // namespace
 }  // namespace zun

@@ -81,28 +81,38 @@ TEST_P(ReducedHessianKernels, SwapKeepsRtRequalToMtRtRM) {
   }
 }
 
+// Moves to the end (as a leaving superbasic is dropped) and to every other place, both ways.
 TEST_P(ReducedHessianKernels, MoveColumnPermutesRtR) {
   const int n = GetParam();
-  for (int k1 = 1; k1 < n; ++k1) {
-    std::mt19937 gen(7 * n + k1);
-    std::vector<double> r = random_r(gen, n);
-    const Dense before = gram(unpack(r, n));
-    std::vector<double> work(n);
-    move_r_column(k1, n, n, r.data(), work.data());
-    // Place j of the new order holds old column old(j).
-    auto old = [&](int j) { return j < k1 ? j : (j == n ? k1 : j + 1); };
-    Dense expected(n, std::vector<double>(n));
-    for (int i = 1; i <= n; ++i) {
-      for (int j = 1; j <= n; ++j) expected[i - 1][j - 1] = before[old(i) - 1][old(j) - 1];
+  for (int k1 = 1; k1 <= n; ++k1) {
+    for (int k2 = 1; k2 <= n; ++k2) {
+      std::mt19937 gen(7 * n + k1 + 1000 * k2);
+      std::vector<double> r = random_r(gen, n);
+      const Dense before = gram(unpack(r, n));
+      std::vector<double> work(n);
+      move_r_column(k1, k2, n, r.data(), work.data());
+      // Place j of the new order holds old column old(j).
+      auto old = [&](int j) {
+        if (j < std::min(k1, k2) || j > std::max(k1, k2)) return j;
+        if (j == k2) return k1;
+        return k1 < k2 ? j + 1 : j - 1;
+      };
+      Dense expected(n, std::vector<double>(n));
+      for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) expected[i - 1][j - 1] = before[old(i) - 1][old(j) - 1];
+      }
+      const std::string where = "n " + std::to_string(n) + " k1 " + std::to_string(k1) +
+                                " k2 " + std::to_string(k2);
+      EXPECT_LE(max_diff(gram(unpack(r, n)), expected), 1e-12 * (1 + n)) << where;
+      if (k2 != n || k1 == n) continue;
+      // The leading block is the factor of the remaining columns once the last one is dropped.
+      std::vector<double> lead(r.begin(), r.begin() + (n - 1) * n / 2);
+      Dense lead_expected(n - 1, std::vector<double>(n - 1));
+      for (int i = 0; i < n - 1; ++i) {
+        for (int j = 0; j < n - 1; ++j) lead_expected[i][j] = expected[i][j];
+      }
+      EXPECT_LE(max_diff(gram(unpack(lead, n - 1)), lead_expected), 1e-12 * (1 + n)) << where;
     }
-    EXPECT_LE(max_diff(gram(unpack(r, n)), expected), 1e-12 * (1 + n)) << "n " << n << " k1 " << k1;
-    // The leading block is the factor of the remaining columns once the last one is dropped.
-    std::vector<double> lead(r.begin(), r.begin() + (n - 1) * n / 2);
-    Dense lead_expected(n - 1, std::vector<double>(n - 1));
-    for (int i = 0; i < n - 1; ++i) {
-      for (int j = 0; j < n - 1; ++j) lead_expected[i][j] = expected[i][j];
-    }
-    EXPECT_LE(max_diff(gram(unpack(lead, n - 1)), lead_expected), 1e-12 * (1 + n));
   }
 }
 
@@ -182,13 +192,22 @@ TEST(ReducedHessianFactor, RankDeficientMatrixStopsAtItsRank) {
   EXPECT_LE(dmin, 1e-10);
 }
 
+constexpr int kPrintUnit = 83;
+
+// The lines of the print file that hold text.
+int lines_with(const sqp_test::UnitCapture& unit, const std::string& text) {
+  int count = 0;
+  for (const std::string& line : unit.lines()) count += line.find(text) != std::string::npos;
+  return count;
+}
+
 TEST(ReducedHessianFactor, NewDiagonalTestSeparatesIndefiniteFromNumericallyIndefinite) {
   qp_test::Lp lp;
   lp.m = 1;
   lp.add_column({{1, 1.0}});
   lp.bl = {0.0, 0.0};
   lp.bu = {1.0, 1.0};
-  qp_test::Workspace w(lp);
+  qp_test::Workspace w(lp, {}, -1, kPrintUnit);
   const double limit = w.r(sparse_option::real_word::kConditionLimit);
   const std::vector<double> r{2.0, 0.0, 0.0};
   const double tol = 2.0 * (2.0 / limit);
@@ -197,16 +216,56 @@ TEST(ReducedHessianFactor, NewDiagonalTestSeparatesIndefiniteFromNumericallyInde
     bool ok;
     int flag;
     double after;
+    const char* message;  // "" none
   };
-  for (const Case& c : {Case{-tol, false, 1, -tol}, Case{-0.5 * tol, false, 0, 0.0},
-                        Case{tol, true, 0, tol}}) {
+  for (const Case& c : {Case{-tol, false, 1, -tol, " -- Indefinite reduced Hessian."},
+                        Case{-0.5 * tol, false, 0, 0.0, " -- Hessian numerically indefinite."},
+                        Case{tol, true, 0, tol, ""}}) {
+    sqp_test::UnitCapture print(kPrintUnit);
     double d = c.d;
     bool ok = !c.ok;
     int flag = -1;
-    check_r_diagonal(ok, flag, 0, 2, d, r.data(), w.iz.data(), w.z.data(), 0);
+    check_r_diagonal(ok, flag, 0, 2, d, r.data(), w.iz.data(), w.z.data(), 10);
     EXPECT_EQ(ok, c.ok) << c.d;
     EXPECT_EQ(flag, c.flag) << c.d;
     EXPECT_EQ(d, c.after) << c.d;
+    EXPECT_EQ(lines_with(print, "Square of diag, min diag = "), *c.message == 0 ? 0 : 1) << c.d;
+    if (*c.message != 0) {
+      EXPECT_EQ(lines_with(print, c.message), 1) << c.d;
+    }
+  }
+}
+
+// Z'HZ of rank 1 over two superbasics: the second leaves S (at its lower bound, or between
+// its bounds), with the message that names the rank.
+TEST(ReducedHessianFactor, SingularHessianDropsTheSuperbasicsBeyondTheRank) {
+  qp_test::Lp lp;
+  lp.m = 1;
+  lp.add_column({{1, 1.0}});
+  lp.add_column({{1, 1.0}});
+  lp.add_column({{1, 1.0}});
+  lp.bl = {0.0, 0.0, 0.0, -1.0};
+  lp.bu = {1.0, 1.0, 1.0, 1.0};
+  qp_test::Workspace w(lp, {}, -1, kPrintUnit);
+  for (const double x2 : {0.0, 0.5}) {
+    sqp_test::UnitCapture print(kPrintUnit);
+    std::vector<int> state{3, 2, 2, 3};
+    std::vector<double> x{0.5, 0.5, x2, 0.0};
+    std::vector<int> bs{1, 2, 3};
+    std::vector<double> xbs{0.5, 0.5, x2};
+    std::vector<double> lo{0.0, 0.0, 0.0};
+    std::vector<double> up{1.0, 1.0, 1.0};
+    const BasisArrays basis{state.data(), bs.data(), xbs.data(), lo.data(), up.data(),
+                            x.data(),     lp.bl.data(), lp.bu.data()};
+    std::vector<double> r{1.0, 1.0, 1.0};  // packed [1 1; 1 1]
+    int ns = 2;
+    int inform = -1;
+    factorize_reduced_hessian("No interchanges", inform, 1, ns, 1.0, r.data(), basis, w.iz.data(),
+                              w.z.data(), 7, 10);
+    EXPECT_EQ(ns, 1);
+    EXPECT_EQ(state[2], x2 == 0.0 ? VariableState::kAtLower : VariableState::kBetweenBounds);
+    EXPECT_EQ(lines_with(print, "    7 -- Factorize detected a singular Hessian."), 1);
+    EXPECT_EQ(lines_with(print, "               Rank =    1.  Diag, min diag = "), 1);
   }
 }
 
