@@ -28,6 +28,9 @@ constexpr int kStopRequest = -1;
 // changes), is taken as a sign that the objective has no lower bound.
 constexpr double kUnboundedShare = 0.1;
 constexpr const char* kUnbounded = "failed: the problem seems to be unbounded";
+constexpr const char* kOutOfMemory =
+    "Memory allocation problem. The problem cannot fit in the memory as dense.\nTry a sparse "
+    "routine instead.\nTerminating.\n";
 
 void send_solver_options() {
   for (const std::string& line : solver_option_lines(keyword_values())) {
@@ -94,12 +97,15 @@ int run_driver(int /*argc*/, char** argv) {
   try {
     s.d = build_dense_arrays(road.problem->shape);
   } catch (const std::bad_alloc&) {
-    Printf(
-        "Memory allocation problem. The problem cannot fit in the memory as dense.\nTry a sparse "
-        "routine instead.\nTerminating.\n");
+    Printf(kOutOfMemory);
     return zun_driver::kExitFailure;
   }
-  solve(s, objective_choice(road.problem->objective));
+  try {
+    solve(s, objective_choice(road.problem->objective));
+  } catch (const std::bad_alloc&) {
+    Printf(kOutOfMemory);
+    return zun_driver::kExitFailure;
+  }
   write_solution(s);
   return zun_driver::kExitOk;
 }

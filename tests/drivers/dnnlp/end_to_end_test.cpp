@@ -335,14 +335,16 @@ TEST_P(OrdinaryProblem, EndsWithAFlagAndASolutionFile) {
   const std::string s = stub(GetParam().file);
   const RunResult r = run({s, "-AMPL"});
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_EQ(final_flag(r.output), 0) << r.output;
+  // A converged run: optimal, or optimal with the final step not yet small.
+  const int flag = final_flag(r.output);
+  EXPECT_TRUE(flag == 0 || flag == 1) << r.output;
   spnlp_test::LoadedProblem problem(s);
   ASSERT_TRUE(problem.loaded());
   const spnlp_test::AslCounts counts = problem.counts();
   std::string message;
   std::vector<double> x, y;
   ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
-  EXPECT_EQ(message.rfind(dnnlp::solve_message(0), 0), 0u) << message;
+  EXPECT_EQ(message.rfind(dnnlp::solve_message(flag), 0), 0u) << message;
   ASSERT_EQ(x.size(), static_cast<std::size_t>(counts.n_var));
   EXPECT_EQ(y.size(), static_cast<std::size_t>(counts.n_con));
   constexpr double kFeasible = 1e-6;
