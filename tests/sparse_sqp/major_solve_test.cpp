@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "library/sparse_sqp/exit_codes.h"
@@ -88,13 +89,14 @@ SolveRun square_system(int k, int m) {
   return r;
 }
 
-class SquareSystemCrash : public ::testing::TestWithParam<int> {};
+// (crash option, rows m): m = 390 gives N + M = 783, beyond the least integer workspace of 500.
+class SquareSystemCrash : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(SquareSystemCrash, SolvesToTheKnownSolution) {
   const int k = 3;
-  const int m = 40;
+  const auto [crash, m] = GetParam();
   SolveRun r = square_system(k, m);
-  r.set(iw::kCrashOption, GetParam());
+  r.set(iw::kCrashOption, crash);
   ASSERT_EQ(r.solve(), sparse_inform::kOptimal);
   double previous = 0.0;
   for (int i = 0; i < m; ++i) {
@@ -106,7 +108,10 @@ TEST_P(SquareSystemCrash, SolvesToTheKnownSolution) {
   EXPECT_NEAR(r.objv, 0.0, 1e-10);
 }
 
-INSTANTIATE_TEST_SUITE_P(CrashOptions, SquareSystemCrash, ::testing::Values(0, 1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(CrashOptions,
+                         SquareSystemCrash,
+                         ::testing::Combine(::testing::Values(0, 1, 2, 3),
+                                            ::testing::Values(40, 390)));
 
 // min (x1 - 2)^2 + (x2 - 1)^2 on k (x1^2 + x2^2) = k, the nearest point of the unit circle
 // (2, 1)/sqrt(5).  IUSR(1) holds k in thousandths.

@@ -22,6 +22,8 @@ namespace ra = sparse_ws::real_array;
 
 constexpr double kInf = 1e20;
 constexpr double kFeasibilityTol = 1e-6;
+// The least workspace lengths the solver accepts; the integer one grows to N + M.
+constexpr std::size_t kMinimumWorkspace = 500;
 
 // Test user routines: x1^2 + x2^2 in the one nonlinear row, (x1 - 1)^2 + (x2 - 2)^2 as the
 // objective.  IUSR(1) counts the calls, IUSR(2) keeps the last FIRSTCALL.
@@ -68,8 +70,8 @@ struct SolveRun {
   int n = 0, m = 0, ncnln = 0, nonln = 0, njnln = 0, iobj = 0;
   std::vector<double> aval, bl, bu, xv, mult;
   std::vector<int> ha, ka, istate;
-  std::vector<int> iz = std::vector<int>(500, 0);
-  std::vector<double> z = std::vector<double>(500, 0.0);
+  std::vector<int> iz;
+  std::vector<double> z = std::vector<double>(kMinimumWorkspace, 0.0);
   int nsb = 0, neediz = 0, needz = 0, ninfs = -1;
   double suminf = -1.0, objv = 0.0;
   int iusr[2] = {0, 0};
@@ -90,6 +92,8 @@ struct SolveRun {
     ha = matrix.ha;
     ka = matrix.ka;
     xv.resize(static_cast<std::size_t>(n + m), 0.0);
+    // As the driver: IZ starts with max(500, N + M) words, which the input checks demand.
+    iz.assign(std::max(kMinimumWorkspace, static_cast<std::size_t>(n + m)), 0);
     istate.assign(static_cast<std::size_t>(n + m), 0);
     mult.assign(static_cast<std::size_t>(n + m), 0.0);
     namespace lw = sparse_option::logical_word;
