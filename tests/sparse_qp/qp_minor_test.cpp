@@ -559,5 +559,148 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
+constexpr int kMonitorUnit = 87;
+
+// A hand-made start: the slacks basic, the listed superbasics in order, every other column
+// nonbasic at its lower bound; one call of the minor iterations at statistics print level, the
+// monitoring file kept.
+struct HandStart {
+  std::vector<double> x;         // the columns (the slacks follow from A x)
+  std::vector<int> superbasics;  // column numbers
+  int expand_frequency = 0;      // 0: the default
+  double feasibility_tol = 1e-11;
+};
+
+std::vector<std::string> solve_from(const Qp& qp,
+                                    Workspace& w,
+                                    const HandStart& start,
+                                    QpRun& run) {
+  w.i(iw::kMonitoringUnit) = kMonitorUnit;
+  if (start.expand_frequency > 0) w.i(iw::kExpandFrequency) = start.expand_frequency;
+  const int n = qp.lp.n;
+  run.x = start.x;
+  const std::vector<double> rows = qp.lp.product(start.x);
+  run.x.insert(run.x.end(), rows.begin(), rows.end());
+  run.state.assign(n + qp.lp.m, VariableState::kBasic);
+  std::fill(run.state.begin(), run.state.begin() + n, 0);
+  int* bs = w.ints(sparse_ws::int_array::kBsIndex);
+  for (int j : start.superbasics) {
+    run.state[j - 1] = VariableState::kSuperbasic;
+    bs[qp.lp.m + run.ns++] = j;
+  }
+  run.basis_type = "B ";
+  MinorSettings settings = test_settings(qp, w);
+  settings.feasibility_tol = start.feasibility_tol;
+  settings.print_level = 20;
+  sqp_test::UnitCapture monitor(kMonitorUnit);
+  solve_qp(qp, w, run, settings);
+  return monitor.lines();
+}
+
+// True when a factorisation was demanded for a stall, an unbounded or a weak result.
+bool stall_demand(const std::vector<std::string>& lines) {
+  return std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.rfind(" Factorize", 0) == 0 &&
+           l.find("   Demand       11   Iteration") != std::string::npos;
+  });
+}
+
+struct StallCase {
+  const char* name;
+  double row2_excess;  // row 2's violation beyond the first working tolerance, in increments
+  int expected;
+  int ninf;  // at the last count
+};
+
+class Stall : public testing::TestWithParam<StallCase> {};
+
+// Phase 1 of a QP: row 1 (x1 + x2 + x3 >= 10) is out of reach of x2 and x3 (in [0, 1]), which
+// enter one after the other and leave at once at their upper bounds (two stalls); the
+// superbasic x1 (row 1 and -1 in row 2) is priced out while row 2 (-x1 >= v) is infeasible.
+// When the working tolerance grown by the two steps takes in row 2's violation, x1's reduced
+// gradient jumps to 1: one (B S) refactorisation for the stall, then the stall result.  With
+// row 2 still infeasible the prices stay and phase 1 ends with its infeasibilities.
+TEST_P(Stall, TwoStallsWithALargeReducedGradientEndTheCall) {
+  const StallCase& c = GetParam();
+  constexpr double kTol = 1e-6;
+  constexpr int kFrequency = 10;
+  const double increment = (0.99 - 0.5) * kTol / kFrequency;
+  Qp qp;
+  qp.lp.m = 2;
+  qp.lp.add_column({{1, 1.0}, {2, -1.0}});
+  qp.lp.add_column({{1, 1.0}});
+  qp.lp.add_column({{1, 1.0}});
+  qp.lp.bl = {-1.0, 0.0, 0.0, 10.0, 0.5 * kTol + c.row2_excess * increment};
+  qp.lp.bu = {1.0, 1.0, 1.0, 20.0, 1.0};
+  qp.nnobj = qp.nnh = 1;
+  qp.hu = {1.0};
+  qp.g = {0.0};
+  qp.x0 = {0.0};
+  Workspace w = qp_workspace(qp);
+  QpRun run;
+  const auto lines = solve_from(qp, w, {{0.0, 0.0, 0.0}, {1}, kFrequency, kTol}, run);
+  EXPECT_EQ(run.result, c.expected) << c.name;
+  EXPECT_EQ(stall_demand(lines), c.expected == MinorResult::kStall) << c.name;
+  EXPECT_EQ(run.x, (std::vector<double>{0.0, 1.0, 1.0, 2.0, 0.0})) << c.name;
+  EXPECT_EQ(run.state[1] + run.state[2], 2) << c.name;  // both at their upper bounds
+  EXPECT_EQ(run.measures.ninf, c.ninf) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases,
+                         Stall,
+                         testing::Values(StallCase{"prices_jump", 1.5, MinorResult::kStall, 1},
+                                         StallCase{"prices_stay", 2.5, MinorResult::kOptimal, 2}),
+                         [](const testing::TestParamInfo<StallCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+struct WeakCase {
+  const char* name;
+  double gap;            // of the basic row from the bound that blocks x2
+  int expand_frequency;  // 0: the default
+  int expected;
+  double x2;  // at the end
+};
+
+class WeakStep : public testing::TestWithParam<WeakCase> {};
+
+// min 0.5 x1^2 - x2 with x1 in [1000, 2000] and the row x2 <= gap: x2, without curvature,
+// enters on an incomplete R and the row blocks it after gap.  A step whose predicted decrease
+// is within rounding of the objective (0.5e6) is weak: nothing moves, one (B S)
+// refactorisation confirms it, and the call ends weak.  A zero step is exact only without the
+// EXPAND minimum step.
+TEST_P(WeakStep, NoSignificantDecreaseOnAnIncompleteFactorIsWeak) {
+  const WeakCase& c = GetParam();
+  Qp qp;
+  qp.lp.m = 1;
+  qp.lp.add_column({});
+  qp.lp.add_column({{1, 1.0}});
+  qp.lp.bl = {1000.0, 0.0, -1.0};
+  qp.lp.bu = {2000.0, 5.0, c.gap};
+  qp.nnobj = 2;
+  qp.nnh = 1;
+  qp.hu = {1.0};
+  qp.g = {0.0, -1.0};
+  qp.x0 = {0.0, 0.0};
+  Workspace w = qp_workspace(qp);
+  QpRun run;
+  const auto lines = solve_from(qp, w, {{1000.0, 0.0}, {}, c.expand_frequency}, run);
+  EXPECT_EQ(run.result, c.expected) << c.name;
+  EXPECT_EQ(stall_demand(lines), c.expected == MinorResult::kWeak) << c.name;
+  EXPECT_EQ(run.x[0], 1000.0) << c.name;
+  EXPECT_NEAR(run.x[1], c.x2, 1e-15) << c.name;
+  if (c.expected == MinorResult::kOptimal) {
+    EXPECT_LE(kkt_residual(qp, w, run), 1e-8) << c.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    WeakStep,
+    testing::Values(WeakCase{"zero_step", 0.0, sparse_option::kNever, MinorResult::kWeak, 0.0},
+                    WeakCase{"step_below_rounding", 1e-10, 0, MinorResult::kWeak, 0.0},
+                    WeakCase{"significant_step", 1e-3, 0, MinorResult::kOptimal, 1e-3}),
+    [](const testing::TestParamInfo<WeakCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace zun
