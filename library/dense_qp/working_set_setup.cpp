@@ -306,7 +306,10 @@ void move_onto_working_set(const Logical& linobj,
   recompute_rows();
   bool within = working_residuals();
   double* step = work + n;
-  for (int round = 1; round <= 5 && nactiv > 0 && !within; ++round) {
+  // The first round runs even when every residual is within its tolerance, so that the working
+  // rows hold to rounding: a warm start that leaves them off by up to the tolerance lets a
+  // caller's rows drift that far from one solve to the next.
+  for (int round = 1; round <= 5 && nactiv > 0 && (round == 1 || !within); ++round) {
     solve_with_t(1, ldt, nactiv, t + static_cast<std::int64_t>(nz) * ldt, work);
     std::fill(step, step + n, 0.0);
     for (int i = 1; i <= nactiv; ++i) step[nz + i - 1] = work[i - 1];

@@ -132,6 +132,16 @@ DenseTail dense_work_tail(int n, int nclin, int ncnln, int lenw) {
   return t;
 }
 
+std::int64_t dense_spare_jacobian_start(int n, int nclin, int ncnln, int lenw) {
+  if (n <= 0 || ncnln <= 0) return 0;
+  const DensePartition p = plan_dense_workspace(n, nclin, ncnln);
+  const DenseArraySpan& last = p.real_arrays[std::size(p.real_arrays) - 1];
+  const std::int64_t start = last.start + last.length;
+  const std::int64_t words = static_cast<std::int64_t>(n) * ncnln;
+  const DenseTail tail = dense_work_tail(n, nclin, ncnln, lenw);
+  return start + words <= tail.linear_values ? start : 0;
+}
+
 DenseWorkspaceNeed dense_workspace_need(int n, int nclin, int ncnln) {
   return plan_dense_workspace(n, nclin, ncnln).need;
 }

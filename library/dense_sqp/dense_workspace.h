@@ -76,4 +76,10 @@ struct DenseTail {
 };
 DenseTail dense_work_tail(int n, int nclin, int ncnln, int lenw);
 
+// The 1-based start in WORK of NCNLN x N words that lie between the partitioned arrays and
+// the tail of a WORK of length LENW and that nothing else uses, or 0 when there is no room
+// for them.  With M = NCLIN + NCNLN the required LENW leaves N (N - min(N, M) + 1) + 5 M such
+// words: room whenever NCLIN + 2 NCNLN <= N, rarely when M >= N.
+std::int64_t dense_spare_jacobian_start(int n, int nclin, int ncnln, int lenw);
+
 }  // namespace zun

@@ -121,6 +121,7 @@ void take_constraints(DenseRun& run) {
   for (int j = 1; j <= p.n; ++j) {
     for (int k = 1; k <= p.ncnln; ++k) jac(k, j) = p.jacnl(k, j);
   }
+  record_missing_jacobian(run);
   ++run.s.i(iw::kConstraintEvaluations);
   const bool preset = run.level() == 0 || run.level() == 1;
   if (!preset) return;
@@ -242,6 +243,41 @@ void unset_missing_gradient(const DenseRun& run) {
   for (int j = 1; j <= run.p.n; ++j) {
     if (missing(j) != 0.0) run.g(j) = kNotSupplied;
   }
+}
+
+namespace {
+
+// The start of the marks of the missing Jacobian elements (NCNLN x N, column by column), or
+// null when WORK has no room for them.
+double* jacobian_marks(const DenseRun& run) {
+  const std::int64_t start =
+      dense_spare_jacobian_start(run.p.n, run.p.nclin, run.p.ncnln, run.p.lenw);
+  return start > 0 ? &run.p.work(start) : nullptr;
+}
+
+}  // namespace
+
+void record_missing_jacobian(const DenseRun& run) {
+  double* first = jacobian_marks(run);
+  if (first == nullptr) return;
+  const ColumnMajorView<double> marks(first, run.p.ncnln);
+  const ColumnMajorView<double> jac = run.jac();
+  for (int j = 1; j <= run.p.n; ++j) {
+    for (int k = 1; k <= run.p.ncnln; ++k) marks(k, j) = jac(k, j) == kNotSupplied ? 1.0 : 0.0;
+  }
+}
+
+bool unset_missing_jacobian(const DenseRun& run) {
+  double* first = jacobian_marks(run);
+  if (first == nullptr) return false;
+  const ColumnMajorView<const double> marks(first, run.p.ncnln);
+  const ColumnMajorView<double> jac = run.jac();
+  for (int j = 1; j <= run.p.n; ++j) {
+    for (int k = 1; k <= run.p.ncnln; ++k) {
+      if (marks(k, j) != 0.0) jac(k, j) = kNotSupplied;
+    }
+  }
+  return true;
 }
 
 void request_constraints(const DenseRun& run, int mode) {

@@ -41,6 +41,12 @@ void preset_gradient(const DenseRun& run);
 void record_missing_gradient(const DenseRun& run);
 void unset_missing_gradient(const DenseRun& run);
 
+// The same for the Jacobian elements, marked in the spare words of WORK
+// (dense_spare_jacobian_start) when WORK has room for NCNLN x N marks; without room nothing
+// is recorded and unset_missing_jacobian returns false.
+void record_missing_jacobian(const DenseRun& run);
+bool unset_missing_jacobian(const DenseRun& run);
+
 // Issues a request at the point X: constraints (MODE + 4) for the rows flagged in the
 // solver's NEEDROW copy, or the objective (MODE + 1).
 void request_constraints(const DenseRun& run, int mode);

@@ -303,11 +303,11 @@ void switch_to_second_order(DenseRun& run) {
 bool start_differences(DenseRun& run, bool start, int& exit_code);
 
 // After the switch to second-order differences the missing elements are estimated again at the
-// current point.  The gradient's are known from the last answer, so without missing Jacobian
-// elements the differences start at once; the missing Jacobian elements are found only by
-// asking for the derivatives again.
+// current point.  Which ones are missing is known from the marks of the last answer, so the
+// differences start at once; only when WORK has no room for the marks of the Jacobian
+// elements (and some are missing) are the derivatives asked for again.
 bool refresh_derivatives(DenseRun& run, int& exit_code) {
-  if (run.s.i(iw::kMissingJacobian) > 0) {
+  if (run.s.i(iw::kMissingJacobian) > 0 && !unset_missing_jacobian(run)) {
     request_derivatives(run, true);
     return true;
   }
@@ -675,6 +675,7 @@ bool run_dense_major_iterations(DenseRun& run, int& exit_code) {
       for (int j = 1; j <= p.n; ++j) {
         for (int k = 1; k <= p.ncnln; ++k) jac(k, j) = p.jacnl(k, j);
       }
+      record_missing_jacobian(run);
       request_gradient(run);
       return true;
     }

@@ -70,27 +70,44 @@ void issue_trial(DenseRun& run, double alpha) {
   }
 }
 
-// The sum of the violations of the nonlinear rows by the values C beyond their tolerances.
-double nonlinear_violation(const DenseRun& run, Words<const double> c) {
+// The violation of nonlinear row K by the value C beyond its tolerance.
+double row_violation(const DenseRun& run, int k, double c) {
   const DenseProblem& p = run.p;
-  const Words<double> featol = run.array(dense_array::kFeasibilityTolerances);
-  double sum = 0.0;
-  for (int k = 1; k <= p.ncnln; ++k) {
-    const int j = p.n + p.nclin + k;
-    sum += std::max({p.bl(j) - c(k) - featol(j), c(k) - p.bu(j) - featol(j), 0.0});
-  }
-  return sum;
+  const int j = p.n + p.nclin + k;
+  const double tol = run.array(dense_array::kFeasibilityTolerances)(j);
+  return std::max({p.bl(j) - c - tol, c - p.bu(j) - tol, 0.0});
 }
 
-// Beyond the QP step the linearised rows no longer describe the problem: a trial there whose
-// nonlinear rows violate their bounds more than the start point did becomes the largest step,
-// so that the search goes no further along the direction.
+// The term of nonlinear row K in the merit function, -lambda r + (theta/2) rho r^2, r = c - s.
+double row_merit_term(const DenseRun& run, int k, double c, double lambda, double s) {
+  const double r = c - s;
+  const double rho = run.array(ma::kPenalties)(k);
+  return -lambda * r + run.s.r(rw::kMeritScale) / 2.0 * rho * r * r;
+}
+
+// Beyond the QP step the linearised rows no longer describe the problem.  A trial there at
+// which a nonlinear row violates its bounds more than at the start while the row's term of the
+// merit function has not risen (no multiplier or penalty prices that violation yet, or the
+// multiplier has the wrong sign) has a merit value that says nothing of the row: it becomes
+// the largest step, so that the search goes no further along the direction.
 void cap_extrapolation(const DenseRun& run, StepSearch& st) {
   const double alpha = run.s.r(rw::kSearchAlpha);
   if (values_only(run) || alpha <= 1.0 || alpha >= st.alfmax) return;
+  const int ncnln = run.p.ncnln;
+  std::vector<double> lambda(ncnln), slack(ncnln);
+  trial_multipliers(run, alpha, Words<double>(lambda.data()), Words<double>(slack.data()));
   const Words<const double> trial(&run.array(ma::kConstraintsTrial)(1));
   const Words<const double> start(&run.array(ma::kConstraintsStart)(1));
-  if (nonlinear_violation(run, trial) > nonlinear_violation(run, start)) st.alfmax = alpha;
+  const Words<const double> lambda0(&run.array(ma::kMultipliersStart)(1));
+  const Words<const double> slack0(&run.array(ma::kSlacks)(1));
+  for (int k = 1; k <= ncnln; ++k) {
+    if (row_violation(run, k, trial(k)) <= row_violation(run, k, start(k))) continue;
+    const double now = row_merit_term(run, k, trial(k), lambda[k - 1], slack[k - 1]);
+    if (now <= row_merit_term(run, k, start(k), lambda0(k), slack0(k))) {
+      st.alfmax = alpha;
+      return;
+    }
+  }
 }
 
 // The constraint values (and with derivatives the Jacobian) at the trial: the constraint part

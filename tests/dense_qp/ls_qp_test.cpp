@@ -748,6 +748,41 @@ TEST(LsQp, RangeSpaceStepLandsOnTheWorkingSet) {
   }
 }
 
+// A warm start whose point lies off its working rows by less than their tolerance is still
+// moved onto them: the solve ends with every working row on its bound to rounding.
+TEST(LsQp, WarmStartWithinTheToleranceLandsOnTheWorkingRows) {
+  std::mt19937 rng(43);
+  SharedWords words;
+  constexpr double kFeatol = 1e-6;
+  int checked = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    const int n = 3 + trial % 4;
+    const int nclin = 1 + trial % 3;
+    Qp p = random_qp(n, nclin, n, true, rng);
+    p.featol.assign(n + nclin, kFeatol);
+    const Result cold = solve(p, "QP", words);
+    if (cold.inform > 1) continue;
+    WarmStart warm(p, cold.istate, words);
+    if (warm.st.nactiv == 0) continue;
+    Result res;
+    res.x = cold.x;
+    for (int j = 1; j <= n; ++j) res.x[j - 1] += 0.1 * kFeatol * p.a(warm.st.kactiv[0], j);
+    res.istate = warm.st.istate;
+    res.clamda.assign(n + nclin, 0.0);
+    run_solver(p, "QP", words, warm.st, warm.r, warm.a, res);
+    for (int i = 1; i <= warm.st.nactiv; ++i) {
+      const int j = n + warm.st.kactiv[i - 1];
+      const int s = res.istate[j - 1];
+      if (s < 1 || s > 3) continue;
+      const double bound = s == 1 ? p.bl[j - 1] : p.bu[j - 1];
+      EXPECT_NEAR(p.value(j, res.x), bound, 1e-12 * (1.0 + std::fabs(bound)))
+          << "trial " << trial << " row " << j;
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 30);
+}
+
 TEST(LsQp, ExitLineAndSolutionTableOnThePrintFile) {
   UnitCapture print(73);
   SharedWords words;

@@ -297,12 +297,19 @@ TEST_P(KnownOptima, ReachTheOptimumWithKktMultipliers) {
 
 INSTANTIATE_TEST_SUITE_P(Dense, KnownOptima, ::testing::ValuesIn(level_cases()), case_name);
 
-// After the switch to second-order differences the missing gradient elements are estimated
-// again at once: the gradient is asked for at most once at any point.
+// After the switch to second-order differences the missing gradient and Jacobian elements are
+// estimated again at once: the derivatives are asked for at most once at any point.
 TEST(CentralDifferences, SwitchAsksForNoDerivativesAgainAtThePoint) {
-  for (const auto make : {rosenbrock, hs6, hs71}) {
-    DenseHarness h(make(), {"Print level 0", "Derivative level 2", "Optimality tolerance 1e-12"});
-    withhold_for_level(h, 2);
+  struct Case {
+    TestProblem (*make)();
+    int level;
+  };
+  for (const Case c : {Case{rosenbrock, 2}, Case{hs6, 2}, Case{hs71, 2}, Case{hs6, 0},
+                       Case{hs71, 1}, Case{hs71, 0}}) {
+    DenseHarness h(c.make(), {"Print level 0", "Derivative level " + std::to_string(c.level),
+                              "Optimality tolerance 1e-12"});
+    withhold_for_level(h, c.level);
+    SCOPED_TRACE("level " + std::to_string(c.level) + ", n " + std::to_string(h.prob.n));
     EXPECT_EQ(h.run(-1), 0);
     ASSERT_EQ(h.store.i(dense_words::integer_word::kDifferenceType), 2);
     // The derivatives at a point: the Jacobian first when there are nonlinear rows.
@@ -316,6 +323,61 @@ TEST(CentralDifferences, SwitchAsksForNoDerivativesAgainAtThePoint) {
       asked.push_back(r.x);
     }
   }
+}
+
+// Seven variables and seven curved rows leave WORK no room for the marks of the missing Jacobian
+// elements: after the switch the derivatives are asked for again and the solve still ends at
+// the optimum, x = (1, ..., 7) with every row inactive.
+TEST(CentralDifferences, WithoutRoomForTheMarksTheDerivativesAreAskedForAgain) {
+  constexpr int kN = 7;
+  TestProblem p;
+  p.n = kN;
+  p.ncnln = kN;
+  p.bl.assign(2 * kN, -kInf);
+  p.bu.assign(kN, kInf);
+  p.bu.insert(p.bu.end(), kN, 100.0);
+  p.x0.assign(kN, 0.5);
+  p.f = [](const Vec& x) {
+    double sum = 0.0;
+    for (int i = 0; i < kN; ++i) {
+      const double d = x[i] - (i + 1);
+      sum += d * d * (1.0 + d * d);
+    }
+    return sum;
+  };
+  p.grad = [](const Vec& x) {
+    Vec g(kN);
+    for (int i = 0; i < kN; ++i) {
+      const double d = x[i] - (i + 1);
+      g[i] = 2.0 * d + 4.0 * d * d * d;
+    }
+    return g;
+  };
+  p.cons = [](const Vec& x) {
+    Vec c(kN);
+    for (int i = 0; i < kN; ++i) c[i] = x[i] * x[i] + x[(i + 1) % kN];
+    return c;
+  };
+  p.jac_row = [](const Vec& x, int k) {
+    Vec row(kN, 0.0);
+    row[k] = 2.0 * x[k];
+    row[(k + 1) % kN] += 1.0;
+    return row;
+  };
+  DenseHarness h(p, {"Print level 0", "Derivative level 1", "Optimality tolerance 1e-12"});
+  ASSERT_EQ(dense_spare_jacobian_start(kN, 0, kN, h.lenw), 0);
+  withhold_for_level(h, 1);
+  EXPECT_TRUE(converged(h.run(-1)));
+  EXPECT_EQ(h.store.i(dense_words::integer_word::kDifferenceType), 2);
+  for (int i = 0; i < kN; ++i) EXPECT_NEAR(h.x[i], i + 1.0, 1e-5) << i;
+  std::vector<Vec> asked;
+  int again = 0;
+  for (const dense_test::Request& r : h.log()) {
+    if (r.code != request::kJacobian && r.code != request::kConstraintsBoth) continue;
+    again += static_cast<int>(std::count(asked.begin(), asked.end(), r.x));
+    asked.push_back(r.x);
+  }
+  EXPECT_GT(again, 0);
 }
 
 // trace((R'R)^k), k = 1..n: equal for two factors exactly when R'R have the same eigenvalues.

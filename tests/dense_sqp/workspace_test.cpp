@@ -42,8 +42,13 @@ TEST_P(DensePartitionGrid, NeedsMatchTheClosedFormAndArraysAreDisjoint) {
   EXPECT_EQ(p.need.integers, 3LL * n + nclin + 2LL * ncnln);
   EXPECT_EQ(p.need.reals, closed_form_reals(n, nclin, ncnln));
   const std::int64_t tail = n + nclin + std::max(1, ncnln) + 1;
-  expect_disjoint_inside({std::begin(p.real_arrays), std::end(p.real_arrays)},
-                         p.need.reals - tail);
+  std::vector<DenseArraySpan> reals(std::begin(p.real_arrays), std::end(p.real_arrays));
+  // The spare words for the marks of missing Jacobian elements, when there is room for them
+  // (always when NCLIN + 2 NCNLN <= N), overlap nothing.
+  const std::int64_t marks = dense_spare_jacobian_start(n, nclin, ncnln, p.need.reals);
+  if (marks > 0) reals.push_back({0, marks, static_cast<std::int64_t>(n) * ncnln});
+  EXPECT_TRUE(marks > 0 || ncnln == 0 || nclin + 2 * ncnln > n);
+  expect_disjoint_inside(reals, p.need.reals - tail);
   expect_disjoint_inside({std::begin(p.integer_arrays), std::end(p.integer_arrays)},
                          p.need.integers);
   const DenseTail t = dense_work_tail(n, nclin, ncnln, static_cast<int>(p.need.reals));

@@ -29,7 +29,7 @@ using driver_test::RunResult;
 constexpr const char* kFlagLine = "DNNLP finished with an error/warning; flag: ";
 constexpr const char* kConsultManual = "error: please consult the manual";
 
-std::string name_of(const std::string& file) { return file.substr(0, file.find('.')); }
+std::string name_of(const std::string& file) { return fs::path(file).stem().string(); }
 
 class DnnlpProgram : public ::testing::Test {
  protected:
@@ -383,6 +383,10 @@ INSTANTIATE_TEST_SUITE_P(Files,
                                            KnownSolution{"maximize.nl", -2.0},
                                            KnownSolution{"two_objectives.nl", 0.0},
                                            KnownSolution{"start_duals.nl", -1.7638082},
+                                           // A stretch where the Hessian's curvature along the
+                                           // null space far exceeds the problem's: the step
+                                           // must go far beyond the QP step.
+                                           KnownSolution{"corpus/hs116.nl", 97.5910347},
                                            // The local minimum that the start point leads to.
                                            KnownSolution{"unsorted_jacobian.nl", -2.681947002}),
                          [](const ::testing::TestParamInfo<KnownSolution>& info) {
