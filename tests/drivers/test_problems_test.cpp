@@ -56,6 +56,12 @@ const HandWritten kFiles[] = {
      {1.149037852672035, 1.63698259402073, -1.7860204466927652},
      -1.763808165163674},
     {"infeasible_linear.nl", {2, 2, 1, 0, 0, 2, 0, 0}, false, {0.3, 1.2}, {}, 0.0},
+    {"disc_strip.nl",
+     {2, 2, 1, 1, 2, 2, 0, 0},
+     false,
+     {0.3, -1.2},
+     {2.0 / std::sqrt(5.0), 4.0 / std::sqrt(5.0)},
+     9.0 - 4.0 * std::sqrt(5.0)},
     // The row declared linear holds exp(t) through a defined variable: the ASL's derivative of
     // it changes with t.
     {"linear_declared_exp.nl",
