@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "drivers/common/nl_line.h"
+
 namespace zun_driver {
 
 namespace {
@@ -196,7 +198,7 @@ class BinarySource : public NlSegmentSource {
         text("string", file_size_);
         return 0;
       default:
-        fail(std::string("'") + item + "' does not start an expression item");
+        fail(quoted_character(item) + " does not start an expression item");
     }
   }
 

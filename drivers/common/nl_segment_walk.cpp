@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "drivers/common/nl_line.h"
+
 namespace zun_driver {
 
 namespace {
@@ -185,7 +187,7 @@ class SegmentWalk : public NlExpressionChecks {
         linear_terms_segment(key);
         break;
       default:
-        src_.fail(std::string("'") + key + "' does not start a segment");
+        src_.fail(quoted_character(key) + " does not start a segment");
     }
   }
 

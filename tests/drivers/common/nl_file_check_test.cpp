@@ -291,6 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
         BinaryDamage{505, int32_bytes(0), "byte 505", "constraint number 0 has two bodies"},
         BinaryDamage{481, "Q", "byte 481", "'Q' does not start a segment"},
         BinaryDamage{486, "q", "byte 486", "'q' does not start an expression item"},
+        BinaryDamage{486, "\n", "byte 486", "character 10 does not start an expression item"},
         BinaryDamage{487, int32_bytes(7), "byte 487", "operator number 7 is not one the reader"},
         BinaryDamage{487, int32_bytes(76), "byte 487", "operator number 76 is not one"},
         BinaryDamage{487, int32_bytes(54), "byte 491", "operand count 1391 is out of range"},
