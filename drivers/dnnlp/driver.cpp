@@ -2,7 +2,6 @@
 #include "drivers/dnnlp/driver.h"
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 #include <string>
 
@@ -13,6 +12,7 @@
 #include "drivers/dnnlp/dense_arrays.h"
 #include "drivers/dnnlp/keywords.h"
 #include "drivers/dnnlp/requests.h"
+#include "drivers/dnnlp/unbounded.h"
 #include "getstub.h"
 #include "library/dense_sqp/dense_sqp.h"
 
@@ -24,10 +24,9 @@ namespace {
 
 constexpr int kSoftFailure = -1;
 constexpr int kStopRequest = -1;
-// A point this far out, in units of the solver's infinite bound size (which the driver never
-// changes), is taken as a sign that the objective has no lower bound.
-constexpr double kUnboundedShare = 0.1;
 constexpr const char* kUnbounded = "failed: the problem seems to be unbounded";
+constexpr const char* kUnboundedLine = "The problem seems to be unbounded.\n";
+constexpr const char* kFlagLine = "DNNLP finished with an error/warning; flag: %i\n";
 constexpr const char* kOutOfMemory =
     "Memory allocation problem. The problem cannot fit in the memory as dense.\nTry a sparse "
     "routine instead.\nTerminating.\n";
@@ -65,23 +64,23 @@ void solve(SolverCall& s, const ObjectiveChoice& objective) {
   }
 }
 
-// A solve that ended as converged or stuck (IFAIL 0, 1 or 6) at a point with a coordinate of
-// at least a tenth of the infinite bound size has run off toward an unbounded objective.
-bool seems_unbounded(const SolverCall& s) {
-  if (s.ifail != zun::dense_exit::kOptimal && s.ifail != zun::dense_exit::kAccuracyNotAchieved &&
-      s.ifail != zun::dense_exit::kCannotImprove) {
-    return false;
+// The closing lines: the solver's flag, which stands in place of "Result OK" when the point
+// seems unbounded, and then a line that names that verdict.
+void print_closing_lines(int ifail, bool unbounded) {
+  if (unbounded && ifail == zun::dense_exit::kOptimal) {
+    Printf(kFlagLine, ifail);
+  } else {
+    zun_driver::print_solver_flag("DNNLP", ifail);
   }
-  const double far = kUnboundedShare * zun::kDefaultInfiniteBound;
-  return std::any_of(s.d.x.begin(), s.d.x.begin() + n_var,
-                     [far](double xj) { return !(std::fabs(xj) < far); });
+  if (unbounded) Printf(kUnboundedLine);
 }
 
 void write_solution(const SolverCall& s) {
-  zun_driver::print_solver_flag("DNNLP", s.ifail);
+  const bool unbounded = seems_unbounded(s.ifail, s.d);
+  print_closing_lines(s.ifail, unbounded);
   std::copy(s.d.x.begin(), s.d.x.begin() + n_var, X0);
   copy_row_multipliers(s.d, pi0);
-  const char* message = seems_unbounded(s) ? kUnbounded : solve_message(s.ifail);
+  const char* message = unbounded ? kUnbounded : solve_message(s.ifail);
   zun_driver::write_solution_file(message, X0, pi0, &driver_option_info());
 }
 

@@ -78,6 +78,13 @@ int final_flag(const std::string& output) {
   return output.find("Result OK\n") != std::string::npos ? 0 : -99999;
 }
 
+// The output without the backspaces that the ASL's solution writer prints last in a run from
+// AMPL, so that its last line can be read.
+std::string trimmed(std::string output) {
+  while (!output.empty() && output.back() == '\b') output.pop_back();
+  return output;
+}
+
 struct Solution {
   bool read = false;
   std::string message;
@@ -393,30 +400,43 @@ INSTANTIATE_TEST_SUITE_P(Files,
                            return name_of(info.param.file);
                          });
 
-// Objectives without a lower bound: the solve runs off toward the infinite bound size, and the
-// .sol message and the program's last line (without -AMPL) say that the problem seems unbounded.
-struct Unbounded {
+// Solves that carry a variable toward the infinite bound size.  Where it runs off toward an
+// absent bound the problem seems unbounded: the .sol message and the console's last line say
+// so, and from AMPL the solver's flag line (never "Result OK") is followed by a line that names
+// the verdict.  A variable held by finite bounds, however large, leaves the library's verdict.
+struct FarPoint {
   const char* name;
   const char* text;
+  bool unbounded;
 };
 
-void PrintTo(const Unbounded& u, std::ostream* os) { *os << u.name; }
+void PrintTo(const FarPoint& p, std::ostream* os) { *os << p.name; }
 
-class UnboundedProblem : public DnnlpProgram, public ::testing::WithParamInterface<Unbounded> {};
+class FarPointProblem : public DnnlpProgram, public ::testing::WithParamInterface<FarPoint> {};
 
-TEST_P(UnboundedProblem, IsReportedUnbounded) {
+TEST_P(FarPointProblem, IsUnboundedOnlyWhereAVariableRunsOffToAnAbsentBound) {
   const std::string s = write_problem(GetParam().name, GetParam().text);
-  const std::string message = "failed: the problem seems to be unbounded";
   const RunResult console = run({s});
   EXPECT_EQ(console.exit_code, 0);
-  EXPECT_TRUE(console.output.ends_with(message + "\n")) << console.output;
   const RunResult r = run({s, "-AMPL"});
+  const std::string ampl = trimmed(r.output);
+  const int flag = final_flag(ampl);
+  ASSERT_NE(flag, -99999) << ampl;
+  const std::string flag_line = std::string(kFlagLine) + std::to_string(flag) + "\n";
+  const std::string message = GetParam().unbounded ? "failed: the problem seems to be unbounded"
+                                                   : dnnlp::solve_message(flag);
+  EXPECT_TRUE(console.output.ends_with(message + "\n")) << console.output;
+  if (GetParam().unbounded) {
+    EXPECT_TRUE(ampl.ends_with(flag_line + "The problem seems to be unbounded.\n")) << ampl;
+  } else {
+    EXPECT_TRUE(ampl.ends_with(flag == 0 ? "Result OK\n" : flag_line)) << ampl;
+  }
   const Solution sol = read_solution(s);
-  ASSERT_TRUE(sol.read) << r.output;
+  ASSERT_TRUE(sol.read) << ampl;
   EXPECT_EQ(sol.message.rfind(message, 0), 0u) << sol.message;
 }
 
-// min x1, x1 free; and min -x1 - x2 subject to x1 - x2 = 0, both free.
+// min x1, x1 free, ends with flag 1; and min -x1 - x2 subject to x1 - x2 = 0, both free.
 constexpr const char* kHeader = "g3 1 1 0\n";
 const std::string kFreeLine = std::string(kHeader) +
                               " 1 0 1 0 0\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 0 1\n 0 0\n"
@@ -425,12 +445,33 @@ const std::string kFreeDiagonal = std::string(kHeader) +
                                   " 2 1 1 0 1\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 2 2\n"
                                   " 0 0\n 0 0 0 0 0\nC0\nn0\nO0 0\nn0\nr\n4 0\nb\n3\n3\nk1\n1\n"
                                   "J0 2\n0 1\n1 -1\nG0 2\n0 -1\n1 -1\n";
+// min (y - 1)^2 - x^2 subject to xy >= 1 and y^2 <= 16, free, from (1, 1): x runs off along
+// y = 1 and the library ends with flag 0.
+const std::string kHyperbola = std::string(kHeader) +
+                               " 2 2 1 0 0\n 2 1\n 0 0\n 2 2 2\n 0 0 0 1\n 0 0 0 0 0\n 3 2\n"
+                               " 0 0\n 0 0 0 0 0\nC0\no2\nv0\nv1\nC1\no5\nv1\nn2\nO0 0\no0\no5\n"
+                               "o0\nv1\nn-1\nn2\no16\no5\nv0\nn2\nr\n2 1\n1 16\nb\n3\n3\nx2\n0 1\n"
+                               "1 1\nk1\n1\nJ0 2\n0 0\n1 0\nJ1 1\n1 0\nG0 2\n0 0\n1 0\n";
+
+// min (y - 1)^2 subject to x + y <= 5e19, y free, x held by `bound` and started at `x0`: the
+// answer is y = 1, f = 0, with x where its bounds allow.
+std::string far_but_bounded(const std::string& bound, const std::string& x0) {
+  return std::string(kHeader) +
+         " 2 1 1 0 0\n 0 1\n 0 0\n 0 1 0\n 0 0 0 1\n 0 0 0 0 0\n 2 1\n 0 0\n 0 0 0 0 0\nC0\n"
+         "n0\nO0 0\no5\no0\nv0\nn-1\nn2\nr\n1 5e19\nb\n3\n" +
+         bound + "\nx2\n0 0\n1 " + x0 + "\nk1\n1\nJ0 2\n0 1\n1 1\nG0 1\n0 0\n";
+}
+const std::string kBoundedFar = far_but_bounded("0 3e19 4e19", "3.5e19");
+const std::string kFixedFar = far_but_bounded("4 3e19", "3e19");
 
 INSTANTIATE_TEST_SUITE_P(Lines,
-                         UnboundedProblem,
-                         ::testing::Values(Unbounded{"free_line", kFreeLine.c_str()},
-                                           Unbounded{"free_diagonal", kFreeDiagonal.c_str()}),
-                         [](const ::testing::TestParamInfo<Unbounded>& info) {
+                         FarPointProblem,
+                         ::testing::Values(FarPoint{"free_line", kFreeLine.c_str(), true},
+                                           FarPoint{"free_diagonal", kFreeDiagonal.c_str(), true},
+                                           FarPoint{"hyperbola", kHyperbola.c_str(), true},
+                                           FarPoint{"bounded_far", kBoundedFar.c_str(), false},
+                                           FarPoint{"fixed_far", kFixedFar.c_str(), false}),
+                         [](const ::testing::TestParamInfo<FarPoint>& info) {
                            return std::string(info.param.name);
                          });
 
