@@ -427,7 +427,8 @@ bool own_last_line(const std::string& line, bool solved) {
   if (solved) {
     return line == "Result OK" ||
            line.starts_with("SPNLP finished with an error/warning; flag: ") ||
-           line.starts_with("DNNLP finished with an error/warning; flag: ");
+           line.starts_with("DNNLP finished with an error/warning; flag: ") ||
+           line == "The problem seems to be unbounded.";
   }
   return line == "Terminating" || line == "Terminating." ||
          line == "Memory allocation problem, terminating." ||
