@@ -151,11 +151,12 @@ class BinarySource : public NlSegmentSource {
         checks.constant(real_number("constant"));
         break;
       case 'l':
-        integer("constant");
+        checks.constant(static_cast<double>(integer("constant")));
         break;
       default: {
         std::int16_t value = 0;
         take(&value, kShortBytes, "constant");
+        checks.constant(value);
       }
     }
   }

@@ -111,6 +111,7 @@ class SegmentWalk : public NlExpressionChecks {
   }
 
   void constant(double value) override {
+    body_constant_ = value;
     if (std::isnan(value)) unusable(value, std::string("a constant in ") + owner_name());
   }
 
@@ -264,6 +265,7 @@ class SegmentWalk : public NlExpressionChecks {
   bool body(const char* segment, const BodyOwner& owner) {
     calls_function_ = false;
     body_top_ = -1;
+    body_constant_ = 0.0;
     owner_ = owner;
     return src_.expression(segment, *this);
   }
@@ -275,7 +277,8 @@ class SegmentWalk : public NlExpressionChecks {
         body("C", BodyOwner{"the body of constraint", i, h_.nonlinear_constraint_vars,
                             "nonlinear variables in constraints"});
     bodies_.row_calls_function[static_cast<std::size_t>(i)] = calls_function_;
-    if (!constant && i >= h_.nonlinear_constraints) {
+    // The row's value holds its body, which the linear terms and bounds leave out unless it is 0.
+    if (!(constant && body_constant_ == 0.0) && i >= h_.nonlinear_constraints) {
       bodies_.widened_rows = std::max(bodies_.widened_rows, i + 1);
     }
   }
@@ -434,6 +437,7 @@ class SegmentWalk : public NlExpressionChecks {
   std::vector<std::int64_t> defined_top_;
   bool calls_function_ = false;  // the body being walked calls a function
   std::int64_t body_top_ = -1;   // the largest variable number of the body being walked
+  double body_constant_ = 0.0;   // the last constant of the body being walked
   BodyOwner owner_{"", 0, kAnyVariable};
   std::optional<std::vector<std::int64_t>> column_ends_;
   std::vector<std::int64_t> column_counts_;

@@ -21,8 +21,8 @@ struct UnusableNumber {
 
 // What the walk found in the bodies of a sound file.
 struct NlBodies {
-  // One past the last row at or after the header's count of nonlinear rows whose body is not a
-  // constant (0 when there is none): the rows up to it must be evaluated by the ASL.
+  // One past the last row at or after the header's count of nonlinear rows whose body is not the
+  // constant 0 (0 when there is none): the rows up to it must be evaluated by the ASL.
   std::int64_t widened_rows = 0;
   // Per objective: declared linear, yet its body is not a constant.
   std::vector<bool> widened_objectives;

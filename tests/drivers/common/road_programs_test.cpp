@@ -19,6 +19,7 @@
 #include "drivers/common/solution_file.h"
 #include "tests/drivers/asl_loader.h"
 #include "tests/drivers/common/binary_form.h"
+#include "tests/drivers/common/converged_check.h"
 #include "tests/drivers/program_run.h"
 // After the headers above, whose names the ASL's macros would replace.
 #include "asl.h"
@@ -31,6 +32,9 @@ using driver_test::Program;
 const std::vector<Program> kPrograms = {
     {SPNLP_PROGRAM, "spnlp_options", SPNLP_LSAN_SUPPRESSIONS},
     {DNNLP_PROGRAM, "dnnlp_options", SPNLP_LSAN_SUPPRESSIONS}};
+
+// The relative violation of a bound or row at which a converged point is not one.
+constexpr double kConvergedTolerance = 1e-6;
 
 class RoadPrograms : public ::testing::Test {
  protected:
@@ -183,6 +187,8 @@ TEST_P(EditedProblem, EndsWithTheProgramsOwnVerdict) {
       std::string message;
       std::vector<double> x, y;
       EXPECT_TRUE(problem.read_solution(message, x, y)) << program.path;
+      EXPECT_EQ(driver_test::converged_fault((dir_ / stub).string(), kConvergedTolerance), "")
+          << program.path << " on " << stub;
     }
   }
 }
@@ -243,6 +249,17 @@ INSTANTIATE_TEST_SUITE_P(
                "Discrete problems or problems with newtork constraints are not supported by this "
                "solver.\nTerminating.\n"}),
     [](const ::testing::TestParamInfo<Edited>& info) { return std::string(info.param.name); });
+
+// Regression: the constant body of a row declared linear was left out and both programs called
+// a point optimal that violates the row.
+INSTANTIATE_TEST_SUITE_P(Bodies,
+                         EditedProblem,
+                         ::testing::Values(Edited{"LinearRowWithAConstantBody", "corpus/genhs28.nl",
+                                                  "#cons[3]\nn0", "#cons[3]\nn5", true,
+                                                  End::kSolved, "Result OK\n"}),
+                         [](const ::testing::TestParamInfo<Edited>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(RoadPrograms, SolutionFileLeavesOutVectorsThatAreNotFinite) {
   const std::string stub = (dir_ / "hs6").string();
