@@ -300,7 +300,9 @@ class SegmentWalk : public NlExpressionChecks {
                             "nonlinear variables in objectives"});
     const auto k = static_cast<std::size_t>(i);
     bodies_.objective_calls_function[k] = calls_function_;
-    bodies_.widened_objectives[k] = !constant && i >= h_.nonlinear_objectives;
+    // A finite constant only shifts the objective; any other body is the ASL's to evaluate.
+    bodies_.widened_objectives[k] =
+        !(constant && std::isfinite(body_constant_)) && i >= h_.nonlinear_objectives;
   }
 
   // `d` and `x`: a count, then that many entries of an index and a value.

@@ -24,7 +24,7 @@ struct NlBodies {
   // One past the last row at or after the header's count of nonlinear rows whose body is not the
   // constant 0 (0 when there is none): the rows up to it must be evaluated by the ASL.
   std::int64_t widened_rows = 0;
-  // Per objective: declared linear, yet its body is not a constant.
+  // Per objective: declared linear, yet its body is not a finite constant.
   std::vector<bool> widened_objectives;
   // Per row and per objective: the body calls an imported function, directly or through
   // defined variables.

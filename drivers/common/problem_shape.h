@@ -52,7 +52,8 @@ std::optional<ProblemShape> read_problem_shape(int objective);
 std::optional<UnusableNumber> first_unusable(const ProblemShape& shape, int objective);
 
 // Counts as nonlinear what `bodies` found declared linear with a body that the linear terms leave
-// out (a row's body other than the constant 0, an objective's body other than a constant), so
+// out (a row's body other than the constant 0, an objective's body other than a finite
+// constant), so
 // that the ASL evaluates it: every row up to the last such row, with every variable a
 // nonlinear Jacobian variable, and, when the objective `objective` (0-based, -1 none) is such,
 // every variable a nonlinear objective variable.  A shape without such bodies is unchanged.
