@@ -401,10 +401,10 @@ TEST_F(SpnlpProgram, SolutionFileCarriesTheOptimumAndTheRowMultipliersInTheirPla
 
 
 // Problems solved to their known optimum: the verdict in the .sol message, the objective of the
-// .sol point, its feasibility and the KKT conditions with the .sol multipliers (stationarity of the Lagrangian in the variables
-// off their bounds, and the sign of each row multiplier against the row's active side).  A
-// problem without objective is checked for feasibility alone (its multipliers belong to the
-// solver's own feasible-point objective).
+// .sol point, its feasibility and the KKT conditions with the .sol multipliers (stationarity of
+// the Lagrangian in the variables off their bounds, and the sign of each row multiplier against
+// the row's active side).  A problem without objective is checked for feasibility alone (its
+// multipliers belong to the solver's own feasible-point objective).
 struct KnownOptimum {
   const char* file;
   double f_star;  // NaN: no objective
@@ -480,7 +480,8 @@ INSTANTIATE_TEST_SUITE_P(
     KnownOptima,
     ::testing::Values(KnownOptimum{"rosenbr.nl", 0.0},
                       KnownOptimum{"hs6.nl", 0.0},
-                      KnownOptimum{"hs100asl.nl", 680.6300574, "converged: suboptimal solution found"},
+                      KnownOptimum{"hs100asl.nl", 680.6300574,
+                                   "converged: suboptimal solution found"},
                       KnownOptimum{"hs118.nl", 664.82045},
                       KnownOptimum{"avgasa.nl", -4.41217171},
                       KnownOptimum{"genhs28.nl", 0.92717369},

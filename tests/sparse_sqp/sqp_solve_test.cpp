@@ -395,7 +395,7 @@ void linear_at_start_once(
   if (mode != 0) g[0] = g[1] = 1.0;
 }
 
-// Regression: the failure was remembered and a run that converged ended with -1.
+// A failure there that stayed recorded would end the converged run with -1.
 TEST(UndefinedAtTheUpdatesReevaluation, IsForgottenAndTheRunConverges) {
   SolveRun r({{1.0, 1.0}}, {-kInf, -kInf, -kInf}, {kInf, kInf, 2.0}, {1.2, 0.1});
   r.ncnln = 1;
@@ -458,4 +458,3 @@ TEST(LinearPhases, IterationLimitInPhaseOneAIsALimit) {
 
 }  // namespace
 }  // namespace zun
-
