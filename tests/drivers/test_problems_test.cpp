@@ -56,6 +56,9 @@ const HandWritten kFiles[] = {
      {1.149037852672035, 1.63698259402073, -1.7860204466927652},
      -1.763808165163674},
     {"infeasible_linear.nl", {2, 2, 1, 0, 0, 2, 0, 0}, false, {0.3, 1.2}, {}, 0.0},
+    {"rounded_zero_e16.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {1.3, -0.7}, {2.0, 3.0}, 0.0},
+    {"rounded_zero_e20.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {1.3, -0.7}, {2.0, 3.0}, 0.0},
+    {"rounded_zero_e12.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {1.3, -0.7}, {2.0, 3.0}, 0.0},
     // The row declared linear holds exp(t) through a defined variable: the ASL's derivative of
     // it changes with t.
     {"linear_declared_exp.nl",
