@@ -73,8 +73,8 @@ int line_search(const SearchInput& in, const SearchCallbacks& cb, double& alpha,
       if (status != 0 && status != kUndefined) return search_result::kUserStop;
       const double ftry = m - in.merit0 - trial * kDecrease * lim.g0;
       const double gtry = in.derivatives ? g - kDecrease * lim.g0 : 0.0;
-      // A merit value or slope that is not a number says nothing about the merit function:
-      // such a trial fails as one where the functions are undefined.
+      // A merit value or slope that is not finite (an overflow, a NaN) says nothing about the
+      // merit function: such a trial fails as one where the functions are undefined.
       if (status == kUndefined || !std::isfinite(ftry) || !std::isfinite(gtry)) {
         if (!restarted && cb.restart_message) cb.restart_message();
         restarted = true;

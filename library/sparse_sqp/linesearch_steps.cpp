@@ -19,7 +19,7 @@ double extrapolation_step(double d, double len) {
 
 // No search is made when the largest step is below the smallest useful one or the slope at 0
 // does not promise a decrease; written so that a NaN in either test ends the search too.
-bool hopeless(const SearchLimits& lim, double slope) {
+bool no_search(const SearchLimits& lim, double slope) {
   return !(lim.alpha_max > lim.tol_tiny) || !(slope < 0.0);
 }
 
@@ -31,7 +31,7 @@ void StepSearchA::start(double alpha, const SearchLimits& lim) {
   s_ = StepState{};
   s_.lim = lim;
   s_.gbest = (1.0 - kDecrease) * lim.g0;
-  if (hopeless(lim, lim.g0)) {
+  if (no_search(lim, lim.g0)) {
     s_.done = true;
     s_.result = search_result::kUphill;
     return;
@@ -206,7 +206,7 @@ void StepSearchA::place() {
 void StepSearchB::start(double alpha, const SearchLimits& lim) {
   s_ = StepState{};
   s_.lim = lim;
-  if (hopeless(lim, slope0())) {
+  if (no_search(lim, slope0())) {
     s_.done = true;
     s_.result = search_result::kUphill;
     return;
