@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -407,6 +408,38 @@ TEST(UndefinedAtTheUpdatesReevaluation, IsForgottenAndTheRunConverges) {
   EXPECT_NEAR(r.xv[0], -1.0, 1e-7);
   EXPECT_NEAR(r.xv[1], -1.0, 1e-7);
   EXPECT_NEAR(r.objv, -2.0, 1e-9);
+}
+
+// A nonlinear row whose value is NaN everywhere, the start included (MODE left 0), beside the
+// objective of quartic_log: the QP step carries the NaN into the row's slack, and the trials
+// meet undefined points at long steps and NaN merit values at short ones.  Each restart of the
+// search shortens its largest step, and the run ends away from any solution.
+void nan_row(int& mode,
+             const int&,
+             const int&,
+             const int&,
+             const double*,
+             double* f,
+             double* g,
+             const int&,
+             int*,
+             double*) {
+  if (mode != 1) f[0] = std::numeric_limits<double>::quiet_NaN();
+  if (mode != 0) g[0] = 1.0;
+}
+
+TEST(NotANumber, InARowEndsTheRunUnsolved) {
+  for (int derivative_search : {1, 0}) {
+    SolveRun r({{1.0}}, {-kInf, -kInf}, {10.0, kInf}, {2.0});
+    r.confun = nan_row;
+    r.objfun = quartic_log;
+    r.ncnln = 1;
+    r.njnln = 1;
+    r.nonln = 1;
+    r.set(iw::kDerivativeLinesearch, derivative_search);
+    EXPECT_EQ(r.solve(), sparse_inform::kCannotImprove) << derivative_search;
+    EXPECT_EQ(r.xv[0], 2.0) << derivative_search;
+  }
 }
 
 // min exp(-x) - y with -x + y <= 1, x and y free: unbounded below through the linear part of
