@@ -36,7 +36,7 @@ struct DenseArrays {
   std::vector<double> work;    // lenw
   int leniw = 0;
   int lenw = 0;
-  std::vector<double> scratch;  // n: one constraint gradient from the ASL
+  std::vector<double> scratch;  // n: one gradient from the ASL
 };
 
 // The lengths of every array, computed in 64 bits.

@@ -20,8 +20,9 @@ class KnownPoint {
 // confun: fCon(1..NCNLN) when MODE is 0 or 2, the nonlinear Jacobian elements gCon(1..NGCON)
 // in column order when MODE is 1 or 2, at the point XNL(1..NJNLN) with every later variable
 // at 0.  IUSR(1 + c) maps the c-th element of the row-by-row walk to its gCon position
-// (0-based); RUSR holds 2N reals of scratch.  An evaluation error sets MODE to -1 and returns
-// at once.  NGCON and FIRSTCALL are not read.
+// (0-based); RUSR holds 2N reals of scratch.  An evaluation error, a value or derivative that
+// is not finite included, sets MODE to -1 and returns at once.  NGCON and FIRSTCALL are not
+// read.
 void confun(int& mode,
             const int& ncnln,
             const int& njnln,
@@ -35,7 +36,7 @@ void confun(int& mode,
 
 // objfun: the objective IUSR(1) (0-based, -1 none: value 0 and a zero gradient) and its
 // gradient gObj(1..NONLN) at XNL(1..NONLN) with every later variable at 0.  An evaluation error
-// sets MODE to -1 and returns at once.
+// (or a value or gradient element that is not finite) sets MODE to -1 and returns at once.
 void objfun(int& mode,
             const int& nonln,
             const double* xnl,

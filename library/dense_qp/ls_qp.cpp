@@ -11,10 +11,10 @@
 #include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/ls_qp_internal.h"
 #include "library/dense_qp/qp_shared_words.h"
-#include "library/dense_qp/tq_basis.h"
 #include "library/dense_qp/working_set.h"
 #include "library/platform/format.h"
 #include "library/support/blas_lapack.h"
+#include "library/support/column_major.h"
 #include "library/support/machine.h"
 #include "library/support/one_based.h"
 #include "library/support/output.h"
@@ -255,7 +255,7 @@ void LsQpRun::form_gradient(bool reclassify, bool& became_feasible) {
   std::fill(gq_, gq_ + n, 0.0);
   if (fp) return;
   if (linobj) std::copy(cq_, cq_ + n, gq_);
-  const tq::Mat rm{r, ldr};
+  const ColumnMajor rm(r, ldr);
   for (int j = 1; j <= n; ++j) {
     double s = 0.0;
     for (int i = 1; i <= std::min(j, nrank); ++i) s += rm(i, j) * res_[i - 1];
@@ -267,7 +267,7 @@ void LsQpRun::form_gradient(bool reclassify, bool& became_feasible) {
 // The dimension of the leading well-conditioned part of R in the null space.
 int LsQpRun::leading_hessian_dimension() const {
   if (nrank < 1) return 0;
-  const tq::Mat rm{r, ldr};
+  const ColumnMajor rm(r, ldr);
   const double row1 = dnrm2_(&n, r, &ldr);
   if (row1 <= tol_rz_ || std::fabs(rm(1, 1)) <= tol_rz_ * row1) return 0;
   const int len = std::min(nrank, *nz);
@@ -279,7 +279,7 @@ bool LsQpRun::rz_singular() const {
   const int k = *nzr;
   if (k == 0) return false;
   if (*numinf > 0 || k > nrank) return true;
-  const tq::Mat rm{r, ldr};
+  const ColumnMajor rm(r, ldr);
   double dmax = 0.0;
   double dmin = 0.0;
   const int stride = ldr + 1;
@@ -292,7 +292,7 @@ bool LsQpRun::rz_singular() const {
 // The search direction: p_Q in pq (entries 1..nzr), p = Z p_Q in natural order, A p.
 void LsQpRun::direction(bool singular, double& pnorm, double& cp) {
   const int k = *nzr;
-  const tq::Mat rm{r, ldr};
+  const ColumnMajor rm(r, ldr);
   std::fill(pq_, pq_ + n, 0.0);
   const int one = 1;
   if (singular) {
@@ -333,7 +333,7 @@ void LsQpRun::update_after_step(double alpha, double cp) {
   *xnorm = dnrm2_(&n, x, &one);
   *ctx += alpha * cp;
   if (nrank < 1) return;
-  const tq::Mat rm{r, ldr};
+  const ColumnMajor rm(r, ldr);
   const int k = *nzr;
   double* v = scratch_ + n;
   const int rows = std::min(k, nrank);

@@ -155,9 +155,11 @@ void add_initial_working_set(Logical& unitq,
                              double* rw);
 
 // Moves the variables whose status istate(j) > 0 (j = 1..n) out of the free set before any
-// general row is in the working set (unit Q): VarOrder is reordered so that the free
-// variables come first, R's columns and the gradient rows following.  nfree := the number of
-// free variables, nz := nfree.  inform: 0.
+// general row is in the working set (unit Q), R's columns and the gradient rows following.
+// With 0 < nrank < n each one, from the last variable down, leaves as a bound does (the free
+// variables keep their order); otherwise each free place that holds one swaps with the next
+// later place that holds a free variable.  nfree := the number of free variables,
+// nz := nfree.  inform: 0.
 void fix_bound_variables(const Logical& unitq,
                          int& inform,
                          int& nz,

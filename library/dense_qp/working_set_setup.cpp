@@ -7,9 +7,10 @@
 
 #include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/qp_shared_words.h"
-#include "library/dense_qp/tq_basis.h"
 #include "library/dense_qp/working_set.h"
+#include "library/dense_qp/working_set_internal.h"
 #include "library/support/blas_lapack.h"
+#include "library/support/column_major.h"
 #include "library/support/machine.h"
 #include "library/support/one_based.h"
 
@@ -39,7 +40,7 @@ void apply_tq_factor(const int& mode,
                      const double* q,
                      double* work) {
   const bool unit = is_true(unitq);
-  const tq::Mat qm{const_cast<double*>(q), ldq};
+  const ColumnMajorView<const double> qm(q, ldq);
   if (mode >= 1 && mode <= 3) {
     const int lo = (mode == 2) ? nz + 1 : 1;
     const int hi = (mode == 1) ? nz : nfree;
@@ -129,14 +130,13 @@ void add_initial_working_set(Logical& unitq,
                              const int* iw,
                              double* rw) {
   Words<double> rs(rw);
-  const tq::Mat tm{t, ldt};
   if (nactiv == 0) {
     rs(qp_words::kLargestTDiagonal) = 0.0;
     rs(qp_words::kSmallestTDiagonal) = 1.0;
   } else {
     double dmax = 0.0;
     double dmin = 0.0;
-    tq::anti_diagonal_range(tm, nactiv, nfree, dmax, dmin);
+    working_set::t_diagonal_range(t, ldt, nactiv, nfree, dmax, dmin);
     rs(qp_words::kLargestTDiagonal) = dmax;
     rs(qp_words::kSmallestTDiagonal) = dmin;
   }
@@ -169,7 +169,7 @@ void add_initial_working_set(Logical& unitq,
   // Fix nz more variables: with Q explicit the one whose row of Z is largest, else the last
   // free one.
   const double limit = std::sqrt(1.0 / smallest_normal());
-  const tq::Mat qm{q, ldq};
+  const ColumnMajor qm(q, ldq);
   while (nz > 0) {
     int ifix = nfree;
     if (!is_true(unitq)) {
@@ -212,25 +212,32 @@ void fix_bound_variables(const Logical& unitq,
   for (int j = 1; j <= n; ++j) {
     if (istate[j - 1] > 0) ++fixed;
   }
-  nfree = n - fixed;
-  tq::Basis b;
-  b.n = n;
-  b.unit_q = is_true(unitq);
-  b.nfree = nfree;
-  b.nrank = nrank;
-  b.kx = kx;
-  b.r = tq::Mat{r, ldr};
-  b.gq = gq;
-  b.ngq = ngq;
-  b.res = res;
-  b.nres = nres;
-  int next = nfree + 1;
-  for (int place = 1; place <= nfree; ++place) {
-    if (istate[kx[place - 1] - 1] <= 0) continue;
-    while (next <= n && istate[kx[next - 1] - 1] > 0) ++next;
-    if (next > n) break;
-    b.swap_places(place, next, false);
-    ++next;
+  const int no_ldq = 1;
+  const working_set::Factors f{n, nrank, is_true(unitq), kx, nullptr, no_ldq, r, ldr, gq, ngq,
+                               res, nres};
+  if (nrank > 0 && nrank < n) {
+    // Each fixed variable, from the last one down, leaves the free set as a bound would.
+    nfree = n;
+    for (int j = n; j >= 1 && nfree > n - fixed; --j) {
+      if (istate[j - 1] <= 0) continue;
+      int place = nfree;
+      while (place > 1 && kx[place - 1] != j) --place;
+      working_set::move_to_last_free_place(f, place, nfree);
+      kx[nfree - 1] = j;
+      --nfree;
+    }
+  } else {
+    // Each free place holding a fixed variable swaps with the next fixed place holding a free
+    // one.
+    nfree = n - fixed;
+    int next = nfree + 1;
+    for (int place = 1; place <= nfree; ++place) {
+      if (istate[kx[place - 1] - 1] <= 0) continue;
+      while (next <= n && istate[kx[next - 1] - 1] > 0) ++next;
+      if (next > n) break;
+      working_set::swap_basis_places(f, nfree, place, next, false);
+      ++next;
+    }
   }
   nz = nfree;
   inform = 0;
@@ -326,7 +333,7 @@ void move_onto_working_set(const Logical& linobj,
   apply_tq_factor(6, n, nz, nfree, ldq, unitq, kx, step, q, work);
   if (is_true(linobj)) ctx = ddot_(&n, cq, &one, step, &one);
   if (nrank < 1) return;
-  const tq::Mat rm{const_cast<double*>(r), ldr};
+  const ColumnMajorView<const double> rm(r, ldr);
   for (int i = 1; i <= nrank; ++i) {
     double sum = 0.0;
     for (int j = i; j <= n; ++j) sum += rm(i, j) * step[j - 1];

@@ -1,16 +1,19 @@
-// Adding one constraint to the working set and deleting one from it.
+// Adding one constraint to the working set and deleting one from it.  Every rotation and
+// interchange of the factors goes through the routines of the factorisation kit.
 #include <algorithm>
 #include <cmath>
-#include <string>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "library/dense_print/dense_print.h"
 #include "library/dense_qp/factorisation_kit.h"
 #include "library/dense_qp/qp_shared_words.h"
-#include "library/dense_qp/tq_basis.h"
 #include "library/dense_qp/working_set.h"
+#include "library/dense_qp/working_set_internal.h"
 #include "library/platform/format.h"
 #include "library/support/blas_lapack.h"
+#include "library/support/column_major.h"
 #include "library/support/machine.h"
 #include "library/support/one_based.h"
 #include "library/support/output.h"
@@ -19,41 +22,101 @@ namespace zun {
 
 namespace {
 
-namespace qw = qp_words;
+// Option words of the kit; only their first letter is read.
+constexpr char kLeft[] = "Left";
+constexpr char kRight[] = "Right";
+constexpr char kVariable[] = "Variable";
+constexpr char kForwards[] = "Forwards";
+constexpr char kBackwards[] = "Backwards";
+constexpr char kTranspose[] = "Transpose";
+constexpr char kNormal[] = "Normal";
+constexpr char kCreate[] = "Create";
+constexpr char kRemove[] = "Remove";
+constexpr int kWord = 1;  // the length handed with each option word
 
-tq::Basis make_basis(bool unit_q,
-                     int n,
-                     int nactiv,
-                     int nfree,
-                     int nrank,
-                     int* kx,
-                     double* q,
-                     int ldq,
-                     double* r,
-                     int ldr,
-                     double* t,
-                     int ldt,
-                     double* gq,
-                     int ngq,
-                     double* res,
-                     int nres) {
-  tq::Basis b;
-  b.n = n;
-  b.unit_q = unit_q;
-  b.nactiv = nactiv;
-  b.nfree = nfree;
-  b.nz = nfree - nactiv;
-  b.nrank = nrank;
-  b.kx = kx;
-  b.q = tq::Mat{q, ldq};
-  b.r = tq::Mat{r, ldr};
-  b.t = tq::Mat{t, ldt};
-  b.gq = gq;
-  b.ngq = ngq;
-  b.res = res;
-  b.nres = nres;
-  return b;
+}  // namespace
+
+namespace working_set {
+
+void t_diagonal_range(const double* t, int ldt, int nactiv, int nfree, double& dmax, double& dmin) {
+  dmax = 0.0;
+  dmin = 0.0;
+  if (nactiv < 1) return;
+  // T(i, nfree+1-i) walks back ldt - 1 words per row; the last row's element comes first in
+  // storage.
+  const ColumnMajorView<const double> tm(t, ldt);
+  const int stride = ldt - 1;
+  abs_range(nactiv, tm.at(nactiv, nfree + 1 - nactiv), stride, dmax, dmin);
 }
+
+namespace {
+
+void swap_r_columns_over_rank(const Factors& f, int j1, int j2) {
+  const int rows = f.nrank;
+  const int one = 1;
+  dswap_(&rows, f.r + static_cast<std::int64_t>(j1 - 1) * f.ldr, &one,
+         f.r + static_cast<std::int64_t>(j2 - 1) * f.ldr, &one);
+}
+
+void interchange_within_rank(const Factors& f, int j1, int j2) {
+  interchange_r_columns(f.n, j1, j2, f.ldr, f.nres, f.n, f.r, f.res);
+}
+
+}  // namespace
+
+void swap_basis_places(const Factors& f, int nfree, int j1, int j2, bool q_columns) {
+  if (j1 == j2) return;
+  const int lo = std::min(j1, j2);
+  const int hi = std::max(j1, j2);
+  const int one = 1;
+  if (q_columns && !f.unit_q) {
+    dswap_(&nfree, f.q + static_cast<std::int64_t>(lo - 1) * f.ldq, &one,
+           f.q + static_cast<std::int64_t>(hi - 1) * f.ldq, &one);
+  } else {
+    std::swap(f.kx[lo - 1], f.kx[hi - 1]);
+  }
+  for (int j = 0; j < f.ngq; ++j) std::swap(f.gq[j * f.n + lo - 1], f.gq[j * f.n + hi - 1]);
+  if (f.nrank < 1) return;
+  // Rows beyond the rank take no part: a column beyond it is moved by a plain swap of its
+  // rows 1..nrank, and a swap that crosses the rank goes through column nrank.
+  if (hi <= f.nrank) {
+    interchange_within_rank(f, lo, hi);
+  } else if (lo >= f.nrank) {
+    swap_r_columns_over_rank(f, lo, hi);
+  } else {
+    swap_r_columns_over_rank(f, f.nrank, hi);
+    interchange_within_rank(f, lo, f.nrank);
+    swap_r_columns_over_rank(f, f.nrank, hi);
+  }
+}
+
+// R's columns ifix..min(rank, nfree) shift cyclically, the columns beyond the rank are
+// interchanged.
+void move_to_last_free_place(const Factors& f, int ifix, int nfree) {
+  std::vector<double> perm(nfree);
+  for (int i = 1; i <= nfree; ++i) perm[i - 1] = (i < ifix || i == nfree) ? i : i + 1;
+  apply_interchanges(kLeft, kTranspose, nfree, perm.data(), f.ngq, f.gq, f.n, kWord, kWord);
+  std::rotate(f.kx + (ifix - 1), f.kx + ifix, f.kx + nfree);
+  if (f.nrank < 1) return;
+  const int last = std::min(f.nrank, nfree);
+  std::vector<double> c(f.n), s(f.n);
+  shift_triangle_cyclically(kRight, f.n, ifix, last, s.data(), f.r, f.ldr, kWord);
+  for (int i = ifix; i < std::min(last, nfree); ++i) perm[i - 1] = i;
+  apply_interchanges(kRight, kNormal, nfree, perm.data(), f.nrank, f.r, f.ldr, kWord, kWord);
+  restore_triangle(kLeft, f.n, ifix, last, c.data(), s.data(), f.r, f.ldr, kWord);
+  if (f.nres > 0) {
+    apply_rotation_sequence(kLeft, kVariable, kForwards, last, f.nres, ifix, last, c.data(),
+                            s.data(), f.res, f.n, kWord, kWord, kWord);
+  }
+}
+
+}  // namespace working_set
+
+namespace {
+
+namespace qw = qp_words;
+using working_set::Factors;
+
 
 void warn_ill_conditioned(const int* iw, int jadd) {
   const int unit = Words<const int>(iw)(qw::kPrintFile);
@@ -64,129 +127,232 @@ void warn_ill_conditioned(const int* iw, int jadd) {
   write_text_line(unit, "");
 }
 
-// Rotations of the planes (k, k+1), k = 1..count-1, that fold w(1..count) into w(count); they
-// go to the basis, and to T from the plane first_t on.
-void fold_into_last(const tq::Basis& b, double* w, int count, int first_t) {
-  for (int k = 1; k < count; ++k) {
-    double c = 1.0;
-    double s = 0.0;
-    tq::rotation_into_second(w[k - 1], w[k], c, s);
-    b.rotate(k, c, s, k >= first_t);
-    w[k] = std::hypot(w[k - 1], w[k]);
-    w[k - 1] = 0.0;
+// The rotations of planes (k, k+1), k = 1..last-1, that folded a vector into its element
+// last: they go to the gradient rows, to the columns of Q (rows 1..nfree) and to R, whose
+// triangle is restored by row rotations that also go to the residual rows.  R's rows beyond
+// its rank take no part.  c and s are overwritten.
+void rotate_basis_forwards(const Factors& f, int last, int nfree, double* c, double* s) {
+  if (last < 2) return;
+  const int first = 1;
+  apply_rotation_sequence(kLeft, kVariable, kForwards, last, f.ngq, first, last, c, s, f.gq, f.n,
+                          kWord, kWord, kWord);
+  apply_rotation_sequence(kRight, kVariable, kForwards, nfree, last, first, last, c, s, f.q, f.ldq,
+                          kWord, kWord, kWord);
+  if (f.nrank < 1) return;
+  const int k2 = std::min(f.nrank, last);
+  apply_rotations_to_triangle(kRight, f.n, first, k2, c, s, f.r, f.ldr, kWord);
+  apply_rotation_sequence(kRight, kVariable, kForwards, k2, last, k2, last, c, s, f.r, f.ldr,
+                          kWord, kWord, kWord);
+  restore_triangle(kLeft, f.n, first, k2, c, s, f.r, f.ldr, kWord);
+  if (f.nres > 0) {
+    apply_rotation_sequence(kLeft, kVariable, kForwards, k2, f.nres, first, k2, c, s, f.res, f.n,
+                            kWord, kWord, kWord);
   }
 }
 
+// Rotations of planes (k, k+1), k = 1..count-1, that fold w(1..count) into w(count).
+void fold_into_last(int count, double* w, double* c, double* s) {
+  const int folded = count - 1;
+  const int one = 1;
+  generate_rotation_sequence(kVariable, kForwards, folded, w[count - 1], w, one, c, s, kWord,
+                             kWord);
+}
+
+// The extreme magnitudes on T's diagonal after a change, and the condition estimate of T.
+struct TExtremes {
+  double largest = 0.0;
+  double smallest = 0.0;
+  double estimate = 0.0;
+};
+
+// Stores the extremes in words 252 and 253; warns when the estimate is at least 1 / (word 250).
+void accept_extremes(const TExtremes& e, int msglvl, const int* iw, Words<double> rw, int jadd) {
+  rw(qw::kLargestTDiagonal) = e.largest;
+  rw(qw::kSmallestTDiagonal) = e.smallest;
+  if (e.estimate >= 1.0 / rw(qw::kPivotFactor) && msglvl > 0) warn_ill_conditioned(iw, jadd);
+}
+
+void make_q_explicit(Factors& f, Logical& unitq, int nfree) {
+  const ColumnMajor qm(f.q, f.ldq);
+  for (int j = 1; j <= nfree; ++j) {
+    for (int i = 1; i <= nfree; ++i) qm(i, j) = (i == j) ? 1.0 : 0.0;
+  }
+  f.unit_q = false;
+  unitq = kFalse;
+}
+
+// Sizes of the working set before a change.
+struct Sizes {
+  int nactiv;
+  int nz;
+  int nfree;
+};
+
 // Adds the general row iadd: its part in the null space is rotated into its last element,
 // which becomes the new diagonal of T.
-void add_general_row(tq::Basis& b,
+void add_general_row(Factors& f,
+                     Logical& unitq,
                      int& inform,
+                     const Sizes& z,
                      int iadd,
                      int jadd,
                      double condmx,
                      const double* a,
                      int lda,
+                     double* t,
+                     int ldt,
                      double* w,
                      int msglvl,
                      const int* iw,
                      Words<double> rw) {
-  const int nz = b.nz;
-  for (int i = 1; i <= b.nfree; ++i) {
-    w[i - 1] = a[(iadd - 1) + static_cast<std::int64_t>(b.kx[i - 1] - 1) * lda];
-  }
-  if (!b.unit_q) {
-    std::vector<double> wq(b.nfree, 0.0);
-    for (int j = 1; j <= b.nfree; ++j) {
-      double sum = 0.0;
-      for (int i = 1; i <= b.nfree; ++i) sum += b.q(i, j) * w[i - 1];
-      wq[j - 1] = sum;
-    }
-    std::copy(wq.begin(), wq.end(), w);
-  }
+  const int n = f.n;
   const int one = 1;
-  const double d = nz > 0 ? dnrm2_(&nz, w, &one) : 0.0;
-  double dtmax = d;
-  double dtmin = d;
+  dcopy_(&n, a + (iadd - 1), &lda, w, &one);
+  constexpr int kGatherQ = 8;
+  std::vector<double> work(n);
+  apply_tq_factor(kGatherQ, n, z.nz, z.nfree, f.ldq, unitq, f.kx, w, f.q, work.data());
+  const double d = z.nz > 0 ? dnrm2_(&z.nz, w, &one) : 0.0;
+  TExtremes e{d, d, 0.0};
   int fail = 0;
-  double cond = 0.0;
-  if (b.nactiv == 0) {
-    cond = safe_divide(rw(qw::kReferenceRowNorm), d, fail);
+  if (z.nactiv == 0) {
+    e.estimate = safe_divide(rw(qw::kReferenceRowNorm), d, fail);
   } else {
-    dtmax = std::max(rw(qw::kLargestTDiagonal), d);
-    dtmin = std::min(rw(qw::kSmallestTDiagonal), d);
-    cond = safe_divide(dtmax, dtmin, fail);
+    e.largest = std::max(rw(qw::kLargestTDiagonal), d);
+    e.smallest = std::min(rw(qw::kSmallestTDiagonal), d);
+    e.estimate = safe_divide(e.largest, e.smallest, fail);
   }
-  if (fail != 0 || cond > condmx || d == 0.0) {
+  if (fail != 0 || e.estimate > condmx || d == 0.0) {
     inform = 1;
     return;
   }
-  if (b.unit_q) b.make_q_explicit();
-  fold_into_last(b, w, nz, nz);
-  const int row = b.nactiv + 1;
-  for (int i = 1; i <= b.nactiv; ++i) b.t(i, nz) = 0.0;
-  for (int j = nz; j <= b.nfree; ++j) b.t(row, j) = w[j - 1];
-  rw(qw::kLargestTDiagonal) = dtmax;
-  rw(qw::kSmallestTDiagonal) = dtmin;
+  if (f.unit_q) make_q_explicit(f, unitq, z.nfree);
+  std::vector<double> c(n), s(n);
+  fold_into_last(z.nz, w, c.data(), s.data());
+  rotate_basis_forwards(f, z.nz, z.nfree, c.data(), s.data());
+  const ColumnMajor tm(t, ldt);
+  const int row = z.nactiv + 1;
+  for (int i = 1; i <= z.nactiv; ++i) tm(i, z.nz) = 0.0;
+  for (int j = z.nz; j <= z.nfree; ++j) tm(row, j) = w[j - 1];
   inform = 0;
-  if (cond >= 1.0 / rw(qw::kPivotFactor) && msglvl > 0) warn_ill_conditioned(iw, jadd);
+  accept_extremes(e, msglvl, iw, rw, jadd);
 }
 
-// Adds the bound of the variable at place ifix: it moves to place nfree, and the rotations
-// that make Q's last row a unit vector go to T, R and the companions.
-void add_bound(tq::Basis& b,
+// Q explicit: row ifix of Q moves to row nfree (with its VarOrder entry), and the rotations
+// that reduce that row to a multiple of the last unit vector go to T and to the companions.
+void rotate_out_of_free_set(const Factors& f,
+                            const Sizes& z,
+                            int ifix,
+                            double* t,
+                            int ldt,
+                            double* w) {
+  const int nfree = z.nfree;
+  const ColumnMajor qm(f.q, f.ldq);
+  const int ldq = f.ldq;
+  dswap_(&nfree, qm.at(ifix, 1), &ldq, qm.at(nfree, 1), &ldq);
+  std::swap(f.kx[ifix - 1], f.kx[nfree - 1]);
+  const int one = 1;
+  dcopy_(&nfree, qm.at(nfree, 1), &ldq, w, &one);
+  std::vector<double> c(f.n), s(f.n);
+  fold_into_last(nfree, w, c.data(), s.data());
+  if (z.nactiv >= 1) {
+    // T's columns nz..nfree take the rotations of planes nz..nfree-1, each row's diagonal
+    // moving one column left.  The sweep overwrites the sines it is given with those
+    // diagonals, so it gets a copy: the companions still need the sines.
+    const ColumnMajor tm(t, ldt);
+    for (int i = 1; i <= z.nactiv; ++i) tm(i, z.nz) = 0.0;
+    std::vector<double> sines(s);
+    rotate_reverse_triangle(kCreate, nfree, z.nactiv, z.nz, nfree, c.data(), sines.data(), t, ldt,
+                            kWord);
+  }
+  rotate_basis_forwards(f, nfree, nfree, c.data(), s.data());
+  // Q's row nfree is now -e' or e': with -e' the variable's column of R and its gradient rows
+  // change sign, so that its basis vector is its own unit vector.
+  if (w[nfree - 1] < 0.0) {
+    const int rows = std::min(f.nrank, nfree);
+    const ColumnMajor rm(f.r, f.ldr);
+    for (int i = 1; i <= rows; ++i) rm(i, nfree) = -rm(i, nfree);
+    for (int j = 0; j < f.ngq; ++j) f.gq[j * f.n + nfree - 1] = -f.gq[j * f.n + nfree - 1];
+  }
+}
+
+// Adds the bound of the variable at place ifix of VarOrder: it leaves the free set at place
+// nfree.
+void add_bound(const Factors& f,
                int& inform,
+               const Sizes& z,
                int ifix,
                int jadd,
                double condmx,
+               double* t,
+               int ldt,
                double* w,
                int msglvl,
                const int* iw,
                Words<double> rw) {
-  const int nfree = b.nfree;
-  if (b.unit_q) {
-    for (int k = ifix; k < nfree; ++k) b.swap_adjacent(k, false);
+  if (f.unit_q) {
+    move_to_last_free_place(f, ifix, z.nfree);
   } else {
-    if (b.nactiv > 0 && b.nz < 1) {
+    if (z.nactiv > 0 && z.nz < 1) {
       inform = 1;
       return;
     }
-    for (int j = 1; j <= nfree; ++j) std::swap(b.q(ifix, j), b.q(nfree, j));
-    std::swap(b.kx[ifix - 1], b.kx[nfree - 1]);
-    for (int j = 1; j <= nfree; ++j) w[j - 1] = b.q(nfree, j);
-    if (b.nactiv > 0) {
-      for (int i = 1; i <= b.nactiv; ++i) b.t(i, b.nz) = 0.0;
-    }
-    fold_into_last(b, w, nfree, b.nactiv > 0 ? b.nz : nfree + 1);
-    if (b.q(nfree, nfree) < 0.0) b.negate(nfree, b.nactiv > 0);
+    rotate_out_of_free_set(f, z, ifix, t, ldt, w);
   }
-  b.kx[nfree - 1] = jadd;
-  if (b.nactiv < 1) return;
-  double dmax = 0.0;
-  double dmin = 0.0;
-  tq::anti_diagonal_range(b.t, b.nactiv, nfree - 1, dmax, dmin);
+  f.kx[z.nfree - 1] = jadd;
+  if (z.nactiv < 1) return;
+  TExtremes e;
+  working_set::t_diagonal_range(t, ldt, z.nactiv, z.nfree - 1, e.largest, e.smallest);
   int fail = 0;
-  const double cond = safe_divide(dmax, dmin, fail);
-  if (fail != 0 || cond >= condmx) {
+  e.estimate = safe_divide(e.largest, e.smallest, fail);
+  if (fail != 0 || e.estimate >= condmx) {
     inform = 1;
     return;
   }
-  rw(qw::kLargestTDiagonal) = dmax;
-  rw(qw::kSmallestTDiagonal) = dmin;
   inform = 0;
-  if (cond >= 1.0 / rw(qw::kPivotFactor) && msglvl > 0) warn_ill_conditioned(iw, jadd);
+  accept_extremes(e, msglvl, iw, rw, jadd);
 }
 
-// Removes the spike left in rows first..nactiv of T (row i one element left of its diagonal,
-// in column nfree - i) by rotations of the planes (nfree - i, nfree - i + 1).
-void remove_t_spike(const tq::Basis& b, int first) {
-  for (int i = first; i <= b.nactiv; ++i) {
-    const int k = b.nfree - i;
-    double c = 1.0;
-    double s = 0.0;
-    tq::rotation_into_second(b.t(i, k), b.t(i, k + 1), c, s);
-    b.rotate(k, c, s, true);
-    b.t(i, k) = 0.0;
+// T whose rows first..nactiv hold one element left of their diagonal (in column nfree - i):
+// the rotations of planes nz..nfree-first that remove it go to Q, the gradient rows, and R,
+// whose triangle is restored by row rotations that also go to the residual rows.
+void remove_t_spike(const Factors& f, const Sizes& z, int first, double* t, int ldt) {
+  const int k1 = z.nz;
+  const int k2 = z.nfree - first + 1;
+  if (z.nactiv < 1 || k1 >= k2) return;
+  std::vector<double> c(f.n), s(f.n);
+  rotate_reverse_triangle(kRemove, z.nfree, z.nactiv, k1, k2, c.data(), s.data(), t, ldt, kWord);
+  if (!f.unit_q) {
+    apply_rotation_sequence(kRight, kVariable, kBackwards, z.nfree, k2, k1, k2, c.data(), s.data(),
+                            f.q, f.ldq, kWord, kWord, kWord);
   }
+  apply_rotation_sequence(kLeft, kVariable, kBackwards, k2, f.ngq, k1, k2, c.data(), s.data(), f.gq,
+                          f.n, kWord, kWord, kWord);
+  if (f.nrank < 1) return;
+  const int k = std::min(f.nrank, k2);
+  apply_rotation_sequence(kRight, kVariable, kBackwards, k, k2, std::max(k, k1), k2, c.data(),
+                          s.data(), f.r, f.ldr, kWord, kWord, kWord);
+  if (k1 >= k) return;
+  retriangulate_spike(kRight, k, k1, k, c.data(), s.data(), f.r, f.ldr, kWord);
+  const int beyond = f.n - k;
+  if (beyond > 0) {
+    apply_rotation_sequence(kLeft, kVariable, kBackwards, k, beyond, k1, k, c.data(), s.data(),
+                            f.r + static_cast<std::int64_t>(k) * f.ldr, f.ldr, kWord, kWord,
+                            kWord);
+  }
+  if (f.nres > 0) {
+    apply_rotation_sequence(kLeft, kVariable, kBackwards, k, f.nres, k1, k, c.data(), s.data(),
+                            f.res, f.n, kWord, kWord, kWord);
+  }
+}
+
+// The null-space direction to enter Rz: -jdel for an artificial constraint, else the one of
+// largest |gradient| among nzr+1..nz (0 when there is none).
+int entering_direction(int jdel, int nzr, int nz, const double* gq) {
+  if (jdel < 1) return -jdel;
+  const int count = nz - nzr;
+  if (count < 1) return 0;
+  const int one = 1;
+  return nzr + idamax_(&count, gq + nzr, &one);
 }
 
 }  // namespace
@@ -219,16 +385,15 @@ void add_to_working_set(Logical& unitq,
                         const int& msglvl,
                         const int* iw,
                         double* rw) {
-  tq::Basis b = make_basis(is_true(unitq), n, nactiv, nfree, nrank, kx, q, ldq, r, ldr, t, ldt,
-                           gq, ngq, res, nres);
-  b.nz = nz;
+  Factors f{n, nrank, is_true(unitq), kx, q, ldq, r, ldr, gq, ngq, res, nres};
+  const Sizes z{nactiv, nz, nfree};
   inform = 0;
   if (jadd > n) {
-    add_general_row(b, inform, iadd, jadd, condmx, a, lda, w, msglvl, iw, Words<double>(rw));
+    add_general_row(f, unitq, inform, z, iadd, jadd, condmx, a, lda, t, ldt, w, msglvl, iw,
+                    Words<double>(rw));
   } else {
-    add_bound(b, inform, ifix, jadd, condmx, w, msglvl, iw, Words<double>(rw));
+    add_bound(f, inform, z, ifix, jadd, condmx, t, ldt, w, msglvl, iw, Words<double>(rw));
   }
-  unitq = b.unit_q ? kTrue : kFalse;
 }
 
 void delete_from_working_set(Logical& unitq,
@@ -255,17 +420,15 @@ void delete_from_working_set(Logical& unitq,
                              double* gq,
                              double* q,
                              double* rw) {
-  Words<double> w(rw);
-  tq::Basis b = make_basis(is_true(unitq), n, nactiv, nfree, nrank, kx, q, ldq, r, ldr, t, ldt,
-                           gq, ngq, res, nres);
+  const Factors f{n, nrank, is_true(unitq), kx, q, ldq, r, ldr, gq, ngq, res, nres};
+  const ColumnMajor tm(t, ldt);
   int spike_from = 0;
   if (jdel > n) {
     for (int i = kdel; i < nactiv; ++i) {
       kactiv[i - 1] = kactiv[i];
-      for (int j = nz + 1; j <= nfree; ++j) b.t(i, j) = b.t(i + 1, j);
+      for (int j = nz + 1; j <= nfree; ++j) tm(i, j) = tm(i + 1, j);
     }
     --nactiv;
-    ++nz;
     spike_from = kdel;
   } else if (jdel >= 1) {
     int place = nfree + 1;
@@ -273,50 +436,34 @@ void delete_from_working_set(Logical& unitq,
       if (kx[i - 1] == jdel) place = i;
     }
     ++nfree;
-    b.nfree = nfree;
-    b.swap_places(place, nfree, false);
-    if (!b.unit_q) {
+    working_set::swap_basis_places(f, nfree, place, nfree, false);
+    if (!f.unit_q) {
+      const ColumnMajor qm(q, ldq);
       for (int i = 1; i < nfree; ++i) {
-        b.q(i, nfree) = 0.0;
-        b.q(nfree, i) = 0.0;
+        qm(i, nfree) = 0.0;
+        qm(nfree, i) = 0.0;
       }
-      b.q(nfree, nfree) = 1.0;
-      for (int i = 1; i <= nactiv; ++i) {
-        b.t(i, nfree) = a[(kactiv[i - 1] - 1) + static_cast<std::int64_t>(jdel - 1) * lda];
-      }
+      qm(nfree, nfree) = 1.0;
+      const ColumnMajorView<const double> am(a, lda);
+      for (int i = 1; i <= nactiv; ++i) tm(i, nfree) = am(kactiv[i - 1], jdel);
       spike_from = 1;
     }
-    ++nz;
   }
-  b.nactiv = nactiv;
-  b.nfree = nfree;
-  b.nz = nz;
-  if (spike_from >= 1) remove_t_spike(b, spike_from);
   if (jdel >= 1) {
+    ++nz;
+    if (spike_from >= 1) remove_t_spike(f, Sizes{nactiv, nz, nfree}, spike_from, t, ldt);
     double dmax = 1.0;
     double dmin = 1.0;
-    tq::anti_diagonal_range(b.t, nactiv, nfree, dmax, dmin);
-    if (nactiv == 0) dmax = dmin = 1.0;
+    if (nactiv > 0) working_set::t_diagonal_range(t, ldt, nactiv, nfree, dmax, dmin);
+    Words<double> w(rw);
     w(qp_words::kLargestTDiagonal) = dmax;
     w(qp_words::kSmallestTDiagonal) = dmin;
   }
-  // The entering null-space direction goes to place nzr + 1.
-  int enter = -jdel;
-  if (jdel >= 1) {
-    enter = nzr + 1;
-    double best = -1.0;
-    for (int i = nzr + 1; i <= nz; ++i) {
-      if (std::fabs(gq[i - 1]) > best) {
-        best = std::fabs(gq[i - 1]);
-        enter = i;
-      }
-    }
-  }
+  const int enter = entering_direction(jdel, nzr, nz, gq);
   if (enter >= nzr + 1 && enter <= nz) {
-    b.swap_places(enter, nzr + 1, true);
+    working_set::swap_basis_places(f, nfree, enter, nzr + 1, true);
     ++nzr;
   }
-  unitq = b.unit_q ? kTrue : kFalse;
 }
 
 }  // namespace zun

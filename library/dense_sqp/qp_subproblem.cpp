@@ -88,6 +88,29 @@ void clean_statuses(const DenseProblem& p) {
   }
 }
 
+// The working set of a solve's start: its sizes and lists.
+struct WorkingSetView {
+  Logical unitq;
+  int nactiv, nfree, nz;
+  const int* kactiv;
+  const int* kx;
+};
+
+// The step starts as the range-space step from the origin, which satisfies the working set:
+// step (n) and its row products ax (NCLIN + NCNLN).
+void start_on_working_set(const DenseProblem& p, const QpMatrix& m, const LsQpWorkLayout& lay,
+                          const WorkingSetView& ws, const std::vector<double>& bl,
+                          const std::vector<double>& bu, const double* w, double* step,
+                          double* ax) {
+  const int n = p.n, ngen = p.nclin + p.ncnln;
+  const std::vector<double> origin(n, 0.0), origin_rows(std::max(ngen, 1), 0.0);
+  std::vector<double> work(2 * static_cast<std::size_t>(n));
+  compute_range_space_step(ws.unitq, n, ngen, ws.nactiv, ws.nfree, ws.nz, m.lda, lay.ldq,
+                           lay.ldt, p.istate.at(1), ws.kactiv, ws.kx, m.a, origin_rows.data(),
+                           bl.data(), bu.data(), origin.data(), w + lay.t - 1, w + lay.q - 1,
+                           step, ax, work.data());
+}
+
 // One solve from the working set of ISTATE, with W (the QP/LS work area) holding T and Q
 // afterwards.  R is natural on entry and in the basis of the final working set on return; the
 // basis is recorded: the variable order in IWORK, Q in W, unit-Q flag and free count in the
@@ -134,6 +157,8 @@ QpSubproblemResult solve_once(DenseRun& run, const QpMatrix& m, const std::vecto
   const double no_residual = 0.0;
   double ctx = 0.0, obj = 0.0, suminf = 0.0, xnorm = 0.0;
   std::vector<double> ax(std::max(ngen, 1), 0.0);
+  const WorkingSetView ws{unitq, nactiv, nfree, nz, kactiv.at(1), kx.at(1)};
+  start_on_working_set(p, m, lay, ws, bl, bu, w, dir.at(1), ax.data());
   solve_ls_qp(kProblemType, kFalse, kNoNames, kTrue, unitq, out.inform, out.iterations, jinf,
               ngen, nctotl, nactiv, nfree, nrank, nz, nzr, n, m.lda, p.ldr, p.istate.at(1),
               kactiv.at(1), kx.at(1), ctx, obj, no_residual, suminf, numinf, xnorm, bl.data(),

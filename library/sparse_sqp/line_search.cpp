@@ -13,6 +13,7 @@ constexpr int kDerivativeEvaluations = 10;
 constexpr int kValueEvaluations = 15;
 constexpr double kDecrease = 0.0001;
 constexpr double kRestartCut = 0.1;
+constexpr int kUndefined = -1;  // the trial callback's status for undefined functions
 
 }  // namespace
 
@@ -69,19 +70,24 @@ int line_search(const SearchInput& in, const SearchCallbacks& cb, double& alpha,
       double g = 0.0;
       const int status = cb.trial(trial, in.derivatives, m, g);
       ++evaluations;
-      if (status == -1) {
+      if (status != 0 && status != kUndefined) return search_result::kUserStop;
+      const double ftry = m - in.merit0 - trial * kDecrease * lim.g0;
+      const double gtry = in.derivatives ? g - kDecrease * lim.g0 : 0.0;
+      // A merit value or slope that is not finite (an overflow, a NaN) says nothing about the
+      // merit function: such a trial fails as one where the functions are undefined.
+      if (status == kUndefined || !std::isfinite(ftry) || !std::isfinite(gtry)) {
         if (!restarted && cb.restart_message) cb.restart_message();
         restarted = true;
         if (cb.restart() != 0) return search_result::kUserStop;
-        lim.alpha_max = kRestartCut * trial;
+        // Below both the failed trial and the old largest step, so that the search ends even
+        // when the step routine placed the trial beyond alphaMax.
+        lim.alpha_max = kRestartCut * std::min(lim.alpha_max, trial);
         first = lim.alpha_max;
         failed = true;
         break;
       }
-      if (status != 0) return search_result::kUserStop;
-      const double ftry = m - in.merit0 - trial * kDecrease * lim.g0;
       if (in.derivatives) {
-        with_slopes.next(ftry, g - kDecrease * lim.g0);
+        with_slopes.next(ftry, gtry);
       } else {
         values_only.next(ftry);
       }

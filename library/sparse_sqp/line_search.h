@@ -11,8 +11,9 @@ namespace zun {
 // What the search asks of its caller.
 struct SearchCallbacks {
   // The merit value (and its slope when asked) at x0 + alpha p.  Returns 0, -1 when the
-  // functions are undefined there (the search restarts with a shorter step), or any other
-  // value for a stop (the search returns kUserStop at once).
+  // functions are undefined there (the search restarts with a shorter step, as it does after
+  // a merit value or slope that is not finite), or any other value for a stop (the search
+  // returns kUserStop at once).
   std::function<int(double alpha, bool slope, double& merit, double& derivative)> trial;
   // The last trial is the best so far: its values become the accepted ones.
   std::function<void()> accept;

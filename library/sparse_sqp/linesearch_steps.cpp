@@ -17,6 +17,12 @@ double extrapolation_step(double d, double len) {
   return (len / d + 0.1) * len * 5.0 / 11.0;
 }
 
+// No search is made when the largest step is below the smallest useful one or the slope at 0
+// does not promise a decrease; written so that a NaN in either test ends the search too.
+bool no_search(const SearchLimits& lim, double slope) {
+  return !(lim.alpha_max > lim.tol_tiny) || !(slope < 0.0);
+}
+
 }  // namespace
 
 // ---- Derivative search.
@@ -25,7 +31,7 @@ void StepSearchA::start(double alpha, const SearchLimits& lim) {
   s_ = StepState{};
   s_.lim = lim;
   s_.gbest = (1.0 - kDecrease) * lim.g0;
-  if (lim.alpha_max <= lim.tol_tiny || lim.g0 >= 0.0) {
+  if (no_search(lim, lim.g0)) {
     s_.done = true;
     s_.result = search_result::kUphill;
     return;
@@ -200,7 +206,7 @@ void StepSearchA::place() {
 void StepSearchB::start(double alpha, const SearchLimits& lim) {
   s_ = StepState{};
   s_.lim = lim;
-  if (lim.alpha_max <= lim.tol_tiny || slope0() >= 0.0) {
+  if (no_search(lim, slope0())) {
     s_.done = true;
     s_.result = search_result::kUphill;
     return;

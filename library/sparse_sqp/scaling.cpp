@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "library/platform/format.h"
 #include "library/sparse_sqp/run_messages.h"
@@ -51,12 +52,14 @@ class ScaleRun {
     big_ = kBigShare * w(rw::kInfiniteBoundSize);
     first_row_ = option_ == kLinearPartOnly ? r.ncnln + 1 : 1;
     first_col_ = option_ == kLinearPartOnly ? r.nnl + 1 : 1;
+    negligible_ = w(rw::kEpsPow067);
   }
 
   void run() {
     std::fill(s_, s_ + a_.n + a_.m, 1.0);
     print_heading();
     if (first_col_ > a_.n) return;
+    find_row_maxima();
     passes();
     finish_columns();
     finish_rows();
@@ -71,6 +74,25 @@ class ScaleRun {
   };
 
   bool movable(int j) const { return req_.bl[j - 1] < req_.bu[j - 1]; }
+
+  // The largest |a(i,j)| of each row over the columns that can move.
+  void find_row_maxima() {
+    row_max_.assign(static_cast<std::size_t>(a_.m), 0.0);
+    for (int j = 1; j <= a_.n; ++j) {
+      if (!movable(j)) continue;
+      for (std::int64_t k = a_.first(j); k < a_.last(j); ++k) {
+        double& r = row_max_[a_.ha[k] - 1];
+        r = std::max(r, std::fabs(a_.a[k]));
+      }
+    }
+  }
+
+  // Whether an element |a(i,j)| = v shapes the scales.  One at most eps^0.67 times the largest
+  // of its row (what rounding leaves of a coefficient that should be 0) would otherwise give
+  // its column a scale near 1/v, and the reduction of large scales would then shrink every
+  // other scale by as much.
+  bool counts(int i, double v) const { return v > 0.0 && v > negligible_ * row_max_[i - 1]; }
+
   double& row_scale(int i) { return s_[a_.n + i - 1]; }
 
   void write(const platform::Record& r) const { write_record(unit_, r); }
@@ -94,7 +116,7 @@ class ScaleRun {
       for (std::int64_t k = a_.first(j); k < a_.last(j); ++k) {
         const int i = a_.ha[k];
         const double v = std::fabs(a_.a[k]);
-        if (req_.row_types[i - 1] == kFreeRow || v <= 0.0) continue;
+        if (req_.row_types[i - 1] == kFreeRow || !counts(i, v)) continue;
         const double q = v / row_scale(i);
         amin = std::min(amin, q);
         amax = std::max(amax, q);
@@ -120,7 +142,7 @@ class ScaleRun {
       for (std::int64_t k = a_.first(j); k < a_.last(j); ++k) {
         const int i = a_.ha[k];
         const double v = std::fabs(a_.a[k]);
-        if (i < first_row_ || v <= 0.0) continue;
+        if (i < first_row_ || !counts(i, v)) continue;
         const double q = v / s_[j - 1];
         rmin_[i - 1] = std::min(rmin_[i - 1], q);
         rmax_[i - 1] = std::max(rmax_[i - 1], q);
@@ -289,6 +311,8 @@ class ScaleRun {
   double big_ = 0.0;
   int first_row_ = 1;
   int first_col_ = 1;
+  double negligible_ = 0.0;      // share of a row's largest element below which one is ignored
+  std::vector<double> row_max_;  // M
 };
 
 }  // namespace

@@ -22,7 +22,8 @@ struct ScaleRequest {
   const double* bu = nullptr;      // N + M
 };
 
-// S(N + M) out.  work_min, work_max: M reals each.  Reads the scale option IZ(75), the
+// S(N + M) out.  An element at most eps^0.67 times the largest of its row (over the columns
+// whose bounds differ) shapes no scale.  work_min, work_max: M reals each.  Reads the scale option IZ(75), the
 // monitoring unit IZ(13), the scale tolerance Z(92), the infinite bound size Z(70) and the
 // minor feasibility tolerance Z(56).
 void compute_scales(const ScaleRequest& request,

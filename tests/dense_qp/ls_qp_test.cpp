@@ -685,7 +685,8 @@ TEST(LsQp, WarmStartFromTheFinalWorkingSetReachesTheSameMinimum) {
 }
 
 // Two working rows so nearly parallel that x must go to about 1e14 to satisfy both: A x keeps
-// a rounding error far above the tolerance, and the solve ends with exit 3 and the warning.
+// a rounding error far above the tolerance (bounds off the 2^-8 grid of sums of that size),
+// and the solve ends with exit 3 and the warning.
 TEST(LsQp, WorkingSetThatCannotBeSatisfiedEndsWithTheWarning) {
   UnitCapture print(74);
   SharedWords words;
@@ -697,8 +698,8 @@ TEST(LsQp, WorkingSetThatCannotBeSatisfiedEndsWithTheWarning) {
   p.a(1, 1) = p.a(2, 1) = 1.0;
   p.a(1, 2) = 0.3;
   p.a(2, 2) = 0.3 + 1e-14;
-  p.bl.insert(p.bl.end(), {0.0, 1.0});
-  p.bu.insert(p.bu.end(), {0.0, 1.0});
+  p.bl.insert(p.bl.end(), {0.1, 1.1});
+  p.bu.insert(p.bu.end(), {0.1, 1.1});
   p.featol.assign(4, 1e-9);
   WarmStart warm(p, {0, 0, 3, 3}, words);
   ASSERT_EQ(warm.st.nactiv, 2);

@@ -304,8 +304,8 @@ TEST(CentralDifferences, SwitchAsksForNoDerivativesAgainAtThePoint) {
     TestProblem (*make)();
     int level;
   };
-  for (const Case c : {Case{rosenbrock, 2}, Case{hs6, 2}, Case{hs71, 2}, Case{hs6, 0},
-                       Case{hs71, 1}, Case{hs71, 0}}) {
+  for (const Case c :
+       {Case{rosenbrock, 2}, Case{hs6, 2}, Case{hs71, 2}, Case{hs71, 1}, Case{hs71, 0}}) {
     DenseHarness h(c.make(), {"Print level 0", "Derivative level " + std::to_string(c.level),
                               "Optimality tolerance 1e-12"});
     withhold_for_level(h, c.level);

@@ -239,29 +239,42 @@ class CallbacksAtBadPoints : public ::testing::Test {
   SparseArrays arrays_;
 };
 
-// Row 3 of 5 takes the log of x1: the rows before it are evaluated, the rest and the Jacobian
-// are left alone.
+// Points of log_error.nl where a function cannot be used: the log of x1 <= 0 (row 3) or of
+// x2 <= 0 (the objective) is an error of the ASL; at x1 = 1e308 the squares of row 1 and of the
+// objective, and their derivatives, overflow without one.
+struct BadPoint {
+  std::vector<double> x;
+  int failing_row;  // 0-based
+};
+
+const BadPoint kBadConstraintPoints[] = {{{-1.0, 1.0}, 2}, {{1e308, 1.0}, 0}};
+const std::vector<double> kBadObjectivePoints[] = {{1.0, -1.0}, {1e308, 1.0}};
+
+// The rows before the failing one are evaluated, the rest and the Jacobian are left alone.
 TEST_F(CallbacksAtBadPoints, ConstraintErrorStopsAtTheFailingRow) {
-  const std::vector<double> x = {-1.0, 1.0};
-  const Evaluated e = eval_constraints(arrays_, kBoth, x);
-  EXPECT_EQ(e.mode, -1);
-  EXPECT_EQ(e.fcon[0], 2.0);
-  EXPECT_EQ(e.fcon[1], -1.0);
-  EXPECT_EQ(e.fcon[2], kUntouched);
-  EXPECT_EQ(e.fcon[3], kUntouched);
-  EXPECT_EQ(e.fcon[4], kUntouched);
-  EXPECT_EQ(e.gcon, std::vector<double>(e.gcon.size(), kUntouched));
-  EXPECT_EQ(eval_constraints(arrays_, kDerivatives, x).mode, -1);
+  for (const BadPoint& p : kBadConstraintPoints) {
+    SCOPED_TRACE(p.x[0]);
+    const Evaluated e = eval_constraints(arrays_, kBoth, p.x);
+    EXPECT_EQ(e.mode, -1);
+    for (int i = 0; i < arrays_.ncnln; ++i) {
+      bool error = false;
+      EXPECT_EQ(e.fcon[i], i < p.failing_row ? problem_->constraint(i, p.x, error) : kUntouched)
+          << "row " << i;
+    }
+    EXPECT_EQ(e.gcon, std::vector<double>(e.gcon.size(), kUntouched));
+    EXPECT_EQ(eval_constraints(arrays_, kDerivatives, p.x).mode, -1);
+  }
 }
 
 TEST_F(CallbacksAtBadPoints, ObjectiveErrorSetsModeMinusOne) {
-  const std::vector<double> x = {1.0, -1.0};
-  for (int mode : {kValues, kDerivatives, kBoth}) {
-    std::vector<double> g;
-    const auto [out, f] = eval_objective(arrays_, mode, x, g);
-    EXPECT_EQ(out, -1) << mode;
-    EXPECT_EQ(f, kUntouched) << mode;
-    EXPECT_EQ(g, std::vector<double>(g.size(), kUntouched)) << mode;
+  for (const std::vector<double>& x : kBadObjectivePoints) {
+    for (int mode : {kValues, kDerivatives, kBoth}) {
+      std::vector<double> g;
+      const auto [out, f] = eval_objective(arrays_, mode, x, g);
+      EXPECT_EQ(out, -1) << x[0] << " " << mode;
+      EXPECT_EQ(f, kUntouched) << x[0] << " " << mode;
+      EXPECT_EQ(g, std::vector<double>(g.size(), kUntouched)) << x[0] << " " << mode;
+    }
   }
 }
 

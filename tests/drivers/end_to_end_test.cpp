@@ -400,14 +400,15 @@ TEST_F(SpnlpProgram, SolutionFileCarriesTheOptimumAndTheRowMultipliersInTheirPla
 }
 
 
-// Problems solved to their known optimum: the objective of the .sol point, its feasibility and
-// the KKT conditions with the .sol multipliers (stationarity of the Lagrangian in the variables
-// off their bounds, and the sign of each row multiplier against the row's active side).  A
-// problem without objective is checked for feasibility alone (its multipliers belong to the
-// solver's own feasible-point objective).
+// Problems solved to their known optimum: the verdict in the .sol message, the objective of the
+// .sol point, its feasibility and the KKT conditions with the .sol multipliers (stationarity of
+// the Lagrangian in the variables off their bounds, and the sign of each row multiplier against
+// the row's active side).  A problem without objective is checked for feasibility alone (its
+// multipliers belong to the solver's own feasible-point objective).
 struct KnownOptimum {
   const char* file;
   double f_star;  // NaN: no objective
+  const char* verdict = "converged: optimal solution found";  // in the .sol message
 };
 
 class KnownOptima : public SpnlpProgram, public ::testing::WithParamInterface<KnownOptimum> {};
@@ -422,6 +423,7 @@ TEST_P(KnownOptima, AreReachedWithMultipliersSatisfyingTheKktConditions) {
   std::string message;
   std::vector<double> x, y;
   ASSERT_TRUE(problem.read_solution(message, x, y)) << r.output;
+  EXPECT_NE(message.find(c.verdict), std::string::npos) << message;
   const spnlp_test::AslCounts counts = problem.counts();
   ASSERT_EQ(static_cast<int>(x.size()), counts.n_var);
   ASSERT_EQ(static_cast<int>(y.size()), counts.n_con);
@@ -478,7 +480,8 @@ INSTANTIATE_TEST_SUITE_P(
     KnownOptima,
     ::testing::Values(KnownOptimum{"rosenbr.nl", 0.0},
                       KnownOptimum{"hs6.nl", 0.0},
-                      KnownOptimum{"hs100asl.nl", 680.6300574},
+                      KnownOptimum{"hs100asl.nl", 680.6300574,
+                                   "converged: suboptimal solution found"},
                       KnownOptimum{"hs118.nl", 664.82045},
                       KnownOptimum{"avgasa.nl", -4.41217171},
                       KnownOptimum{"genhs28.nl", 0.92717369},
@@ -492,6 +495,12 @@ INSTANTIATE_TEST_SUITE_P(
                       KnownOptimum{"maximize.nl", -2.0},
                       KnownOptimum{"start_duals.nl", -1.7638082},
                       KnownOptimum{"log_error.nl", -0.8480149418412901},
+                      // A linear row with the coefficient 1e-16, 1e-20 or 1e-12 where a 0
+                      // belongs: the scales it shaped ended the run at the start point.
+                      KnownOptimum{"rounded_zero_e16.nl", 0.0},
+                      KnownOptimum{"rounded_zero_e20.nl", 0.0},
+                      KnownOptimum{"rounded_zero_e12.nl", 0.0},
+                      KnownOptimum{"overflow.nl", 0.05572809000084122},
                       KnownOptimum{"bratu5.nl", std::numeric_limits<double>::quiet_NaN()},
                       KnownOptimum{"no_objective.nl", std::numeric_limits<double>::quiet_NaN()}),
     [](const ::testing::TestParamInfo<KnownOptimum>& info) {
@@ -499,15 +508,34 @@ INSTANTIATE_TEST_SUITE_P(
       return name.substr(0, name.find('.'));
     });
 
-// Functions that cannot be evaluated at the start point end the run with code -1.
-TEST_F(SpnlpProgram, FunctionsUndefinedAtTheStartEndWithMinusOne) {
-  const std::string s = stub("start_undefined.nl");
-  const RunResult r = run({s, "-AMPL"});
+// Functions that cannot be used at a point: undefined at the start, the run ends with code -1;
+// a row that overflows at the first trial point (without an error of the ASL) restarts the
+// search with a shorter step, and the run goes on to the solution (KnownOptima checks it).
+struct UnusablePoint {
+  const char* file;
+  std::vector<std::string> lines;  // in this order in the output
+};
+
+class FunctionsThatCannotBeUsed : public SpnlpProgram,
+                                  public ::testing::WithParamInterface<UnusablePoint> {};
+
+TEST_P(FunctionsThatCannotBeUsed, AreEvaluationErrors) {
+  const RunResult r = run({stub(GetParam().file), "-AMPL"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.output.find(" Exit SPNLPF - Constraint and objective values could not be calculated."),
-            std::string::npos)
-      << r.output;
-  EXPECT_NE(r.output.find("flag: -1"), std::string::npos) << r.output;
+  EXPECT_TRUE(in_order(r.output, GetParam().lines)) << r.output;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files,
+    FunctionsThatCannotBeUsed,
+    ::testing::Values(
+        UnusablePoint{"start_undefined.nl",
+                      {" Exit SPNLPF - Constraint and objective values could not be calculated.",
+                       "flag: -1"}},
+        UnusablePoint{"overflow.nl", {" -- Restart linesearch.", "Result OK\n"}}),
+    [](const ::testing::TestParamInfo<UnusablePoint>& info) {
+      std::string name = info.param.file;
+      return name.substr(0, name.find('.'));
+    });
 
 }  // namespace

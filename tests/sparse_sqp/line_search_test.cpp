@@ -135,15 +135,24 @@ TEST_P(DescentTest, SteepWallUsesTheEvaluationLimit) {
   }
 }
 
+// Beyond alpha = 0.5 the functions are undefined, or the merit value and slope are NaN.
 TEST_P(DescentTest, UndefinedBeyondAPointRestartsWithATenthOfTheStep) {
-  const Merit fn{"undefined", [](double a) { return (a - 1.0) * (a - 1.0); },
-                 [](double a) { return 2.0 * (a - 1.0); }, 0.5};
-  const Outcome run = search(fn, GetParam(), 2.0);
-  EXPECT_EQ(run.restarts, 1);
-  ASSERT_LE(run.result, 3);
-  EXPECT_GT(run.alpha, 0.0);
-  EXPECT_LE(run.alpha, 0.1 * 1.0 + 1e-15);  // the first trial, 1.0, failed
-  EXPECT_LT(fn.f(run.alpha), fn.f(0.0));
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  const Merit cases[] = {
+      {"undefined", [](double a) { return (a - 1.0) * (a - 1.0); },
+       [](double a) { return 2.0 * (a - 1.0); }, 0.5},
+      {"not a number", [](double a) { return a > 0.5 ? kNaN : (a - 1.0) * (a - 1.0); },
+       [](double a) { return a > 0.5 ? kNaN : 2.0 * (a - 1.0); }},
+  };
+  for (const Merit& fn : cases) {
+    SCOPED_TRACE(fn.name);
+    const Outcome run = search(fn, GetParam(), 2.0);
+    EXPECT_EQ(run.restarts, 1);
+    ASSERT_LE(run.result, 3);
+    EXPECT_GT(run.alpha, 0.0);
+    EXPECT_LE(run.alpha, 0.1 * 1.0 + 1e-15);  // the first trial, 1.0, failed
+    EXPECT_LT(fn.f(run.alpha), fn.f(0.0));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutSlopes, DescentTest, ::testing::Bool());

@@ -2,11 +2,13 @@
 // a column matrix built from dense rows.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "library/sparse_sqp/problem_matrix.h"
 #include "library/sparse_sqp/sparse_option_words.h"
 #include "library/sparse_sqp/workspace_words.h"
+#include "library/support/machine.h"
 
 namespace zun::run_test {
 
@@ -26,6 +28,7 @@ struct SmallWorkspace {
     r(rw::kMinorFeasibilityTol) = 1e-6;
     r(rw::kMinorOptimalityTol) = 1e-6;
     r(rw::kNotSupplied) = sparse_option::kNotSuppliedValue;
+    r(rw::kEpsPow067) = std::pow(machine_precision(), 0.67);
   }
   int& i(int k) { return iz[static_cast<std::size_t>(k - 1)]; }
   double& r(int k) { return z[static_cast<std::size_t>(k - 1)]; }

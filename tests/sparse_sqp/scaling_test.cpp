@@ -163,7 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  1,
                  2,
-                 2}));
+                 2},
+        // An element that rounding left of a 0 shapes no scale: were x's column scaled by
+        // it, the reduction of large scales would bring y's scale to about 1e-11.
+        KeepCase{
+            "NegligibleElement", {{1e-16, 1.0}}, {1, -kInf, -kInf}, {4, kInf, 10}, 0, 0, 0, 1, 2}));
 
 // A free row takes no part in the column scales: adding one leaves them as they were.
 TEST(Scaling, FreeRowDoesNotMoveColumnScales) {

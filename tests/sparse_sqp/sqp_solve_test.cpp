@@ -1,11 +1,13 @@
 // Whole solves through the top level: generated LPs with a known optimum (minimised and
 // maximised) and their multipliers, unbounded, infeasible and limited LPs, a nonlinear problem
 // whose gradients are withheld at each derivative level, a user stop, the Feasible Exit pass, a
-// maximisation with nonlinear rows, evaluation errors at trial points, an objective unbounded
-// through its linear part and an iteration limit in the equality phase.
+// maximisation with nonlinear rows, evaluation errors at trial points and at the point that the
+// Hessian update evaluates again, an objective unbounded through its linear part and an
+// iteration limit in the equality phase.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -378,6 +380,67 @@ INSTANTIATE_TEST_SUITE_P(
                       UndefinedCase{"undefined_at_the_start_too", 1, -1, 0},
                       UndefinedCase{"undefined_derivatives_after_the_search", 2, -1, 1}),
     [](const ::testing::TestParamInfo<UndefinedCase>& info) { return info.param.name; });
+
+// min x1 + x2 subject to x1^2 + x2^2 <= 2 from (1.2, 0.1), inside the circle: the first QP
+// leaves the row inactive, so the first step's pair has no curvature (a linear objective and a
+// zero multiplier) and the update evaluates the functions again on the way to the QP's feasible
+// point, here the start itself.  The objective returns MODE = -1 there, once: RUSR(1) counts
+// its calls with derivatives at the start.
+void linear_at_start_once(
+    int& mode, const int&, const double* x, double& f, double* g, const int&, int*, double* rusr) {
+  if (mode == 2 && x[0] == 1.2 && x[1] == 0.1 && ++rusr[0] == 2.0) {
+    mode = -1;
+    return;
+  }
+  f = x[0] + x[1];
+  if (mode != 0) g[0] = g[1] = 1.0;
+}
+
+// A failure there that stayed recorded would end the converged run with -1.
+TEST(UndefinedAtTheUpdatesReevaluation, IsForgottenAndTheRunConverges) {
+  SolveRun r({{1.0, 1.0}}, {-kInf, -kInf, -kInf}, {kInf, kInf, 2.0}, {1.2, 0.1});
+  r.ncnln = 1;
+  r.njnln = r.nonln = 2;
+  r.objfun = linear_at_start_once;
+  r.confun = run_test::circle;
+  EXPECT_EQ(r.solve(), sparse_inform::kOptimal);
+  EXPECT_GE(r.rusr[0], 2.0);  // the failure happened
+  EXPECT_NEAR(r.xv[0], -1.0, 1e-7);
+  EXPECT_NEAR(r.xv[1], -1.0, 1e-7);
+  EXPECT_NEAR(r.objv, -2.0, 1e-9);
+}
+
+// A nonlinear row whose value is NaN everywhere, the start included (MODE left 0), beside the
+// objective of quartic_log: the QP step carries the NaN into the row's slack, and the trials
+// meet undefined points at long steps and NaN merit values at short ones.  Each restart of the
+// search shortens its largest step, and the run ends away from any solution.
+void nan_row(int& mode,
+             const int&,
+             const int&,
+             const int&,
+             const double*,
+             double* f,
+             double* g,
+             const int&,
+             int*,
+             double*) {
+  if (mode != 1) f[0] = std::numeric_limits<double>::quiet_NaN();
+  if (mode != 0) g[0] = 1.0;
+}
+
+TEST(NotANumber, InARowEndsTheRunUnsolved) {
+  for (int derivative_search : {1, 0}) {
+    SolveRun r({{1.0}}, {-kInf, -kInf}, {10.0, kInf}, {2.0});
+    r.confun = nan_row;
+    r.objfun = quartic_log;
+    r.ncnln = 1;
+    r.njnln = 1;
+    r.nonln = 1;
+    r.set(iw::kDerivativeLinesearch, derivative_search);
+    EXPECT_EQ(r.solve(), sparse_inform::kCannotImprove) << derivative_search;
+    EXPECT_EQ(r.xv[0], 2.0) << derivative_search;
+  }
+}
 
 // min exp(-x) - y with -x + y <= 1, x and y free: unbounded below through the linear part of
 // the objective while the nonlinear part tends to 0.

@@ -282,7 +282,7 @@ TEST_F(DnnlpProgram, InfeasibleLinearConstraintsEndWithCodeTwo) {
 // stop request goes to the solver, and the solve ends with the stop code.
 struct StartError {
   const char* name;
-  const char* start;  // the x segment of log_error.nl with one coordinate made negative
+  const char* start;  // the x segment of log_error.nl with one coordinate moved
   const char* message;
 };
 
@@ -305,10 +305,25 @@ TEST_P(EvaluationError, AtTheStartPointStopsTheSolve) {
   EXPECT_EQ(sol.y.size(), 5u);
 }
 
-// From (1, 1) the objective (x1 + 2)^2 - log(x2) sends the first trial point to x1 < 0, where
-// row 3 (log(x1) + x2 <= 3) cannot be evaluated: the stop leaves that trial point in the .sol.
-TEST_F(DnnlpProgram, EvaluationErrorAtATrialPointLeavesThatPointInTheSolution) {
-  const std::string s = variant("log_error.nl", "o0\nv0\nn-2\n", "o0\nv0\nn2\n");
+// Problems whose first trial point lies where a row cannot be used: from (1, 1) the objective
+// (x1 + 2)^2 - log(x2) of a log_error.nl variant sends it to x1 < 0, where log(x1) in row 3 is
+// undefined, and overflow.nl's to x2 > 1.9013, where its row 2 overflows.  The stop leaves that
+// trial point in the .sol.
+struct TrialError {
+  const char* name;
+  const char* file;
+  const char* from;  // a fragment of the file's text and what replaces it; null: the file
+  const char* to;
+};
+
+void PrintTo(const TrialError& e, std::ostream* os) { *os << e.name; }
+
+class EvaluationErrorAtATrialPoint : public DnnlpProgram,
+                                     public ::testing::WithParamInterface<TrialError> {};
+
+TEST_P(EvaluationErrorAtATrialPoint, LeavesThatPointInTheSolution) {
+  const TrialError& c = GetParam();
+  const std::string s = c.from != nullptr ? variant(c.file, c.from, c.to) : stub(c.file);
   const RunResult r = run({s, "-AMPL"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_TRUE(in_order(r.output, {"Error while evaluating constraints, terminating.\n",
@@ -316,9 +331,25 @@ TEST_F(DnnlpProgram, EvaluationErrorAtATrialPointLeavesThatPointInTheSolution) {
       << r.output;
   const Solution sol = read_solution(s);
   ASSERT_TRUE(sol.read) << r.output;
-  ASSERT_EQ(sol.x.size(), 2u);
-  EXPECT_LT(sol.x[0], 0.0);  // not the start point (1, 1)
+  spnlp_test::LoadedProblem problem(s);
+  ASSERT_TRUE(problem.loaded());
+  ASSERT_EQ(static_cast<int>(sol.x.size()), problem.counts().n_var);
+  bool unusable = false;
+  for (int i = 0; i < problem.counts().n_con; ++i) {
+    bool error = false;
+    const double value = problem.constraint(i, sol.x, error);
+    unusable = unusable || error || !std::isfinite(value);
+  }
+  EXPECT_TRUE(unusable) << sol.x[0] << " " << sol.x[1];
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows,
+    EvaluationErrorAtATrialPoint,
+    ::testing::Values(
+        TrialError{"undefined", "log_error.nl", "o0\nv0\nn-2\n", "o0\nv0\nn2\n"},
+        TrialError{"overflow", "overflow.nl", nullptr, nullptr}),
+    [](const ::testing::TestParamInfo<TrialError>& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Starts,
@@ -326,7 +357,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StartError{"constraint", "x2\n0 -1\n1 1\n",
                                  "Error while evaluating constraints, terminating.\n"},
                       StartError{"objective", "x2\n0 1\n1 -1\n",
-                                 "Error while evaluating objective function, terminating.\n"}),
+                                 "Error while evaluating objective function, terminating.\n"},
+                      // x1^2 in row 1 overflows without an error of the ASL.
+                      StartError{"overflow", "x2\n0 1e200\n1 1\n",
+                                 "Error while evaluating constraints, terminating.\n"}),
     [](const ::testing::TestParamInfo<StartError>& info) { return std::string(info.param.name); });
 
 // Ordinary problems: whatever the solve reaches, the run ends normally with the driver's

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drivers/common/asl_record.h"
@@ -116,26 +117,38 @@ TEST_F(Requests, ValuesAloneLeaveTheJacobian) {
   EXPECT_EQ(d_.c[0], problem_->constraint(0, d_.x, error));
 }
 
-// log(x2) in the objective and log(x1) in row 3 cannot be evaluated at non-positive values.
+// log(x2) in the objective and log(x1) in row 3 cannot be evaluated at non-positive values;
+// at x1 = 1e308 the squares in the objective and in row 1 overflow, with their derivatives.
 TEST_F(Requests, EvaluationErrorStopsTheAnswer) {
   load("log_error.nl");
-  d_.x = {1.0, -1.0};
-  d_.objg.assign(d_.objg.size(), kUntouched);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(dnnlp::answer_request(3, choice_, d_, objv_));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Error while evaluating objective function, terminating.\n");
-  EXPECT_EQ(objv_, kUntouched);
-  EXPECT_EQ(d_.objg, std::vector<double>(d_.objg.size(), kUntouched));
-
-  d_.x = {-1.0, 1.0};
-  d_.needrow.assign(d_.needrow.size(), 1);
-  d_.jacnl.assign(d_.jacnl.size(), kUntouched);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(dnnlp::answer_request(6, choice_, d_, objv_));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Error while evaluating constraints, terminating.\n");
-  EXPECT_EQ(d_.jacnl, std::vector<double>(d_.jacnl.size(), kUntouched));
+  for (const auto& [objective_point, row_point] :
+       {std::pair{std::vector<double>{1.0, -1.0}, std::vector<double>{-1.0, 1.0}},
+        std::pair{std::vector<double>{1e308, 1.0}, std::vector<double>{1e308, 1.0}}}) {
+    for (const int code : {1, 2, 3}) {
+      d_.x = objective_point;
+      objv_ = kUntouched;
+      d_.objg.assign(d_.objg.size(), kUntouched);
+      testing::internal::CaptureStdout();
+      EXPECT_FALSE(dnnlp::answer_request(code, choice_, d_, objv_)) << code;
+      EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                "Error while evaluating objective function, terminating.\n");
+      EXPECT_EQ(objv_, kUntouched);
+      EXPECT_EQ(d_.objg, std::vector<double>(d_.objg.size(), kUntouched));
+    }
+    for (const int code : {4, 5, 6}) {
+      d_.x = row_point;
+      d_.needrow.assign(d_.needrow.size(), 1);
+      d_.jacnl.assign(d_.jacnl.size(), kUntouched);
+      testing::internal::CaptureStdout();
+      EXPECT_FALSE(dnnlp::answer_request(code, choice_, d_, objv_)) << code;
+      EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                "Error while evaluating constraints, terminating.\n");
+      // Request 5 writes the Jacobian rows before the failing one; 4 and 6 fail on a value.
+      if (code != 5) {
+        EXPECT_EQ(d_.jacnl, std::vector<double>(d_.jacnl.size(), kUntouched));
+      }
+    }
+  }
 }
 
 TEST_F(Requests, OtherCodesEvaluateNothing) {
