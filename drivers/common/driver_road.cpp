@@ -2,6 +2,7 @@
 #include "drivers/common/driver_road.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -32,6 +33,12 @@ void print_no_stub(const char* banner, const char* program) {
 bool unsupported_problem() {
   return n_var <= 0 || nbv > 0 || niv > 0 || nlvbi > 0 || nlvci > 0 || nlvoi > 0 || nlnc > 0 ||
          lnc > 0;
+}
+
+// How the refusal of an unusable number names it.
+const char* number_name(double value) {
+  if (std::isnan(value)) return "NaN";
+  return value > 0 ? "infinity" : "-infinity";
 }
 
 // The objective index (0-based, -1 none), with the warnings about missing or extra objectives.
@@ -122,9 +129,7 @@ RoadEnd read_opened(FILE* nl,
                     const NlBodies& bodies) {
   if (unsupported_problem()) {
     std::fclose(nl);
-    Printf(
-        "Discrete problems or problems with newtork constraints are not supported by this "
-        "solver.\nTerminating.\n");
+    print_unsupported_problem();
     return RoadEnd{std::nullopt, kExitFailure};
   }
   OpenedProblem problem;
@@ -141,8 +146,11 @@ RoadEnd read_opened(FILE* nl,
     print_read_error(read_error);
     return RoadEnd{std::nullopt, kExitFailure};
   }
-  if (const auto nan = first_nan(*shape)) {
-    Printf("The problem gives NaN as %s.\nTerminating.\n", nan->c_str());
+  std::optional<UnusableNumber> unusable = first_unusable(*shape, problem.objective);
+  if (!unusable) unusable = bodies.unusable;
+  if (unusable) {
+    Printf("The problem gives %s as %s.\nTerminating.\n", number_name(unusable->value),
+           unusable->what.c_str());
     return RoadEnd{std::nullopt, kExitFailure};
   }
   getopts(options, identity.info);

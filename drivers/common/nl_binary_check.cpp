@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "drivers/common/nl_line.h"
+
 namespace zun_driver {
 
 namespace {
@@ -73,9 +75,10 @@ class BinarySource : public NlSegmentSource {
     return value;
   }
 
-  void real_number(const char* what) override {
+  double real_number(const char* what) override {
     double value = 0.0;
     take(&value, kRealBytes, what);
+    return value;
   }
 
   void suffix_value(bool real_values) override {
@@ -142,17 +145,18 @@ class BinarySource : public NlSegmentSource {
 
   static bool is_number(char item) { return item == 'n' || item == 'l' || item == 's'; }
 
-  void number(char item) {
+  void number(char item, NlExpressionChecks& checks) {
     switch (item) {
       case 'n':
-        real_number("constant");
+        checks.constant(real_number("constant"));
         break;
       case 'l':
-        integer("constant");
+        checks.constant(static_cast<double>(integer("constant")));
         break;
       default: {
         std::int16_t value = 0;
         take(&value, kShortBytes, "constant");
+        checks.constant(value);
       }
     }
   }
@@ -179,12 +183,12 @@ class BinarySource : public NlSegmentSource {
   // Reads one expression item after its letter; returns the operands that follow it.
   std::int64_t item_operands(char item, NlExpressionChecks& checks) {
     if (is_number(item)) {
-      number(item);
+      number(item, checks);
       return 0;
     }
     switch (item) {
       case 'o':
-        return operator_operands();
+        return operator_operands(checks);
       case 'v':
         checks.variable(integer("variable number"));
         return 0;
@@ -195,11 +199,11 @@ class BinarySource : public NlSegmentSource {
         text("string", file_size_);
         return 0;
       default:
-        fail(std::string("'") + item + "' does not start an expression item");
+        fail(quoted_character(item) + " does not start an expression item");
     }
   }
 
-  std::int64_t operator_operands() {
+  std::int64_t operator_operands(NlExpressionChecks& checks) {
     const std::int64_t code = integer("operator number");
     const unsigned char kind =
         code >= 0 && code < static_cast<std::int64_t>(kOperatorCount)
@@ -215,20 +219,20 @@ class BinarySource : public NlSegmentSource {
       case kListed:
         return count("operand count", 1);
       case kPiecewise:
-        return piecewise_operands();
+        return piecewise_operands(checks);
       default:
         fail("the operator number " + std::to_string(code) + " is not one the reader knows");
     }
   }
 
   // A piecewise-linear term: k slopes and k - 1 breakpoints as numbers, then its operand.
-  std::int64_t piecewise_operands() {
+  std::int64_t piecewise_operands(NlExpressionChecks& checks) {
     const std::int64_t slopes = count("slope count", kFewestSlopes);
     for (std::int64_t i = 0; i < 2 * slopes - 1; ++i) {
       char item = 0;
       take(&item, 1, "breakpoint or slope");
       if (!is_number(item)) fail("a breakpoint or slope is not a number");
-      number(item);
+      number(item, checks);
     }
     return 1;
   }

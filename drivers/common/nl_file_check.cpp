@@ -60,6 +60,10 @@ NlFileCheck check_nl_file(const std::string& path) {
   if (auto fault = read_nl_header(std::string_view(start.data(), start.size()), size, header)) {
     return corrupt(*fault);
   }
+  if (header.variables == 0) {
+    return NlFileCheck{
+        NlFileStatus::kNoVariables, header.binary, NlFault{"line 2", "no variables"}, {}};
+  }
   NlFileCheck check{NlFileStatus::kSound, header.binary, {}, {}};
   if (auto fault = walk_segments(in, header, size, check.bodies)) return corrupt(*fault);
   return check;

@@ -11,10 +11,11 @@
 namespace zun_driver {
 
 enum class NlFileStatus {
-  kSound,       // nothing wrong was found
-  kCannotOpen,  // no such file or not readable: left to the ASL, which reports it
-  kNotRegular,  // a directory, a pipe or a device: not to be read
-  kCorrupt,     // `fault` says what and where
+  kSound,        // nothing wrong was found
+  kCannotOpen,   // no such file or not readable: left to the ASL, which reports it
+  kNotRegular,   // a directory, a pipe or a device: not to be read
+  kNoVariables,  // a sound header that counts no variables: a problem no solver here takes
+  kCorrupt,      // `fault` says what and where
 };
 
 struct NlFileCheck {

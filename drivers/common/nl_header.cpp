@@ -1,6 +1,7 @@
 // Reading and checking the ten header lines of a .nl file.
 #include "drivers/common/nl_header.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <vector>
@@ -18,6 +19,10 @@ constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kArithmeticUnstated = 0;
 constexpr std::int64_t kLargestArithmetic = 2;
 constexpr std::int64_t kUnreadableCode = -1;
+// The option counts that the reader takes after the format letter of line 1, and that its .sol
+// reader takes back: none (0), or 3 to 9.
+constexpr std::int64_t kFewestOptions = 3;
+constexpr std::int64_t kMostOptions = 9;
 
 // A count field of the header: its line (1-based), its position on the line (0-based), the
 // member of NlHeader it fills, its name in messages, and whether the file's size bounds it.
@@ -146,6 +151,19 @@ std::int64_t optional_count(const std::vector<std::string_view>& fields,
   return *value;
 }
 
+// The option count that follows the format letter of `first` (line 1), as an integer prefix
+// (a sign, then digits; 0 when there is none), saturated beyond the 32-bit range.
+std::int64_t option_count(std::string_view first) {
+  std::size_t at = 1;
+  const bool negative = at < first.size() && first[at] == '-';
+  if (at < first.size() && (first[at] == '-' || first[at] == '+')) ++at;
+  std::int64_t count = 0;
+  for (; at < first.size() && first[at] >= '0' && first[at] <= '9'; ++at) {
+    count = std::min(count * 10 + (first[at] - '0'), kLargestCount + 1);
+  }
+  return negative ? -count : count;
+}
+
 // True when a carriage return comes before the line's last character that is not a blank
 // (the reader ends its reading of a header line there).
 bool carriage_return_inside(std::string_view line) {
@@ -169,6 +187,11 @@ std::optional<NlFault> read_nl_header(std::string_view text,
     return NlFault{line_name(1), "the file does not start with 'g' (text) or 'b' (binary)"};
   }
   header.binary = first[0] == 'b';
+  const std::int64_t options = option_count(first);
+  if (options != 0 && (options < kFewestOptions || options > kMostOptions)) {
+    return NlFault{line_name(1), "the option count " + std::to_string(options) +
+                                     " is out of range (0, or 3 to 9)"};
+  }
   std::array<std::vector<std::string_view>, kHeaderLines + 1> fields;
   for (int line = 1; line <= kHeaderLines; ++line) {
     if (carriage_return_inside(lines[static_cast<std::size_t>(line - 1)])) {

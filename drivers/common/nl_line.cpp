@@ -1,6 +1,7 @@
 // Splitting one line of a .nl file into its fields.
 #include "drivers/common/nl_line.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <string>
@@ -49,6 +50,12 @@ void split_fields(std::string_view line, std::vector<std::string_view>& fields) 
     fields.push_back(line.substr(at, end - at));
     at = end;
   }
+}
+
+std::string quoted_character(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  if (std::isprint(code)) return std::string("'") + c + "'";
+  return "character " + std::to_string(code);
 }
 
 std::optional<double> parse_real(std::string_view token) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,6 +17,9 @@ void split_fields(std::string_view line, std::vector<std::string_view>& fields);
 // A whole decimal integer token (optional sign) in 64 bits; nothing when the token is not one
 // or overflows.
 std::optional<std::int64_t> parse_integer(std::string_view token);
+
+// The character `c` for a message: 'c' when printable, else "character 10" (its code).
+std::string quoted_character(char c);
 
 // A whole real-number token; nothing when the token is not one.
 std::optional<double> parse_real(std::string_view token);

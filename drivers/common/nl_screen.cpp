@@ -30,6 +30,8 @@ ScreenResult screen_nl_file(const std::string& path,
       return ScreenResult{};
     case NlFileStatus::kNotRegular:
       return stopped(ScreenVerdict::kNotRegular, check.fault);
+    case NlFileStatus::kNoVariables:
+      return stopped(ScreenVerdict::kUnsupported, check.fault);
     case NlFileStatus::kCorrupt:
       return stopped(ScreenVerdict::kCorrupt, check.fault);
     case NlFileStatus::kSound:
@@ -71,6 +73,9 @@ void report_screen(const std::string& path, const ScreenResult& screen) {
     case ScreenVerdict::kNotRegular:
       Printf("Can't open %s: not a regular file\nTerminating.\n", path.c_str());
       break;
+    case ScreenVerdict::kUnsupported:
+      print_unsupported_problem();
+      break;
     case ScreenVerdict::kCorrupt:
       refuse_corrupt_file(path, screen.fault);
       return;
@@ -86,6 +91,12 @@ void report_screen(const std::string& path, const ScreenResult& screen) {
       break;
   }
   std::fflush(stdout);
+}
+
+void print_unsupported_problem() {
+  Printf(
+      "Discrete problems or problems with newtork constraints are not supported by this "
+      "solver.\nTerminating.\n");
 }
 
 void print_read_error(int code) {

@@ -14,11 +14,12 @@ namespace zun_driver {
 constexpr int kCorruptFileCode = 5;
 
 enum class ScreenVerdict {
-  kRead,        // the program may read the file (also when it cannot be opened: the ASL says so)
-  kNotRegular,  // a directory, a pipe or a device
-  kCorrupt,     // the walk failed or the first read raised a fault signal: `fault`
-  kReadError,   // the first read ended with the ASL's `read_error` and its text `errors`
-  kOverBudget,  // the first read used up its processor-time budget of `cpu_seconds`
+  kRead,         // the program may read the file (also when it cannot be opened: the ASL says so)
+  kNotRegular,   // a directory, a pipe or a device
+  kUnsupported,  // a problem without variables, refused from the header
+  kCorrupt,      // the walk failed or the first read raised a fault signal: `fault`
+  kReadError,    // the first read ended with the ASL's `read_error` and its text `errors`
+  kOverBudget,   // the first read used up its processor-time budget of `cpu_seconds`
 };
 
 struct ScreenResult {
@@ -41,6 +42,10 @@ ScreenResult screen_nl_file(const std::string& path,
 
 // Prints why the screen stopped the road (any verdict but kRead) for the file at `path`.
 void report_screen(const std::string& path, const ScreenResult& screen);
+
+// The refusal of a problem without variables, with discrete variables or with network
+// constraints, on standard output.
+void print_unsupported_problem();
 
 // The driver's lines for a read error with `code` on standard output, flushed.
 void print_read_error(int code);

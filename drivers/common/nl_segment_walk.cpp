@@ -2,6 +2,10 @@
 #include "drivers/common/nl_segment_walk.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "drivers/common/nl_line.h"
 
 namespace zun_driver {
 
@@ -22,6 +26,18 @@ constexpr std::int64_t kSuffixLargestFlags = 7;
 constexpr std::int64_t kSuffixOnVariables = 0;
 constexpr std::int64_t kSuffixOnConstraints = 1;
 constexpr std::int64_t kSuffixOnObjectives = 2;
+
+// The bound of the variables of a body that may use any variable (a defined variable's, whose
+// variables count where it is used, and a logical constraint's).
+constexpr std::int64_t kAnyVariable = std::numeric_limits<std::int64_t>::max();
+
+// A body being walked: what it belongs to and the variables it may use.
+struct BodyOwner {
+  const char* name;             // "the body of constraint", "defined variable", ...
+  std::int64_t number;          // 0-based within its kind
+  std::int64_t variable_bound;  // its variables must be below this
+  const char* bound_name = "";  // the header's name of that bound
+};
 
 // Which entities of the problem a segment already described (each at most once).
 class SeenOnce {
@@ -58,6 +74,7 @@ class SegmentWalk : public NlExpressionChecks {
         logical_seen_(h.logical_constraints),
         defined_(h.expression_variables() - h.variables),
         defined_calls_(static_cast<std::size_t>(h.expression_variables() - h.variables), false),
+        defined_top_(static_cast<std::size_t>(h.expression_variables() - h.variables), -1),
         column_counts_(static_cast<std::size_t>(h.variables), 0),
         row_marks_(static_cast<std::size_t>(h.variables), -1) {
     bodies_ = NlBodies{};
@@ -74,12 +91,28 @@ class SegmentWalk : public NlExpressionChecks {
 
   void variable(std::int64_t i) override {
     in_range(i, "variable number", 0, h_.expression_variables());
-    if (i < h_.variables) return;
-    const auto k = static_cast<std::size_t>(i - h_.variables);
-    if (!defined_.seen(i - h_.variables)) {
-      src_.fail("defined variable " + std::to_string(i) + " is used before its definition");
+    std::int64_t top = i;
+    if (i >= h_.variables) {
+      const auto k = static_cast<std::size_t>(i - h_.variables);
+      if (!defined_.seen(i - h_.variables)) {
+        src_.fail("defined variable " + std::to_string(i) + " is used before its definition");
+      }
+      calls_function_ = calls_function_ || defined_calls_[k];
+      top = defined_top_[k];
     }
-    calls_function_ = calls_function_ || defined_calls_[k];
+    body_top_ = std::max(body_top_, top);
+    if (top >= owner_.variable_bound) {
+      const std::string through =
+          i >= h_.variables ? " (through defined variable " + std::to_string(i) + ")" : "";
+      src_.fail("variable " + std::to_string(top) + through + " in " + owner_.name + " " +
+                std::to_string(owner_.number) + " is beyond the header's " +
+                std::to_string(owner_.variable_bound) + " " + owner_.bound_name);
+    }
+  }
+
+  void constant(double value) override {
+    body_constant_ = value;
+    if (std::isnan(value)) unusable(value, std::string("a constant in ") + owner_name());
   }
 
   void function(std::int64_t i) override {
@@ -98,6 +131,16 @@ class SegmentWalk : public NlExpressionChecks {
 
   std::int64_t field_in_range(const char* what, std::int64_t low, std::int64_t high) {
     return in_range(src_.integer(what), what, low, high);
+  }
+
+  // Notes the first number that no solve can use.
+  void unusable(double value, std::string what) {
+    if (!bodies_.unusable) bodies_.unusable = UnusableNumber{value, std::move(what)};
+  }
+
+  // The owner of the body being walked for the user, numbered from 1: "the body of constraint 2".
+  std::string owner_name() const {
+    return std::string(owner_.name) + " " + std::to_string(owner_.number + 1);
   }
 
   // A count field: no larger than the file, since each counted item takes a line or bytes.
@@ -145,7 +188,7 @@ class SegmentWalk : public NlExpressionChecks {
         linear_terms_segment(key);
         break;
       default:
-        src_.fail(std::string("'") + key + "' does not start a segment");
+        src_.fail(quoted_character(key) + " does not start a segment");
     }
   }
 
@@ -198,28 +241,44 @@ class SegmentWalk : public NlExpressionChecks {
       field_in_range("objective of a defined variable", h_.constraints + 1,
                      h_.constraints + h_.objectives + 1);
     }
+    const std::int64_t k = i - h_.variables;
+    owner_ = BodyOwner{"defined variable", k, kAnyVariable};
+    std::int64_t top = -1;
     for (std::int64_t t = 0; t < terms; ++t) {
       src_.next_entry("V");
-      field_in_range("variable number", 0, h_.variables);
-      src_.real_number("coefficient");
+      const std::int64_t j = field_in_range("variable number", 0, h_.variables);
+      const double coefficient = src_.real_number("coefficient");
+      if (!std::isfinite(coefficient)) {
+        unusable(coefficient,
+                 "the coefficient of variable " + std::to_string(j + 1) + " in " + owner_name());
+      }
+      top = std::max(top, j);
     }
     // Marked defined before its expression, as the reader allows a reference to itself.
-    body("V");
-    defined_calls_[static_cast<std::size_t>(i - h_.variables)] = calls_function_;
+    defined_top_[static_cast<std::size_t>(k)] = top;
+    body("V", owner_);
+    defined_calls_[static_cast<std::size_t>(k)] = calls_function_;
+    defined_top_[static_cast<std::size_t>(k)] = std::max(top, body_top_);
   }
 
-  // Walks a body; true when it is a single constant.
-  bool body(const char* segment) {
+  // Walks the body of `owner`; true when it is a single constant.
+  bool body(const char* segment, const BodyOwner& owner) {
     calls_function_ = false;
+    body_top_ = -1;
+    body_constant_ = 0.0;
+    owner_ = owner;
     return src_.expression(segment, *this);
   }
 
   void constraint_segment() {
     const std::int64_t i = field_in_range("constraint number", 0, h_.constraints);
     if (!constraints_seen_.mark(i)) src_.fail("constraint number " + std::to_string(i) + " has two bodies");
-    const bool constant = body("C");
+    const bool constant =
+        body("C", BodyOwner{"the body of constraint", i, h_.nonlinear_constraint_vars,
+                            "nonlinear variables in constraints"});
     bodies_.row_calls_function[static_cast<std::size_t>(i)] = calls_function_;
-    if (!constant && i >= h_.nonlinear_constraints) {
+    // The row's value holds its body, which the linear terms and bounds leave out unless it is 0.
+    if (!(constant && body_constant_ == 0.0) && i >= h_.nonlinear_constraints) {
       bodies_.widened_rows = std::max(bodies_.widened_rows, i + 1);
     }
   }
@@ -229,17 +288,21 @@ class SegmentWalk : public NlExpressionChecks {
     if (!logical_seen_.mark(i)) {
       src_.fail("logical constraint number " + std::to_string(i) + " has two bodies");
     }
-    body("L");
+    body("L", BodyOwner{"the body of logical constraint", i, kAnyVariable});
   }
 
   void objective_segment() {
     const std::int64_t i = field_in_range("objective number", 0, h_.objectives);
     if (!objectives_seen_.mark(i)) src_.fail("objective " + std::to_string(i) + " has two bodies");
     src_.integer("objective sense");
-    const bool constant = body("O");
+    const bool constant =
+        body("O", BodyOwner{"the body of objective", i, h_.nonlinear_objective_vars,
+                            "nonlinear variables in objectives"});
     const auto k = static_cast<std::size_t>(i);
     bodies_.objective_calls_function[k] = calls_function_;
-    bodies_.widened_objectives[k] = !constant && i >= h_.nonlinear_objectives;
+    // A finite constant only shifts the objective; any other body is the ASL's to evaluate.
+    bodies_.widened_objectives[k] =
+        !(constant && std::isfinite(body_constant_)) && i >= h_.nonlinear_objectives;
   }
 
   // `d` and `x`: a count, then that many entries of an index and a value.
@@ -371,7 +434,13 @@ class SegmentWalk : public NlExpressionChecks {
   SeenOnce logical_seen_;
   SeenOnce defined_;
   std::vector<bool> defined_calls_;  // per defined variable: its body calls a function
-  bool calls_function_ = false;      // the body being walked calls a function
+  // Per defined variable: the largest variable number it uses, directly or through others (-1
+  // when none).
+  std::vector<std::int64_t> defined_top_;
+  bool calls_function_ = false;  // the body being walked calls a function
+  std::int64_t body_top_ = -1;   // the largest variable number of the body being walked
+  double body_constant_ = 0.0;   // the last constant of the body being walked
+  BodyOwner owner_{"", 0, kAnyVariable};
   std::optional<std::vector<std::int64_t>> column_ends_;
   std::vector<std::int64_t> column_counts_;
   std::vector<std::int64_t> row_marks_;

@@ -12,17 +12,27 @@
 
 namespace zun_driver {
 
+// A number of the problem that no solve can use, and what it is ("the coefficient of variable 2
+// in constraint 1", numbers 1-based).
+struct UnusableNumber {
+  double value = 0.0;
+  std::string what;
+};
+
 // What the walk found in the bodies of a sound file.
 struct NlBodies {
-  // One past the last row at or after the header's count of nonlinear rows whose body is not a
-  // constant (0 when there is none): the rows up to it must be evaluated by the ASL.
+  // One past the last row at or after the header's count of nonlinear rows whose body is not the
+  // constant 0 (0 when there is none): the rows up to it must be evaluated by the ASL.
   std::int64_t widened_rows = 0;
-  // Per objective: declared linear, yet its body is not a constant.
+  // Per objective: declared linear, yet its body is not a finite constant.
   std::vector<bool> widened_objectives;
   // Per row and per objective: the body calls an imported function, directly or through
   // defined variables.
   std::vector<bool> row_calls_function;
   std::vector<bool> objective_calls_function;
+  // The first NaN constant of an expression, or the first linear coefficient of a defined
+  // variable that is not finite.
+  std::optional<UnusableNumber> unusable;
 };
 
 // A fault found by the walk or by a source, carried to the entry that returns it.
@@ -38,6 +48,8 @@ class NlExpressionChecks {
   virtual void variable(std::int64_t i) = 0;
   // Imported function `i` called in an expression: in range.
   virtual void function(std::int64_t i) = 0;
+  // A real constant of an expression.
+  virtual void constant(double value) = 0;
 };
 
 // The fields of one format, read in order.  Every reader throws NlFaultThrown (through `fail`)
@@ -52,7 +64,7 @@ class NlSegmentSource {
   // The next integer field of the current segment line or entry.
   virtual std::int64_t integer(const char* what) = 0;
   // The next real field.
-  virtual void real_number(const char* what) = 0;
+  virtual double real_number(const char* what) = 0;
   // The next value of a suffix entry, real or integer as the suffix's kind says.
   virtual void suffix_value(bool real_values) = 0;
   // The next name field.
@@ -72,7 +84,9 @@ class NlSegmentSource {
 // nothing with `bodies` filled.  The checks: each index within the range the header's counts
 // give, each segment once per row or object, defined variables defined once and before use,
 // counts no larger than the file, the Jacobian's terms against the header and the column counts
-// of the 'k' segment.
+// of the 'k' segment, and the variables of each constraint's (objective's) body, directly or
+// through defined variables, among the header's nonlinear variables in constraints
+// (objectives): the reader evaluates no other variable in a body.
 std::optional<NlFault> walk_nl_segments(NlSegmentSource& source,
                                         const NlHeader& header,
                                         NlBodies& bodies);

@@ -55,11 +55,13 @@ class TextSource : public NlSegmentSource {
     return *value;
   }
 
-  void real_number(const char* what) override {
+  double real_number(const char* what) override {
     const std::string_view token = field(what);
-    if (!parse_real(token)) {
+    const auto value = parse_real(token);
+    if (!value) {
       fail(std::string("the ") + what + " \"" + std::string(token) + "\" is not a number");
     }
+    return *value;
   }
 
   void suffix_value(bool) override { real_number("suffix value"); }
@@ -145,7 +147,7 @@ class TextSource : public NlSegmentSource {
       case 'n':
       case 'l':
       case 's':
-        real_number("constant");
+        checks.constant(real_number("constant"));
         return true;
       case 'f':
         checks.function(integer("function number"));

@@ -63,7 +63,21 @@ std::optional<ProblemShape> read_problem_shape(int objective) {
   return s;
 }
 
-std::optional<std::string> first_nan(const ProblemShape& shape) {
+namespace {
+
+// The first coefficient of `terms` that is not finite, named with `owner` ("constraint 2").
+std::optional<UnusableNumber> unusable_coefficient(const std::vector<Term>& terms,
+                                                   const std::string& owner) {
+  const auto at = std::find_if(terms.begin(), terms.end(),
+                               [](const Term& t) { return !std::isfinite(t.coef); });
+  if (at == terms.end()) return std::nullopt;
+  return UnusableNumber{
+      at->coef, "the coefficient of variable " + std::to_string(at->var + 1) + " in " + owner};
+}
+
+}  // namespace
+
+std::optional<UnusableNumber> first_unusable(const ProblemShape& shape, int objective) {
   struct Values {
     const std::vector<double>* values;
     const char* name;
@@ -77,10 +91,16 @@ std::optional<std::string> first_nan(const ProblemShape& shape) {
     const auto at = std::find_if(list.values->begin(), list.values->end(),
                                  [](double v) { return std::isnan(v); });
     if (at != list.values->end()) {
-      return std::string(list.name) + " " + std::to_string(at - list.values->begin() + 1);
+      return UnusableNumber{
+          *at, std::string(list.name) + " " + std::to_string(at - list.values->begin() + 1)};
     }
   }
-  return std::nullopt;
+  for (std::size_t i = 0; i < shape.rows.size(); ++i) {
+    if (auto bad = unusable_coefficient(shape.rows[i], "constraint " + std::to_string(i + 1))) {
+      return bad;
+    }
+  }
+  return unusable_coefficient(shape.objective, "objective " + std::to_string(objective + 1));
 }
 
 void widen_declared_linear(ProblemShape& shape, const NlBodies& bodies, int objective) {

@@ -45,12 +45,16 @@ bool is_consistent(const ProblemShape& shape);
 // file).  Throws std::bad_alloc when memory runs out.
 std::optional<ProblemShape> read_problem_shape(int objective);
 
-// The first NaN among the variable bounds, row bounds and start values of `shape`, named as
-// "the lower bound of variable 3" (1-based); nothing when there is none.
-std::optional<std::string> first_nan(const ProblemShape& shape);
+// The first number of `shape` that no solve can use, named as "the lower bound of variable 3"
+// (1-based): a NaN among the variable bounds, row bounds and start values (infinite bounds are
+// the format's own), or a linear coefficient of a row or of the objective (objective index
+// `objective`, 0-based) that is not finite; nothing when there is none.
+std::optional<UnusableNumber> first_unusable(const ProblemShape& shape, int objective);
 
-// Counts as nonlinear what `bodies` found declared linear with a body that is not a constant,
-// so that the ASL evaluates it: every row up to the last such row, with every variable a
+// Counts as nonlinear what `bodies` found declared linear with a body that the linear terms leave
+// out (a row's body other than the constant 0, an objective's body other than a finite
+// constant), so
+// that the ASL evaluates it: every row up to the last such row, with every variable a
 // nonlinear Jacobian variable, and, when the objective `objective` (0-based, -1 none) is such,
 // every variable a nonlinear objective variable.  A shape without such bodies is unchanged.
 void widen_declared_linear(ProblemShape& shape, const NlBodies& bodies, int objective);

@@ -59,6 +59,12 @@ const HandWritten kFiles[] = {
     {"rounded_zero_e16.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {1.3, -0.7}, {2.0, 3.0}, 0.0},
     {"rounded_zero_e20.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {1.3, -0.7}, {2.0, 3.0}, 0.0},
     {"rounded_zero_e12.nl", {2, 1, 1, 0, 0, 2, 0, 0}, false, {1.3, -0.7}, {2.0, 3.0}, 0.0},
+    {"disc_strip.nl",
+     {2, 2, 1, 1, 2, 2, 0, 0},
+     false,
+     {0.3, -1.2},
+     {2.0 / std::sqrt(5.0), 4.0 / std::sqrt(5.0)},
+     9.0 - 4.0 * std::sqrt(5.0)},
     // The row declared linear holds exp(t) through a defined variable: the ASL's derivative of
     // it changes with t.
     {"linear_declared_exp.nl",

@@ -1,13 +1,22 @@
 // The spnlp and dnnlp programs on damaged copies of bundled problems and of their binary forms
 // (written by the ASL): truncations, byte flips, edited header counts, out-of-range and broken
-// segment lines, and in binary files integer fields (indices, counts, lengths, operator codes)
-// set to values that break readers.  Every run must end by itself within its limits, without a
-// signal or a sanitizer report, either refusing the file with a message and exit code 1 or
-// solving it.
+// segment lines, numbers of linear terms and expression constants set to NaN, infinities, values
+// beyond the range of doubles, zeros or a subnormal, and in binary files integer fields (indices,
+// counts, lengths, operator codes) set to values that break readers.  Every run must end by itself
+// within its limits, without a signal or a sanitizer report, with the program's own last line,
+// either refusing the file with exit code 1 or solving it; a solve that the .sol file calls
+// converged must be at a point with a finite objective that violates no bound or row by more than
+// kConvergedTolerance relative to 1 + its largest term.
 //
-// A larger sweep runs the same test with ZUN_MUTANTS (the number of mutants),
+// A larger sweep runs the same tests with ZUN_MUTANTS (the number of mutants per program),
 // ZUN_MUTATION_FILES (a folder whose .nl files, with their binary forms, are damaged instead of
-// the bundled ones) and ZUN_MUTATION_PROGRAM (another build of the spnlp program) set.
+// the bundled ones), ZUN_MUTATION_SEED (another sequence of mutants), ZUN_MUTATION_REALS (the
+// numbers written into coefficients and constants, separated by commas), and ZUN_MUTATION_PROGRAM
+// and ZUN_MUTATION_DENSE_PROGRAM (other builds of spnlp and dnnlp) set, for example (one line)
+//   ZUN_MUTANTS=4000 ZUN_MUTATION_FILES=../shared/nl
+//   build/tests/drivers/common/spnlp_mutation_tests --gtest_filter='*OnDamagedFiles*'
+// (the two programs' sweeps run apart with --gtest_filter='SpnlpOnDamagedFiles.*' and
+// 'DnnlpOnDamagedFiles.*').
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -32,6 +41,7 @@
 #include <vector>
 
 #include "tests/drivers/common/binary_form.h"
+#include "tests/drivers/common/converged_check.h"
 
 namespace {
 
@@ -47,6 +57,7 @@ constexpr int kMutants = kSanitized ? 300 : 800;
 // The dense driver shares the reading road: a smaller sweep covers its own steps after it.
 constexpr int kDenseMutants = kSanitized ? 120 : 300;
 constexpr std::uint32_t kSeed = 20261209;
+constexpr double kConvergedTolerance = 1e-6;
 constexpr double kRunSeconds = 60.0;
 constexpr std::uint64_t kRunBytes = std::uint64_t{4} << 30;
 constexpr int kHeaderLines = 10;
@@ -56,6 +67,10 @@ constexpr std::string_view kIntegerKeys = "CLOVFSJGkxdovf";
 
 const std::vector<std::string> kBundledFiles = {"hs071.nl", "hs100asl.nl", "log_error.nl", "ch3.nl",
                                                 "hs022.nl"};
+
+// Numbers for linear coefficients and expression constants: NaN, infinities, values beyond the
+// range of doubles, zeros and a subnormal.
+constexpr const char* kNastyReals = "nan,-nan,inf,-inf,1e400,-1e400,0,-0,1e-320";
 
 // The same integers as 32-bit fields, with small indices just out of range.
 const std::vector<std::int32_t> kNastyFields = {-1, -2, 0, 1, 2, 3, 4, 5, 7, 74, 82, 83, 127, 65536,
@@ -87,23 +102,30 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-// A problem to damage: its bytes and where its header ends.
+// A problem to damage: its bytes, where its header ends, and for a binary form the text file it
+// was written from.
 struct Original {
   std::string name;
   std::string bytes;
   bool binary = false;
   std::size_t header_end = 0;
+  std::string text_form;
 };
 
-Original load(const fs::path& path) {
-  Original o{path.filename().string(), read_file(path), false, 0};
-  o.binary = !o.bytes.empty() && o.bytes[0] == 'b';
+// The offset just past the ten header lines of `bytes`.
+std::size_t header_end(const std::string& bytes) {
   std::size_t at = 0;
-  for (int line = 0; line < kHeaderLines && at < o.bytes.size(); ++line) {
-    const std::size_t end = o.bytes.find('\n', at);
-    at = end == std::string::npos ? o.bytes.size() : end + 1;
+  for (int line = 0; line < kHeaderLines && at < bytes.size(); ++line) {
+    const std::size_t end = bytes.find('\n', at);
+    at = end == std::string::npos ? bytes.size() : end + 1;
   }
-  o.header_end = at;
+  return at;
+}
+
+Original load(const fs::path& path) {
+  Original o{path.filename().string(), read_file(path), false, 0, ""};
+  o.binary = !o.bytes.empty() && o.bytes[0] == 'b';
+  o.header_end = header_end(o.bytes);
   return o;
 }
 
@@ -144,7 +166,8 @@ enum class Damage {
   kSegmentInteger,
   kLineDrop,
   kLineCopy,
-  kBinaryField
+  kBinaryField,
+  kNumber
 };
 
 const char* damage_name(Damage d) {
@@ -163,6 +186,8 @@ const char* damage_name(Damage d) {
       return "line repeated";
     case Damage::kBinaryField:
       return "binary field";
+    case Damage::kNumber:
+      return "coefficient or constant";
   }
   return "";
 }
@@ -188,6 +213,67 @@ std::vector<std::size_t> line_starts(const std::string& s, std::size_t from) {
   return starts;
 }
 
+// The spans [begin, end) of the numbers of a text file's linear terms ('J', 'G' and defined
+// variables' entries) and expression constants ('n' lines).
+std::vector<std::pair<std::size_t, std::size_t>> number_tokens(const std::string& s,
+                                                               std::size_t header_end) {
+  constexpr std::string_view kSegmentKeys = "FSVCLOdxrbkJG";
+  constexpr std::string_view kTokenEnd = " \t\r#";
+  std::vector<std::pair<std::size_t, std::size_t>> tokens;
+  char segment = ' ';
+  for (const std::size_t begin : line_starts(s, header_end)) {
+    const std::size_t end = std::min(s.find('\n', begin), s.size());
+    if (begin == end) continue;
+    const char c = s[begin];
+    if (kSegmentKeys.find(c) != std::string_view::npos) {
+      segment = c;
+      continue;
+    }
+    std::size_t at = std::string::npos;
+    if (c == 'n') {
+      at = begin + 1;
+    } else if (segment == 'J' || segment == 'G' || segment == 'V') {
+      const std::size_t blank = s.find_first_of(" \t", begin);
+      if (blank < end) at = s.find_first_not_of(" \t", blank);
+    }
+    if (at >= end) continue;
+    tokens.emplace_back(at, std::min(s.find_first_of(kTokenEnd, at), end));
+  }
+  return tokens;
+}
+
+// The numbers written into coefficients and constants: kNastyReals, or the list that
+// ZUN_MUTATION_REALS gives (separated by commas).
+const std::vector<std::string>& nasty_reals() {
+  static const std::vector<std::string> reals = [] {
+    std::vector<std::string> list;
+    std::istringstream in(env_or("ZUN_MUTATION_REALS", kNastyReals));
+    for (std::string number; std::getline(in, number, ',');) list.push_back(number);
+    return list;
+  }();
+  return reals;
+}
+
+// A text file with one number of number_tokens() replaced by a nasty one.
+std::string replace_number(const std::string& s, std::size_t header_end, std::mt19937& rng) {
+  const auto tokens = number_tokens(s, header_end);
+  if (tokens.empty() || nasty_reals().empty()) return s;
+  const auto [begin, end] = tokens[below(rng, tokens.size())];
+  return s.substr(0, begin) + nasty_reals()[below(rng, nasty_reals().size())] + s.substr(end);
+}
+
+// A binary form with one number replaced: the damaged text form written as binary by the ASL in
+// `dir` (the unchanged form when the ASL cannot).
+std::string replace_binary_number(const Original& o, const fs::path& dir, std::mt19937& rng) {
+  std::ofstream(dir / "number_source.nl", std::ios::binary)
+      << replace_number(o.text_form, header_end(o.text_form), rng);
+  const fs::path binary = dir / "number_binary";
+  if (!driver_test::write_binary_form((dir / "number_source").string(), binary.string())) {
+    return o.bytes;
+  }
+  return read_file(binary.string() + ".nl");
+}
+
 // A 32-bit field of a binary file's segments that follows a key letter, set to a nasty value.
 std::string replace_binary_field(const Original& o, std::mt19937& rng) {
   std::string t = o.bytes;
@@ -202,9 +288,11 @@ std::string replace_binary_field(const Original& o, std::mt19937& rng) {
   return t;
 }
 
-std::string damaged(const Original& o, Damage d, std::mt19937& rng) {
+std::string damaged(const Original& o, Damage d, const fs::path& dir, std::mt19937& rng) {
   const std::string& s = o.bytes;
   switch (d) {
+    case Damage::kNumber:
+      return o.binary ? replace_binary_number(o, dir, rng) : replace_number(s, o.header_end, rng);
     case Damage::kTruncate:
       return s.substr(0, below(rng, s.size()));
     case Damage::kBinaryField:
@@ -238,13 +326,16 @@ std::string damaged(const Original& o, Damage d, std::mt19937& rng) {
 
 Damage pick_damage(const Original& o, std::mt19937& rng) {
   if (o.binary) {
-    constexpr Damage kKinds[] = {Damage::kTruncate, Damage::kByteFlip, Damage::kHeaderCount,
-                                 Damage::kBinaryField, Damage::kBinaryField, Damage::kBinaryField};
-    return kKinds[below(rng, std::size(kKinds))];
+    constexpr Damage kKinds[] = {Damage::kTruncate,    Damage::kByteFlip,    Damage::kHeaderCount,
+                                 Damage::kBinaryField, Damage::kBinaryField, Damage::kBinaryField,
+                                 Damage::kNumber};
+    // Numbers of a binary file are damaged through its text form.
+    const std::size_t kinds = std::size(kKinds) - (o.text_form.empty() ? 1 : 0);
+    return kKinds[below(rng, kinds)];
   }
   constexpr Damage kKinds[] = {
       Damage::kTruncate,       Damage::kByteFlip, Damage::kHeaderCount, Damage::kSegmentInteger,
-      Damage::kSegmentInteger, Damage::kLineDrop, Damage::kLineCopy};
+      Damage::kSegmentInteger, Damage::kLineDrop, Damage::kLineCopy,    Damage::kNumber};
   return kKinds[below(rng, std::size(kKinds))];
 }
 
@@ -256,8 +347,9 @@ struct RunResult {
   std::string output;
 };
 
-// Runs `program stub` in `dir` with its output in `dir`/out.txt, under the time limit and, in
-// the plain build, the memory limit (the sanitizer build passes ASan its own limits).
+// Runs `program stub -AMPL` in `dir` (a .sol file for each solve) with its output in `dir`/out.txt,
+// under the time limit and, in the plain build, the memory limit (the sanitizer build passes ASan
+// its own limits).
 RunResult run_program(const std::string& program, const fs::path& dir, const std::string& stub) {
   const fs::path out = dir / "out.txt";
   std::vector<std::string> env_text;
@@ -278,7 +370,8 @@ RunResult run_program(const std::string& program, const fs::path& dir, const std
   envp.push_back(nullptr);
   std::string program_arg = program;
   std::string stub_arg = stub;
-  char* argv[] = {program_arg.data(), stub_arg.data(), nullptr};
+  std::string ampl_flag = "-AMPL";
+  char* argv[] = {program_arg.data(), stub_arg.data(), ampl_flag.data(), nullptr};
 
   const pid_t child = fork();
   if (child == 0) {
@@ -320,20 +413,36 @@ bool has(const std::string& text, const std::string& fragment) {
 
 constexpr const char* kReadError = "AMPL problem with reading the problem, err_code: ";
 
+// The last line of `output`, without the backspaces that the ASL's .sol writer may add.
+std::string last_line(const std::string& output) {
+  const std::size_t end = output.find_last_not_of("\b\n");
+  if (end == std::string::npos) return "";
+  const std::size_t start = output.rfind('\n', end);
+  return output.substr(start == std::string::npos ? 0 : start + 1,
+                       end + 1 - (start == std::string::npos ? 0 : start + 1));
+}
+
+// True when `line` is one with which the programs end a solve (`solved`) or a refusal.
+bool own_last_line(const std::string& line, bool solved) {
+  if (solved) {
+    return line == "Result OK" ||
+           line.starts_with("SPNLP finished with an error/warning; flag: ") ||
+           line.starts_with("DNNLP finished with an error/warning; flag: ") ||
+           line == "The problem seems to be unbounded.";
+  }
+  return line == "Terminating" || line == "Terminating." ||
+         line == "Memory allocation problem, terminating." ||
+         line.starts_with("Corrupt problem file ");
+}
+
 // How a run ended, as the summary counts it; empty when it ended in a way that is not allowed.
 std::string outcome(const RunResult& r) {
   if (r.timed_out) return "";
   if (r.signalled) return "";
   if (has(r.output, "Sanitizer") || has(r.output, "runtime error:")) return "";
-  if (r.exit_code == 0) {
-    if (has(r.output, "Result OK\n") ||
-        has(r.output, "SPNLP finished with an error/warning; flag: ") ||
-        has(r.output, "DNNLP finished with an error/warning; flag: ")) {
-      return "solved";
-    }
-    return "";
-  }
-  if (r.exit_code != 1) return "";
+  if (r.exit_code != 0 && r.exit_code != 1) return "";
+  if (!own_last_line(last_line(r.output), r.exit_code == 0)) return "";
+  if (r.exit_code == 0) return "solved";
   if (has(r.output, "Corrupt problem file ") && has(r.output, std::string(kReadError) + "5\n")) {
     const std::size_t reader = r.output.find(": the reader ");
     if (reader == std::string::npos) return "refused: file check";
@@ -350,7 +459,7 @@ std::string outcome(const RunResult& r) {
     return "refused: discrete or network problem";
   }
   if (has(r.output, "used up its processor-time budget")) return "refused: processor-time budget";
-  if (has(r.output, "The problem gives NaN as ")) return "refused: NaN data";
+  if (has(r.output, "The problem gives ")) return "refused: unusable number";
   if (has(r.output, "Memory allocation problem, terminating.\n") ||
       has(r.output, "Memory allocation problem. The problem cannot fit in the memory as dense.")) {
     return "refused: memory";
@@ -376,8 +485,10 @@ std::vector<Original> originals(const fs::path& dir) {
     if (files.back().binary) continue;
     const fs::path binary = dir / ("binary_" + p.stem().string());
     if (driver_test::write_binary_form((p.parent_path() / p.stem()).string(), binary.string())) {
+      const std::string text = files.back().bytes;
       files.push_back(load(binary.string() + ".nl"));
       files.back().name += " (binary form of " + p.filename().string() + ")";
+      files.back().text_form = text;
     }
   }
   return files;
@@ -391,21 +502,29 @@ void sweep(const std::string& program, const std::string& prefix, int mutants) {
   const std::vector<Original> files = originals(dir);
   ASSERT_FALSE(files.empty());
 
-  std::mt19937 rng(kSeed);
+  std::mt19937 rng(
+      static_cast<std::uint32_t>(std::stoul(env_or("ZUN_MUTATION_SEED", std::to_string(kSeed)))));
   std::map<std::string, int> outcomes;
   std::map<std::string, int> by_damage;
   int failures = 0;
   for (int m = 0; m < mutants; ++m) {
     const Original& o = files[static_cast<std::size_t>(m) % files.size()];
     const Damage d = pick_damage(o, rng);
-    const std::string text = damaged(o, d, rng);
+    const std::string text = damaged(o, d, dir, rng);
     std::ofstream(dir / "mutant.nl", std::ios::binary) << text;
+    fs::remove(dir / "mutant.sol");
     const RunResult r = run_program(program, dir, "mutant");
-    const std::string how = outcome(r);
+    std::string how = outcome(r);
+    const std::string verdict_fault =
+        how == "solved"
+            ? driver_test::converged_fault((dir / "mutant").string(), kConvergedTolerance)
+            : "";
+    if (!verdict_fault.empty()) how.clear();
     const std::string form = o.binary ? "binary " : "text ";
     ++outcomes[form + (how.empty() ? (r.signalled   ? "FAILED: signal " + std::to_string(r.signal)
                                       : r.timed_out ? "FAILED: hang"
-                                                    : "FAILED: other")
+                                      : !verdict_fault.empty() ? "FAILED: false converged"
+                                                               : "FAILED: other")
                                    : how)];
     ++by_damage[form + damage_name(d)];
     if (how.empty()) {
@@ -418,6 +537,7 @@ void sweep(const std::string& program, const std::string& prefix, int mutants) {
                       << ", kept as " << kept.string() << "): exit " << r.exit_code
                       << (r.signalled ? ", signal " + std::to_string(r.signal) : "")
                       << (r.timed_out ? ", no end within the time limit" : "") << "\n"
+                      << verdict_fault << "\n"
                       << r.output.substr(0, 2000);
       }
     }
@@ -435,7 +555,8 @@ TEST(SpnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
 }
 
 TEST(DnnlpOnDamagedFiles, EveryRunEndsWithAMessageOrASolve) {
-  sweep(DNNLP_PROGRAM, "dnnlp", kDenseMutants);
+  sweep(env_or("ZUN_MUTATION_DENSE_PROGRAM", DNNLP_PROGRAM), "dnnlp",
+        std::stoi(env_or("ZUN_MUTANTS", std::to_string(kDenseMutants))));
 }
 
 }  // namespace

@@ -187,6 +187,9 @@ INSTANTIATE_TEST_SUITE_P(
     DamagedFile,
     ::testing::Values(
         Damage{"hs071.nl", 1, "x3 0 1 0", "line 1", "does not start with 'g'"},
+        Damage{"hs071.nl", 1, "g2 0 1", "line 1", "the option count 2 is out of range (0, or 3"},
+        Damage{"hs071.nl", 1, "b10 0 1 0 0 0 0 0 0 0 0", "line 1", "the option count 10 is out"},
+        Damage{"hs071.nl", 1, "g-1 0", "line 1", "the option count -1 is out of range"},
         Damage{"hs071.nl", 2, " -1 2 1 1 0", "line 2", "number of variables -1 is out of range"},
         Damage{"hs071.nl", 2, " 2147483648 2 1 1 0", "line 2", "variables 2147483648 is out"},
         Damage{"hs071.nl", 2, " 4 2147483647 1 1 0", "line 2", "constraints 2147483647 is out"},
@@ -245,7 +248,13 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"ch3.nl", 112, "V12 1 65536", "line 112", "objective of a defined variable"},
         Damage{"ch3.nl", 10, " 9 0 0 0 4", "line 195", "defined variable 15 is announced but never"},
         Damage{"ch3.nl", 10, " 9 0 0 3 0", "line 112", "constraint of a defined variable 4"},
-        Damage{"hs071.nl", 10, " 1 0 0 0 0", "line 70", "defined variable 4 is announced but"}));
+        Damage{"hs071.nl", 10, " 1 0 0 0 0", "line 70", "defined variable 4 is announced but"},
+        Damage{"hs071.nl", 5, " 4 3 3", "line 38",
+               "variable 3 in the body of objective 0 is beyond the header's 3 nonlinear "
+               "variables in objectives"},
+        Damage{"ch3.nl", 5, " 2 3 2", "line 91",
+               "variable 2 (through defined variable 8) in the body of constraint 0 is beyond the "
+               "header's 2 nonlinear variables in constraints"}));
 
 // One damaged field of the binary hs022.nl (its body starts at byte 481) and the fault the
 // check must name.
@@ -282,6 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
         BinaryDamage{505, int32_bytes(0), "byte 505", "constraint number 0 has two bodies"},
         BinaryDamage{481, "Q", "byte 481", "'Q' does not start a segment"},
         BinaryDamage{486, "q", "byte 486", "'q' does not start an expression item"},
+        BinaryDamage{486, "\n", "byte 486", "character 10 does not start an expression item"},
         BinaryDamage{487, int32_bytes(7), "byte 487", "operator number 7 is not one the reader"},
         BinaryDamage{487, int32_bytes(76), "byte 487", "operator number 76 is not one"},
         BinaryDamage{487, int32_bytes(54), "byte 491", "operand count 1391 is out of range"},

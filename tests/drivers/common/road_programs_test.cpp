@@ -1,13 +1,15 @@
 // Both programs on files that the reading road must pass on intact: the binary form of every
-// corpus problem runs as its text form does, and rows declared linear whose bodies are not
-// constant are solved as the nonlinear rows they are; and on files with NaN data, which they
-// refuse, as the .sol writer leaves out vectors that are not finite.
+// corpus problem runs as its text form does, with a .sol file that reads back, and rows declared
+// linear whose bodies are not constant are solved as the nonlinear rows they are; on edited
+// files with numbers no solve can use or with headers the reader cannot take, which they refuse;
+// and the .sol writer leaves out vectors that are not finite.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -17,6 +19,7 @@
 #include "drivers/common/solution_file.h"
 #include "tests/drivers/asl_loader.h"
 #include "tests/drivers/common/binary_form.h"
+#include "tests/drivers/common/converged_check.h"
 #include "tests/drivers/program_run.h"
 // After the headers above, whose names the ASL's macros would replace.
 #include "asl.h"
@@ -30,6 +33,9 @@ const std::vector<Program> kPrograms = {
     {SPNLP_PROGRAM, "spnlp_options", SPNLP_LSAN_SUPPRESSIONS},
     {DNNLP_PROGRAM, "dnnlp_options", SPNLP_LSAN_SUPPRESSIONS}};
 
+// The relative violation of a bound or row at which a converged point is not one.
+constexpr double kConvergedTolerance = 1e-6;
+
 class RoadPrograms : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = driver_test::test_directory("road_programs"); }
@@ -37,13 +43,27 @@ class RoadPrograms : public ::testing::Test {
   fs::path dir_;
 };
 
-// The console and the exit code of `program` on the stub `name` in `dir`.
+// The console and the exit code of `program` run for AMPL on the stub `name` in `dir`, and the
+// message and point of its .sol file as the ASL reads them back.
 std::string run_in(const Program& program, const fs::path& dir, const std::string& name) {
-  const driver_test::RunResult r = driver_test::run_program(program, dir, {name});
-  return r.output + "exit " + std::to_string(r.exit_code) + "\n";
+  const driver_test::RunResult r = driver_test::run_program(program, dir, {name, "-AMPL"});
+  std::ostringstream seen;
+  seen << r.output << "exit " << r.exit_code << "\n";
+  if (r.exit_code != 0) return seen.str();
+  spnlp_test::LoadedProblem problem((dir / name).string());
+  std::string message;
+  std::vector<double> x, y;
+  if (!problem.read_solution(message, x, y)) {
+    ADD_FAILURE() << program.path << ": the .sol file of " << (dir / name) << " does not read back";
+    return seen.str();
+  }
+  seen << message << "\n" << std::setprecision(17);
+  for (double xj : x) seen << xj << " ";
+  return seen.str();
 }
 
-TEST_F(RoadPrograms, BinaryFormOfEveryCorpusProblemRunsAsItsTextForm) {
+// Regression: for problems without rows the binary .sol file did not read back.
+TEST_F(RoadPrograms, BinaryFormOfEveryCorpusProblemRunsAsItsTextFormAndItsSolutionReadsBack) {
   const fs::path text = dir_ / "text", binary = dir_ / "binary";
   fs::create_directories(text);
   fs::create_directories(binary);
@@ -88,14 +108,6 @@ TEST_F(RoadPrograms, RowDeclaredLinearWithANonconstantBodyIsSolvedAsNonlinear) {
   }
 }
 
-// hs6 with one segment given a NaN, and the value the programs must name.
-struct NanData {
-  const char* name;
-  const char* segment;  // the segment of hs6.nl to replace
-  const char* with;
-  const char* what;
-};
-
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -103,41 +115,159 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-class NanInTheProblem : public RoadPrograms, public ::testing::WithParamInterface<NanData> {};
+// How a program ends: solved with a .sol file that reads back (any converged verdict holding at
+// its point), or refused without one (a number no solve can use, a corrupt file, or another
+// refusal).
+enum class End { kSolved, kUnusable, kCorrupt, kRefused };
+
+// The end of the output for `end` with the row's own `ending` text.
+std::string expected_ending(End end, const std::string& ending) {
+  switch (end) {
+    case End::kUnusable:
+      return "The problem gives " + ending + ".\nTerminating.\n";
+    case End::kCorrupt:
+      return "AMPL problem with reading the problem, err_code: 5\nTerminating\n"
+             "Corrupt problem file edited.nl, " +
+             ending + "\n";
+    default:
+      return ending;
+  }
+}
+
+// A bundled problem with one passage replaced, and how both programs must end on it.
+struct Edited {
+  const char* name;
+  const char* file;  // under tests/data
+  const char* from;  // the passage replaced; the whole file when empty
+  const char* to;
+  bool binary;  // also run on the binary form that the ASL writes of the edited file
+  End end;
+  const char* ending;  // the end of the output (the number or the fault alone when refused so)
+  bool sparse_only = false;  // a fault of spnlp's view of the problem alone
+};
+
+void PrintTo(const Edited& e, std::ostream* out) { *out << e.name; }
+
+class EditedProblem : public RoadPrograms, public ::testing::WithParamInterface<Edited> {};
 
 // Regression: a NaN variable bound was dropped and the run reported optimal; a NaN start value
-// ended with a .sol file that the ASL could not read back.
-TEST_P(NanInTheProblem, IsRefusedInTextAndBinaryFiles) {
-  const NanData& d = GetParam();
-  std::string text = read_file(fs::path(ZUN_TEST_DATA_DIR) / "corpus" / "hs6.nl");
-  const std::size_t at = text.find(d.segment);
-  ASSERT_NE(at, std::string::npos);
-  text.replace(at, std::string(d.segment).size(), d.with);
-  std::ofstream(dir_ / "nan.nl", std::ios::binary) << text;
-  ASSERT_TRUE(driver_test::write_binary_form((dir_ / "nan").string(), (dir_ / "nanb").string()));
-  for (const char* stub : {"nan", "nanb"}) {
-    for (const Program& program : kPrograms) {
+// ended with a .sol file that the ASL could not read back; a NaN or infinite coefficient or a
+// NaN constant was solved and called optimal; bodies that use variables beyond the header's
+// nonlinear counts were called optimal at a point that violates them; option counts that the
+// .sol reader refuses were taken, and a problem without variables ended in the ASL's message.
+TEST_P(EditedProblem, EndsWithTheProgramsOwnVerdict) {
+  const Edited& d = GetParam();
+  std::string text = d.to;
+  if (*d.from != '\0') {
+    text = read_file(fs::path(ZUN_TEST_DATA_DIR) / d.file);
+    const std::size_t at = text.find(d.from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, std::string(d.from).size(), d.to);
+  }
+  std::ofstream(dir_ / "edited.nl", std::ios::binary) << text;
+  std::vector<std::string> stubs = {"edited"};
+  if (d.binary) {
+    ASSERT_TRUE(driver_test::write_binary_form((dir_ / "edited").string(),
+                                               (dir_ / "edited_binary").string()));
+    stubs.push_back("edited_binary");
+  }
+  const std::string ending = expected_ending(d.end, d.ending);
+  const std::vector<Program> programs =
+      d.sparse_only ? std::vector<Program>{kPrograms.front()} : kPrograms;
+  for (const std::string& stub : stubs) {
+    for (const Program& program : programs) {
+      const fs::path sol = dir_ / (stub + ".sol");
+      fs::remove(sol);
       const driver_test::RunResult r = driver_test::run_program(program, dir_, {stub, "-AMPL"});
-      EXPECT_EQ(r.exit_code, 1) << r.output;
-      const std::string refusal = std::string("The problem gives NaN as ") + d.what + ".\n";
-      EXPECT_TRUE(r.output.ends_with(refusal + "Terminating.\n")) << r.output;
-      EXPECT_FALSE(fs::exists(dir_ / (std::string(stub) + ".sol"))) << program.path;
+      EXPECT_EQ(r.exit_code, d.end == End::kSolved ? 0 : 1) << r.output;
+      // The ASL's .sol writer ends the console with backspaces for a file without options.
+      const std::string output = r.output.substr(0, r.output.find_last_not_of('\b') + 1);
+      EXPECT_TRUE(output.ends_with(ending)) << program.path << " on " << stub << ":\n" << output;
+      if (d.end != End::kSolved) {
+        EXPECT_FALSE(fs::exists(sol)) << program.path;
+        continue;
+      }
+      spnlp_test::LoadedProblem problem((dir_ / stub).string());
+      std::string message;
+      std::vector<double> x, y;
+      EXPECT_TRUE(problem.read_solution(message, x, y)) << program.path;
+      EXPECT_EQ(driver_test::converged_fault((dir_ / stub).string(), kConvergedTolerance), "")
+          << program.path << " on " << stub;
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Segments,
-    NanInTheProblem,
-    ::testing::Values(NanData{"Start", "x2\n0 -1.2", "x2\n0 nan", "the start value of variable 1"},
-                      NanData{"VariableLower", "b\n3\n3", "b\n2 nan\n3",
-                              "the lower bound of variable 1"},
-                      NanData{"VariableUpper", "b\n3\n3", "b\n3\n1 nan",
-                              "the upper bound of variable 2"},
-                      NanData{"RowBoth", "r\n4 0", "r\n4 nan", "the lower bound of constraint 1"},
-                      NanData{"RowUpper", "r\n4 0", "r\n1 nan",
-                              "the upper bound of constraint 1"}),
-    [](const ::testing::TestParamInfo<NanData>& info) { return std::string(info.param.name); });
+    UnusableNumbers,
+    EditedProblem,
+    ::testing::Values(Edited{"Start", "corpus/hs6.nl", "x2\n0 -1.2", "x2\n0 nan", true,
+                             End::kUnusable, "NaN as the start value of variable 1"},
+                      Edited{"VariableLower", "corpus/hs6.nl", "b\n3\n3", "b\n2 nan\n3", true,
+                             End::kUnusable, "NaN as the lower bound of variable 1"},
+                      Edited{"VariableUpper", "corpus/hs6.nl", "b\n3\n3", "b\n3\n1 nan", true,
+                             End::kUnusable, "NaN as the upper bound of variable 2"},
+                      Edited{"RowBoth", "corpus/hs6.nl", "r\n4 0", "r\n4 nan", true, End::kUnusable,
+                             "NaN as the lower bound of constraint 1"},
+                      Edited{"RowUpper", "corpus/hs6.nl", "r\n4 0", "r\n1 nan", true,
+                             End::kUnusable, "NaN as the upper bound of constraint 1"},
+                      Edited{"JacobianCoefficient", "corpus/hs6.nl", "J0 2\n0 0\n1 10",
+                             "J0 2\n0 0\n1 1e400", true, End::kUnusable,
+                             "infinity as the coefficient of variable 2 in constraint 1"},
+                      Edited{"GradientCoefficient", "corpus/hs6.nl", "G0 1\n0 0", "G0 1\n0 nan",
+                             true, End::kUnusable,
+                             "NaN as the coefficient of variable 1 in objective 1"},
+                      Edited{"ExpressionConstant", "corpus/hs6.nl", "C0\no2\nn-10", "C0\no2\nn-nan",
+                             true, End::kUnusable, "NaN as a constant in the body of constraint 1"},
+                      Edited{"DefinedVariableCoefficient", "ch3.nl", "V3 1 0\t#T[1,1]\n0 2",
+                             "V3 1 0\n0 -1e999", true, End::kUnusable,
+                             "-infinity as the coefficient of variable 1 in defined variable 1"}),
+    [](const ::testing::TestParamInfo<Edited>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers,
+    EditedProblem,
+    ::testing::Values(
+        Edited{"ConstraintVariablesUnderstated", "corpus/matrix2.nl", " 6 6 6\t", " 1 6 6\t", false,
+               End::kCorrupt,
+               "line 15: variable 2 in the body of constraint 0 is beyond the header's 1 "
+               "nonlinear variables in constraints"},
+        Edited{"DiscConstraintVariablesUnderstated", "disc_strip.nl", " 2 2 2\t", " 1 2 1\t", false,
+               End::kCorrupt,
+               "line 17: variable 1 in the body of constraint 0 is beyond the header's "
+               "1 nonlinear variables in constraints"},
+        Edited{"DiscObjectiveVariablesUnderstated", "disc_strip.nl", " 2 2 2\t", " 2 1 1\t", false,
+               End::kCorrupt,
+               "line 30: variable 1 in the body of objective 0 is beyond the header's 1 "
+               "nonlinear variables in objectives"},
+        Edited{"OneOption", "hs071.nl", "g3 0 1 0", "g1 0", false, End::kCorrupt,
+               "line 1: the option count 1 is out of range (0, or 3 to 9)"},
+        Edited{"TwoOptions", "hs071.nl", "g3 0 1 0", "g2 0 1", false, End::kCorrupt,
+               "line 1: the option count 2 is out of range (0, or 3 to 9)"},
+        Edited{"TenOptions", "hs071.nl", "g3 0 1 0", "g10 0 1 0 0 0 0 0 0 0 0", false,
+               End::kCorrupt, "line 1: the option count 10 is out of range (0, or 3 to 9)"},
+        Edited{"NoOptions", "hs071.nl", "g3 0 1 0", "g0", false, End::kSolved, "Result OK\n"},
+        Edited{"NoVariables", "", "",
+               "g3 0 1 0\n 0 0 1 0 0\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 0 0\n 0 0\n"
+               " 0 0 0 0 0\nO0 0\nn3\n",
+               false, End::kRefused,
+               "Discrete problems or problems with newtork constraints are not supported by this "
+               "solver.\nTerminating.\n"}),
+    [](const ::testing::TestParamInfo<Edited>& info) { return std::string(info.param.name); });
+
+// Regression: the constant body of a row declared linear was left out and both programs called
+// a point optimal that violates the row; spnlp left out the infinite constant of an objective
+// declared linear and called a point optimal where the objective is -infinity.
+INSTANTIATE_TEST_SUITE_P(Bodies,
+                         EditedProblem,
+                         ::testing::Values(Edited{"LinearRowWithAConstantBody", "corpus/genhs28.nl",
+                                                  "#cons[3]\nn0", "#cons[3]\nn5", true,
+                                                  End::kSolved, "Result OK\n"},
+                                           Edited{"LinearObjectiveWithAnInfiniteConstant",
+                                                  "corpus/st_e01.nl", "O0 0\nn0", "O0 0\nn-1e400",
+                                                  true, End::kSolved, "", true}),
+                         [](const ::testing::TestParamInfo<Edited>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(RoadPrograms, SolutionFileLeavesOutVectorsThatAreNotFinite) {
   const std::string stub = (dir_ / "hs6").string();
