@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iomanip>
 #include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,9 +38,12 @@ bool unsupported_problem() {
 }
 
 // How the refusal of an unusable number names it.
-const char* number_name(double value) {
+std::string number_name(double value) {
   if (std::isnan(value)) return "NaN";
-  return value > 0 ? "infinity" : "-infinity";
+  if (std::isinf(value)) return value > 0 ? "infinity" : "-infinity";
+  std::ostringstream text;
+  text << std::setprecision(17) << value;
+  return text.str();
 }
 
 // The objective index (0-based, -1 none), with the warnings about missing or extra objectives.
@@ -149,7 +154,7 @@ RoadEnd read_opened(FILE* nl,
   std::optional<UnusableNumber> unusable = first_unusable(*shape, problem.objective);
   if (!unusable) unusable = bodies.unusable;
   if (unusable) {
-    Printf("The problem gives %s as %s.\nTerminating.\n", number_name(unusable->value),
+    Printf("The problem gives %s as %s.\nTerminating.\n", number_name(unusable->value).c_str(),
            unusable->what.c_str());
     return RoadEnd{std::nullopt, kExitFailure};
   }

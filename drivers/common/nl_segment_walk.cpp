@@ -248,7 +248,7 @@ class SegmentWalk : public NlExpressionChecks {
       src_.next_entry("V");
       const std::int64_t j = field_in_range("variable number", 0, h_.variables);
       const double coefficient = src_.real_number("coefficient");
-      if (!std::isfinite(coefficient)) {
+      if (!usable_coefficient(coefficient)) {
         unusable(coefficient,
                  "the coefficient of variable " + std::to_string(j + 1) + " in " + owner_name());
       }

@@ -3,6 +3,7 @@
 // say against the header's counts and notes what the drivers need to know of the bodies.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,14 @@ struct UnusableNumber {
   std::string what;
 };
 
+// Linear coefficients of this magnitude and beyond are refused like infinite ones: the solvers
+// take numbers this large for infinite bounds, and a row that holds one cannot be tested for
+// feasibility at their tolerances.
+constexpr double kCoefficientLimit = 1e20;
+
+// Whether a linear coefficient can be used (false for NaN).
+inline bool usable_coefficient(double c) { return std::fabs(c) < kCoefficientLimit; }
+
 // What the walk found in the bodies of a sound file.
 struct NlBodies {
   // One past the last row at or after the header's count of nonlinear rows whose body is not the
@@ -31,7 +40,7 @@ struct NlBodies {
   std::vector<bool> row_calls_function;
   std::vector<bool> objective_calls_function;
   // The first NaN constant of an expression, or the first linear coefficient of a defined
-  // variable that is not finite.
+  // variable that cannot be used.
   std::optional<UnusableNumber> unusable;
 };
 

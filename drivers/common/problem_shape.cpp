@@ -65,11 +65,11 @@ std::optional<ProblemShape> read_problem_shape(int objective) {
 
 namespace {
 
-// The first coefficient of `terms` that is not finite, named with `owner` ("constraint 2").
+// The first coefficient of `terms` that cannot be used, named with `owner` ("constraint 2").
 std::optional<UnusableNumber> unusable_coefficient(const std::vector<Term>& terms,
                                                    const std::string& owner) {
   const auto at = std::find_if(terms.begin(), terms.end(),
-                               [](const Term& t) { return !std::isfinite(t.coef); });
+                               [](const Term& t) { return !usable_coefficient(t.coef); });
   if (at == terms.end()) return std::nullopt;
   return UnusableNumber{
       at->coef, "the coefficient of variable " + std::to_string(at->var + 1) + " in " + owner};

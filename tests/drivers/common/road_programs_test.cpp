@@ -151,8 +151,8 @@ void PrintTo(const Edited& e, std::ostream* out) { *out << e.name; }
 class EditedProblem : public RoadPrograms, public ::testing::WithParamInterface<Edited> {};
 
 // Regression: a NaN variable bound was dropped and the run reported optimal; a NaN start value
-// ended with a .sol file that the ASL could not read back; a NaN or infinite coefficient or a
-// NaN constant was solved and called optimal; bodies that use variables beyond the header's
+// ended with a .sol file that the ASL could not read back; a NaN, infinite or huge coefficient
+// or a NaN constant was solved and called optimal; bodies that use variables beyond the header's
 // nonlinear counts were called optimal at a point that violates them; option counts that the
 // .sol reader refuses were taken, and a problem without variables ended in the ASL's message.
 TEST_P(EditedProblem, EndsWithTheProgramsOwnVerdict) {
@@ -213,6 +213,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Edited{"JacobianCoefficient", "corpus/hs6.nl", "J0 2\n0 0\n1 10",
                              "J0 2\n0 0\n1 1e400", true, End::kUnusable,
                              "infinity as the coefficient of variable 2 in constraint 1"},
+                      Edited{"HugeJacobianCoefficient", "corpus/genhs28.nl", "J0 3\n0 1",
+                             "J0 3\n0 99999999999999999999", true, End::kUnusable,
+                             "1e+20 as the coefficient of variable 1 in constraint 1"},
                       Edited{"GradientCoefficient", "corpus/hs6.nl", "G0 1\n0 0", "G0 1\n0 nan",
                              true, End::kUnusable,
                              "NaN as the coefficient of variable 1 in objective 1"},
