@@ -76,7 +76,7 @@ void print_closing_lines(int ifail, bool unbounded) {
 }
 
 void write_solution(const SolverCall& s) {
-  const bool unbounded = seems_unbounded(s.ifail, s.d);
+  const bool unbounded = seems_unbounded(s.ifail, s.d, s.objv);
   print_closing_lines(s.ifail, unbounded);
   std::copy(s.d.x.begin(), s.d.x.begin() + n_var, X0);
   copy_row_multipliers(s.d, pi0);

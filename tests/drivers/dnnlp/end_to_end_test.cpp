@@ -442,6 +442,7 @@ struct FarPoint {
   const char* name;
   const char* text;
   bool unbounded;
+  int flag = -1;  // the solver's flag where a row must reach one branch, else -1
 };
 
 void PrintTo(const FarPoint& p, std::ostream* os) { *os << p.name; }
@@ -456,6 +457,9 @@ TEST_P(FarPointProblem, IsUnboundedOnlyWhereAVariableRunsOffToAnAbsentBound) {
   const std::string ampl = trimmed(r.output);
   const int flag = final_flag(ampl);
   ASSERT_NE(flag, -99999) << ampl;
+  if (GetParam().flag >= 0) {
+    EXPECT_EQ(flag, GetParam().flag) << ampl;
+  }
   const std::string flag_line = std::string(kFlagLine) + std::to_string(flag) + "\n";
   const std::string message = GetParam().unbounded ? "failed: the problem seems to be unbounded"
                                                    : dnnlp::solve_message(flag);
@@ -479,13 +483,20 @@ const std::string kFreeDiagonal = std::string(kHeader) +
                                   " 2 1 1 0 1\n 0 0\n 0 0\n 0 0 0\n 0 0 0 1\n 0 0 0 0 0\n 2 2\n"
                                   " 0 0\n 0 0 0 0 0\nC0\nn0\nO0 0\nn0\nr\n4 0\nb\n3\n3\nk1\n1\n"
                                   "J0 2\n0 1\n1 -1\nG0 2\n0 -1\n1 -1\n";
-// min (y - 1)^2 - x^2 subject to xy >= 1 and y^2 <= 16, free, from (1, 1): x runs off along
-// y = 1 and the library ends with flag 0.
-const std::string kHyperbola = std::string(kHeader) +
-                               " 2 2 1 0 0\n 2 1\n 0 0\n 2 2 2\n 0 0 0 1\n 0 0 0 0 0\n 3 2\n"
-                               " 0 0\n 0 0 0 0 0\nC0\no2\nv0\nv1\nC1\no5\nv1\nn2\nO0 0\no0\no5\n"
-                               "o0\nv1\nn-1\nn2\no16\no5\nv0\nn2\nr\n2 1\n1 16\nb\n3\n3\nx2\n0 1\n"
-                               "1 1\nk1\n1\nJ0 2\n0 0\n1 0\nJ1 1\n1 0\nG0 2\n0 0\n1 0\n";
+// min (y - 1)^2 - x^2 subject to xy >= 1 and y^2 <= 16, free, from (x0, y0): x runs off and
+// the objective falls without end.  The relative convergence tests pass once the objective
+// dwarfs its gradient: from (0.5, 2) the library ends with flag 0 at x of about 1e12, from
+// (5, 0.2) with flag 1 at x of about -2e8.
+std::string hyperbola(const std::string& x0, const std::string& y0) {
+  return std::string(kHeader) +
+         " 2 2 1 0 0\n 2 1\n 0 0\n 2 2 2\n 0 0 0 1\n 0 0 0 0 0\n 3 2\n 0 0\n 0 0 0 0 0\nC0\no2\n"
+         "v0\nv1\nC1\no5\nv1\nn2\nO0 0\no0\no5\no0\nv1\nn-1\nn2\no16\no5\nv0\nn2\nr\n2 1\n"
+         "1 16\nb\n3\n3\nx2\n0 " +
+         x0 + "\n1 " + y0 + "\nk1\n1\nJ0 2\n0 0\n1 0\nJ1 1\n1 0\nG0 2\n0 0\n1 0\n";
+}
+const std::string kHyperbola = hyperbola("1", "1");
+const std::string kHyperbolaFlagZero = hyperbola("0.5", "2");
+const std::string kHyperbolaShortOfX = hyperbola("5", "0.2");
 
 // min (y - 1)^2 subject to x + y <= 5e19, y free, x held by `bound` and started at `x0`: the
 // answer is y = 1, f = 0, with x where its bounds allow.
@@ -503,6 +514,10 @@ INSTANTIATE_TEST_SUITE_P(Lines,
                          ::testing::Values(FarPoint{"free_line", kFreeLine.c_str(), true},
                                            FarPoint{"free_diagonal", kFreeDiagonal.c_str(), true},
                                            FarPoint{"hyperbola", kHyperbola.c_str(), true},
+                                           FarPoint{"hyperbola_flag_zero",
+                                                    kHyperbolaFlagZero.c_str(), true, 0},
+                                           FarPoint{"hyperbola_short_of_x",
+                                                    kHyperbolaShortOfX.c_str(), true},
                                            FarPoint{"bounded_far", kBoundedFar.c_str(), false},
                                            FarPoint{"fixed_far", kFixedFar.c_str(), false}),
                          [](const ::testing::TestParamInfo<FarPoint>& info) {

@@ -1,5 +1,5 @@
-// The driver's unbounded verdict: which variables count as run off toward an absent bound, and
-// which exit codes the verdict may replace.
+// The driver's unbounded verdict: which variables count as run off toward an absent bound, when
+// a fallen objective counts, and which exit codes the verdict may replace.
 #include "drivers/dnnlp/unbounded.h"
 
 #include <gtest/gtest.h>
@@ -20,19 +20,21 @@ struct Case {
   int ifail;
   double x, lower, upper;  // the one variable at the end of the solve, and its bounds
   bool unbounded;
+  double objective = 0.0;  // as minimised
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class UnboundedVerdict : public ::testing::TestWithParam<Case> {};
 
-TEST_P(UnboundedVerdict, CountsOnlyVariablesRunOffTowardAnAbsentBound) {
+TEST_P(UnboundedVerdict, IsGivenOnlyWhereThePointCanRunOffTowardAnAbsentBound) {
   dnnlp::DenseArrays d;
   d.n = 1;
   d.x = {GetParam().x};
   d.bl = {GetParam().lower};
   d.bu = {GetParam().upper};
-  EXPECT_EQ(dnnlp::seems_unbounded(GetParam().ifail, d), GetParam().unbounded);
+  EXPECT_EQ(dnnlp::seems_unbounded(GetParam().ifail, d, GetParam().objective),
+            GetParam().unbounded);
 }
 
 namespace code = zun::dense_exit;
@@ -50,7 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"not_a_number", code::kOptimal,
                            std::numeric_limits<double>::quiet_NaN(), 0.0, 1.0, true},
                       Case{"infinite", code::kAccuracyNotAchieved, kInf, 0.0, 1.0, true},
-                      Case{"other_exit", code::kMajorLimit, kFar, -kInf, kInf, false}),
+                      Case{"other_exit", code::kMajorLimit, kFar, -kInf, kInf, false},
+                      Case{"fallen_objective_free", code::kOptimal, -2e8, -kInf, kInf, true, -2e14},
+                      Case{"fallen_objective_short", code::kOptimal, 2e8, -kInf, kInf, false, -9e13},
+                      Case{"fallen_objective_in_a_box", code::kOptimal, 1.0, 0.0, 1.0, false, -1e30},
+                      Case{"fallen_objective_bound_side", code::kAccuracyNotAchieved, 5.0, -kInf, 10.0,
+                           false, -1e30},
+                      Case{"fallen_objective_other_exit", code::kMajorLimit, 2e8, -kInf, kInf, false,
+                           -1e30}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace
