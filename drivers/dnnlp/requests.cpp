@@ -1,12 +1,12 @@
 // The driver's evaluations for the requests of DNNLPF.
 #include "drivers/dnnlp/requests.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
 #include "asl.h"
 #include "drivers/common/asl_record.h"
+#include "drivers/common/evaluation_checks.h"
 #include "library/dense_sqp/dense_sqp.h"
 
 namespace dnnlp {
@@ -27,12 +27,6 @@ bool wants_constraint_values(int code) {
   return code == rq::kConstraints || code == rq::kConstraintsBoth;
 }
 bool wants_jacobian(int code) { return code == rq::kJacobian || code == rq::kConstraintsBoth; }
-
-// A value or derivative that overflowed (or is not a number) is an evaluation error at the
-// point, as one that the ASL refused.
-bool finite(const real* v, std::size_t count) {
-  return std::all_of(v, v + count, [](real e) { return std::isfinite(e); });
-}
 
 bool objective_failed() {
   Printf("Error while evaluating objective function, terminating.\n");
@@ -59,7 +53,9 @@ bool answer_objective(int code, const ObjectiveChoice& objective, DenseArrays& d
     fint error = 0;
     // Through the scratch, so that a gradient that cannot be used leaves OBJG as it was.
     objgrd(objective.index, d.x.data(), d.scratch.data(), &error);
-    if (error != 0 || !finite(d.scratch.data(), d.objg.size())) return objective_failed();
+    if (error != 0 || !zun_driver::all_finite(d.scratch.data(), d.objg.size())) {
+      return objective_failed();
+    }
     for (std::size_t j = 0; j < d.objg.size(); ++j) d.objg[j] = objective.sign * d.scratch[j];
   }
   return true;
@@ -79,13 +75,6 @@ void scatter_row(int k, DenseArrays& d) {
   }
 }
 
-// The length of row k's Jacobian list, which is that of its compact gradient.
-std::size_t list_length(int k) {
-  std::size_t count = 0;
-  for (const cgrad* e = Cgrad[k]; e != nullptr; e = e->next) ++count;
-  return count;
-}
-
 bool answer_constraints(int code, DenseArrays& d) {
   if (wants_constraint_values(code)) {
     for (int k = 0; k < d.ncnln; ++k) {
@@ -101,7 +90,10 @@ bool answer_constraints(int code, DenseArrays& d) {
       if (d.needrow[static_cast<std::size_t>(k)] <= 0) continue;
       fint error = 0;
       congrd(k, d.x.data(), d.scratch.data(), &error);
-      if (error != 0 || !finite(d.scratch.data(), list_length(k))) return constraints_failed();
+      const std::size_t length = zun_driver::jacobian_list_length(k);
+      if (error != 0 || !zun_driver::all_finite(d.scratch.data(), length)) {
+        return constraints_failed();
+      }
       scatter_row(k, d);
     }
   }

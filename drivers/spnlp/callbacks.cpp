@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "asl.h"
+#include "drivers/common/evaluation_checks.h"
 #include "drivers/spnlp/asl_record.h"
 
 namespace spnlp {
@@ -17,19 +18,6 @@ constexpr int kCannotEvaluate = -1;
 
 bool wants_values(int mode) { return mode == kValues || mode == kBoth; }
 bool wants_derivatives(int mode) { return mode == kDerivatives || mode == kBoth; }
-
-// A value or derivative that overflowed (or is not a number) cannot be used any more than one
-// that the ASL refused: both are evaluation errors at the point.
-bool all_finite(const real* v, int count) {
-  return std::all_of(v, v + count, [](real e) { return std::isfinite(e); });
-}
-
-// The length of row i's Jacobian list, which is that of its compact gradient.
-int list_length(int i) {
-  int count = 0;
-  for (const cgrad* e = Cgrad[i]; e != nullptr; e = e->next) ++count;
-  return count;
-}
 
 // The full point for the ASL in rusr(1..n_var): the leading variables, then zeros.
 real* full_point(const double* xnl, int count, double* rusr) {
@@ -60,7 +48,9 @@ bool constraint_gradients(
   for (int i = 0; i < ncnln; ++i) {
     fint error = 0;
     congrd(i, x, gradient, &error);
-    if (error != 0 || !all_finite(gradient, list_length(i))) return false;
+    if (error != 0 || !zun_driver::all_finite(gradient, zun_driver::jacobian_list_length(i))) {
+      return false;
+    }
     int k = 0;
     for (const cgrad* e = Cgrad[i]; e != nullptr; e = e->next, ++k) {
       if (e->varno < njnln) gcon[iusr[++c]] = gradient[k];
@@ -134,7 +124,7 @@ void objfun(int& mode,
   real* gradient = rusr + n_var;
   fint error = 0;
   objgrd(objective, x, gradient, &error);
-  if (error != 0 || !all_finite(gradient, n_var)) {
+  if (error != 0 || !zun_driver::all_finite(gradient, static_cast<std::size_t>(n_var))) {
     mode = kCannotEvaluate;
     return;
   }
